@@ -1,0 +1,136 @@
+#pragma once
+
+#include "common/CallStack.h"
+#include "common/Exception.h"
+
+#include <cstddef>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace kul
+{
+
+/** Growable contiguous array. Growth failures leave the content as it was and
+    reach the caller as a kul::Exception. Copies are element by element, so
+    elements that own memory are safe to hold. */
+template <typename T>
+class Vector
+{
+public:
+    Vector() = default;
+    explicit Vector (size_t numElements) { Resize (numElements); }
+    Vector (const Vector& other) { *this = other; }
+    Vector (Vector&& other) noexcept : elements (std::move (other.elements)) {}
+    virtual ~Vector() = default;
+
+    Vector& operator= (const Vector& other)
+    {
+        if (this != &other)
+        {
+            Resize (other.Size());
+            for (size_t i = 0; i < other.Size(); ++i)
+                elements[i] = other.elements[i];
+        }
+        return *this;
+    }
+
+    Vector& operator= (Vector&& other) noexcept
+    {
+        elements = std::move (other.elements);
+        return *this;
+    }
+
+    /** Makes the size exactly n. Keeping or shrinking the size never allocates. */
+    [[gnu::noinline]] void Resize (size_t n);
+
+    /** Appends one element. */
+    [[gnu::noinline]] void PushBack (const T& value);
+
+    size_t Size() const noexcept { return elements.size(); }
+    bool IsEmpty() const noexcept { return elements.empty(); }
+
+    T& operator[] (size_t index) noexcept { return elements[index]; }
+    const T& operator[] (size_t index) const noexcept { return elements[index]; }
+
+    T* GetData() noexcept { return elements.data(); }
+    const T* GetData() const noexcept { return elements.data(); }
+
+    T* begin() noexcept { return elements.data(); }
+    T* end() noexcept { return elements.data() + elements.size(); }
+    const T* begin() const noexcept { return elements.data(); }
+    const T* end() const noexcept { return elements.data() + elements.size(); }
+
+    bool Contains (const T& value) const
+    {
+        for (const auto& element : elements)
+            if (element == value)
+                return true;
+        return false;
+    }
+
+private:
+    std::vector<T> elements;
+};
+
+// The caller's name is taken inside Resize itself, so that the frame above
+// Resize on the stack is the function that asked for the growth.
+template <typename T>
+void Vector<T>::Resize (size_t n)
+{
+    if (n == elements.size())
+        return;
+
+    try
+    {
+        elements.resize (n);
+    }
+    catch (const std::bad_alloc&)
+    {
+        throw Exception ("out of memory occured in " + GetCallerName(), "", 0, false, false);
+    }
+    catch (const std::exception& e)
+    {
+        throw Exception ("exception " + std::string (e.what()) + " occured in " + GetCallerName(), "", 0, false, false);
+    }
+    catch (...)
+    {
+        throw Exception ("unknown exception occured in " + GetCallerName(), "", 0, false, false);
+    }
+}
+
+template <typename T>
+void Vector<T>::PushBack (const T& value)
+{
+    static constexpr const char* sourceFile = "math/OskelDspVectorImplementation";
+
+    try
+    {
+        elements.push_back (value);
+    }
+    catch (const std::bad_alloc&)
+    {
+        throw Exception ("out of memory occured", sourceFile, 1753, true, false);
+    }
+    catch (const std::exception& e)
+    {
+        throw Exception ("exception " + std::string (e.what()) + " occured", sourceFile, 1759, true, false);
+    }
+    catch (...)
+    {
+        throw UnknownException (sourceFile, 1763, true, false);
+    }
+}
+
+/** Each distinct element once, in order of first appearance. */
+template <typename T>
+Vector<T> GetDistinctValues (const Vector<T>& values)
+{
+    Vector<T> distinct;
+    for (const auto& value : values)
+        if (! distinct.Contains (value))
+            distinct.PushBack (value);
+    return distinct;
+}
+
+} // namespace kul
