@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kul
@@ -24,16 +25,8 @@ public:
     Vector (Vector&& other) noexcept : elements (std::move (other.elements)) {}
     virtual ~Vector() = default;
 
-    Vector& operator= (const Vector& other)
-    {
-        if (this != &other)
-        {
-            Resize (other.Size());
-            for (size_t i = 0; i < other.Size(); ++i)
-                elements[i] = other.elements[i];
-        }
-        return *this;
-    }
+    /** Element-wise copy; storage that is large enough is reused. */
+    [[gnu::noinline]] Vector& operator= (const Vector& other);
 
     Vector& operator= (Vector&& other) noexcept
     {
@@ -71,10 +64,34 @@ public:
 
 private:
     std::vector<T> elements;
+
+    /** Rethrows the exception being handled as a kul::Exception naming the caller. */
+    [[noreturn]] static void throwTranslatedFailure (const std::string& callerName);
 };
 
-// The caller's name is taken inside Resize itself, so that the frame above
-// Resize on the stack is the function that asked for the growth.
+template <typename T>
+void Vector<T>::throwTranslatedFailure (const std::string& callerName)
+{
+    try
+    {
+        throw;
+    }
+    catch (const std::bad_alloc&)
+    {
+        throw Exception ("out of memory occured in " + callerName, "", 0, false, false);
+    }
+    catch (const std::exception& e)
+    {
+        throw Exception ("exception " + std::string (e.what()) + " occured in " + callerName, "", 0, false, false);
+    }
+    catch (...)
+    {
+        throw Exception ("unknown exception occured in " + callerName, "", 0, false, false);
+    }
+}
+
+// The caller's name is taken in the handler of the growing function itself, so
+// that the frame above it on the stack is the function that asked for the growth.
 template <typename T>
 void Vector<T>::Resize (size_t n)
 {
@@ -85,18 +102,28 @@ void Vector<T>::Resize (size_t n)
     {
         elements.resize (n);
     }
-    catch (const std::bad_alloc&)
+    catch (...)
     {
-        throw Exception ("out of memory occured in " + GetCallerName(), "", 0, false, false);
+        throwTranslatedFailure (GetCallerName());
     }
-    catch (const std::exception& e)
+}
+
+template <typename T>
+Vector<T>& Vector<T>::operator= (const Vector& other)
+{
+    if (this == &other)
+        return *this;
+
+    try
     {
-        throw Exception ("exception " + std::string (e.what()) + " occured in " + GetCallerName(), "", 0, false, false);
+        elements = other.elements;
     }
     catch (...)
     {
-        throw Exception ("unknown exception occured in " + GetCallerName(), "", 0, false, false);
+        throwTranslatedFailure (GetCallerName());
     }
+
+    return *this;
 }
 
 template <typename T>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ctime>
+#include <locale>
 #include <streambuf>
 #include <string>
 
@@ -30,6 +31,9 @@ public:
 
     /** Number of characters written so far. */
     long GetNumWritten() const noexcept { return static_cast<long> (pptr() - pbase()); }
+
+    /** The shared copy of the classic locale that every such stream is imbued with. */
+    static const std::locale& GetClassicLocale();
 };
 
 // Number to text and text to number
@@ -106,7 +110,12 @@ void Unquote (std::string& text);
 
 // Lists, dates and names
 kul::StringArray Split (const std::string& text, const std::string& delimiter, bool keepEmpty);
+/** Local time of the whole seconds (truncated toward zero) of milliseconds since 1970. */
 std::tm MillisecondsToLocalTime (long milliseconds);
+/** Broken-down UTC time, in the proleptic Gregorian calendar, of the whole seconds
+    (truncated toward zero) of any milliseconds since 1970; the fallback when the
+    platform cannot convert a time. */
+std::tm ProlepticGregorianUtcTime (long milliseconds);
 std::string GetCurrentDateAndTime (bool includeDate, bool includeTime, bool useLetters,
                                    bool includeDayName, bool useUnderscores);
 /** The demangled form of a symbol; a text that does not demangle comes back unchanged. */
