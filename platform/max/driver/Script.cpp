@@ -1,0 +1,273 @@
+#include "Script.h"
+
+#include <cmath>
+#include <dlfcn.h>
+#include <sstream>
+
+namespace
+{
+std::vector<std::string> words (const std::string& text)
+{
+    std::istringstream stream (text);
+    std::vector<std::string> result;
+    for (std::string word; stream >> word;)
+        result.push_back (word);
+    return result;
+}
+
+// What follows the first n words of the line.
+std::string restAfter (const std::string& line, size_t n)
+{
+    size_t position = 0;
+    for (size_t i = 0; i < n; ++i)
+    {
+        position = line.find_first_not_of (" \t", position);
+        if (position == std::string::npos)
+            return {};
+        position = line.find_first_of (" \t", position);
+        if (position == std::string::npos)
+            return {};
+    }
+    return line.substr (position);
+}
+
+bool parseNumber (const std::string& text, double& value)
+{
+    char* end = nullptr;
+    value = std::strtod (text.c_str(), &end);
+    return ! text.empty() && end != nullptr && *end == '\0' && std::isfinite (value);
+}
+
+std::string decibels (double linear)
+{
+    if (! (linear > 0.0))
+        return "-inf";
+    char buffer[64];
+    std::snprintf (buffer, sizeof (buffer), "%.2f", 20.0 * std::log10 (linear));
+    return buffer;
+}
+} // namespace
+
+ScriptRunner::ScriptRunner (std::FILE* out, std::FILE* err, bool rt)
+    : output (out), errors (err), realtime (rt)
+{
+    maxhost::setEventListener ([this] (const maxhost::ConsoleEntry* entry, const maxhost::OutletEvent* event) { print (entry, event); });
+}
+
+ScriptRunner::~ScriptRunner()
+{
+    maxhost::setEventListener (nullptr);
+}
+
+int ScriptRunner::run (std::istream& script)
+{
+    for (std::string line; std::getline (script, line);)
+    {
+        ++lineNumber;
+        if (! runLine (line))
+            return 1;
+        // Between two commands the main thread does its pending work, as
+        // between two clicks in a patcher.
+        maxhost::pumpMainThread();
+    }
+    return 0;
+}
+
+bool ScriptRunner::fail (const std::string& reason)
+{
+    std::fprintf (errors, "maxhost-run: line %d: %s\n", lineNumber, reason.c_str());
+    std::fflush (errors);
+    return false;
+}
+
+t_object* ScriptRunner::objectNamed (const std::string& id)
+{
+    auto it = objects.find (id);
+    if (it == objects.end())
+    {
+        fail ("no object named " + id);
+        return nullptr;
+    }
+    return it->second;
+}
+
+std::string ScriptRunner::idOf (const t_object* x) const
+{
+    if (x == nullptr)
+        return "-";
+    for (auto& entry : objects)
+        if (entry.second == x || maxhost::boxOf (entry.second) == x)
+            return entry.first;
+    return "-";
+}
+
+void ScriptRunner::print (const maxhost::ConsoleEntry* entry, const maxhost::OutletEvent* event)
+{
+    if (entry != nullptr)
+    {
+        static const char* names[] = { "post", "warn", "error", "bug" };
+        std::fprintf (output, "%s %s: %s\n", idOf (entry->object).c_str(), names[static_cast<int> (entry->severity)], entry->text.c_str());
+    }
+    if (event != nullptr)
+    {
+        const auto atoms = maxhost::atomsToText (event->atoms);
+        std::fprintf (output, "%s out %d: %s%s%s\n", idOf (event->object).c_str(), event->outlet, event->selector.c_str(), atoms.empty() ? "" : " ",
+                      atoms.c_str());
+    }
+    std::fflush (output);
+}
+
+bool ScriptRunner::runLine (const std::string& rawLine)
+{
+    const auto line = rawLine.substr (0, rawLine.find ('#'));
+    const auto w = words (line);
+    if (w.empty())
+        return true;
+    const auto& command = w[0];
+
+    if (command == "load" && w.size() == 2)
+        return load (w[1]);
+    if (command == "new" && w.size() >= 3)
+        return create (w, restAfter (line, 3));
+    if ((command == "send" || command == "send@sched") && w.size() >= 3)
+    {
+        auto* x = objectNamed (w[1]);
+        if (x == nullptr)
+            return false;
+        auto args = maxhost::parseAtoms (restAfter (line, 3));
+        auto selector = maxhost::parseAtoms (w[2]);
+        std::string name = w[2];
+        if (! selector.empty() && selector[0].a_type != A_SYM)
+        {
+            // A number alone is an int or float message.
+            name = selector[0].a_type == A_LONG ? "int" : "float";
+            args.insert (args.begin(), selector[0]);
+        }
+        if (command == "send")
+            maxhost::send (x, name, args);
+        else
+            maxhost::sendFromScheduler (x, name, args);
+        return true;
+    }
+    if (command == "signal" && w.size() >= 4)
+        return signal (w);
+    if (command == "dsp" && w.size() == 2 && (w[1] == "on" || w[1] == "off"))
+    {
+        if (w[1] == "on")
+            maxhost::startDsp();
+        else
+            maxhost::stopDsp();
+        return true;
+    }
+    if (command == "run" && w.size() == 2)
+        return runFor (w[1]);
+    if (command == "measure" && w.size() == 2)
+        return measure (w[1]);
+    if (command == "screenshot" && w.size() == 3)
+    {
+        auto* x = objectNamed (w[1]);
+        std::string reason;
+        if (x == nullptr)
+            return false;
+        return maxhost::screenshot (x, w[2], reason) || fail ("screenshot: " + reason);
+    }
+    if (command == "free" && w.size() == 2)
+    {
+        auto* x = objectNamed (w[1]);
+        if (x == nullptr)
+            return false;
+        object_free (x);
+        objects.erase (w[1]);
+        return true;
+    }
+    if (command == "dialog" && w.size() == 2)
+    {
+        maxhost::setDialogAnswer (w[1] == "cancel" ? "cancelled" : w[1]);
+        return true;
+    }
+    return fail ("unknown command: " + line);
+}
+
+bool ScriptRunner::load (const std::string& path)
+{
+    void* handle = dlopen (path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr)
+        return fail (std::string ("load: ") + dlerror());
+    auto* entry = reinterpret_cast<int (*)()> (dlsym (handle, "main"));
+    if (entry == nullptr)
+        return fail ("load: " + path + " exports no main");
+    entry();
+    return true;
+}
+
+bool ScriptRunner::create (const std::vector<std::string>& w, const std::string& rest)
+{
+    if (objects.count (w[1]) != 0)
+        return fail ("new: an object named " + w[1] + " exists already");
+    auto* x = maxhost::newObject (w[2], maxhost::parseAtoms (rest));
+    if (x == nullptr)
+        return fail ("new: could not create " + w[2]);
+    objects[w[1]] = x;
+    return true;
+}
+
+bool ScriptRunner::signal (const std::vector<std::string>& w)
+{
+    auto* x = objectNamed (w[1]);
+    if (x == nullptr)
+        return false;
+    double inlet = 0;
+    if (! parseNumber (w[2], inlet) || inlet < 1 || inlet > maxhost::signalInletCount (x))
+        return fail ("signal: no signal inlet " + w[2]);
+    maxhost::SignalSource source;
+    double a = 0, b = 0;
+    if (w[3] == "off" && w.size() == 4)
+        source.kind = maxhost::SignalSource::off;
+    else if (w[3] == "sine" && w.size() == 6 && parseNumber (w[4], a) && parseNumber (w[5], b))
+        source = { maxhost::SignalSource::sine, a, b, 0.0 };
+    else if (w[3] == "noise" && w.size() == 5 && parseNumber (w[4], b))
+        source = { maxhost::SignalSource::noise, 0.0, b, 0.0 };
+    else if (w[3] == "dc" && w.size() == 5 && parseNumber (w[4], a))
+        source = { maxhost::SignalSource::dc, 0.0, 0.0, a };
+    else
+        return fail ("signal: bad source");
+    maxhost::setSignal (x, static_cast<int> (inlet), source);
+    return true;
+}
+
+bool ScriptRunner::runFor (const std::string& duration)
+{
+    double value = 0;
+    std::string unit;
+    for (auto suffix : { "ms", "s", "b" })
+    {
+        const std::string s = suffix;
+        if (duration.size() > s.size() && duration.compare (duration.size() - s.size(), s.size(), s) == 0
+            && parseNumber (duration.substr (0, duration.size() - s.size()), value) && value >= 0)
+        {
+            unit = s;
+            break;
+        }
+    }
+    if (unit.empty())
+        return fail ("run: bad duration " + duration);
+    maxhost::resetMeasurements();
+    if (unit == "b")
+        maxhost::runBlocks (static_cast<long> (value));
+    else
+        maxhost::advance (unit == "s" ? value * 1000.0 : value);
+    return true;
+}
+
+bool ScriptRunner::measure (const std::string& id)
+{
+    auto* x = objectNamed (id);
+    if (x == nullptr)
+        return false;
+    const auto levels = maxhost::measure (x);
+    for (size_t i = 0; i < levels.size(); ++i)
+        std::fprintf (output, "%s measure %zu: peak %s rms %s\n", id.c_str(), i + 1, decibels (levels[i].peak).c_str(),
+                      decibels (levels[i].rms).c_str());
+    std::fflush (output);
+    return true;
+}

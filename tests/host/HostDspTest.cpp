@@ -1,0 +1,179 @@
+#include "HostTestClass.h"
+
+#include <cmath>
+#include <thread>
+
+using namespace hosttest;
+
+using DspTest = HostTest;
+
+TEST_F (DspTest, Dsp64GetsConnectionCountsOfInletsThenOutlets)
+{
+    auto* object = &makeProbe()->header.z_ob;
+    maxhost::setSignal (object, 2, { maxhost::SignalSource::dc, 0.0, 0.0, 1.0 });
+    maxhost::setOutletConnected (object, 1, false);
+    maxhost::startDsp();
+    EXPECT_EQ (sys_getdspstate(), 1);
+    EXPECT_EQ (log().connectionCounts, (std::vector<short> { 0, 1, 0, 1 }));
+    maxhost::stopDsp();
+    EXPECT_EQ (sys_getdspstate(), 0);
+}
+
+TEST_F (DspTest, PerformRunsBlockByBlockOnTheAudioThread)
+{
+    maxhost::setBlockSize (32);
+    auto* object = &makeProbe()->header.z_ob;
+    maxhost::setSignal (object, 1, { maxhost::SignalSource::dc, 0.0, 0.0, 0.8 });
+    maxhost::startDsp();
+    maxhost::runBlocks (5);
+    EXPECT_EQ (log().performCalls.load(), 5);
+    EXPECT_EQ (log().lastFrames.load(), 32);
+    EXPECT_TRUE (log().performOnAudioThread.load());
+    EXPECT_FALSE (log().buffersShared.load()) << "no-in-place gives separate buffers";
+    const auto levels = maxhost::measure (object);
+    ASSERT_EQ (levels.size(), 2u);
+    EXPECT_DOUBLE_EQ (levels[0].peak, 0.4);
+    EXPECT_DOUBLE_EQ (levels[1].peak, 0.0);
+    EXPECT_EQ (maxhost::lastOutput (object, 1), std::vector<double> (32, 0.4));
+}
+
+TEST_F (DspTest, InPlaceObjectsMayShareBuffers)
+{
+    log().noInPlace = 0;
+    makeProbe();
+    maxhost::startDsp();
+    maxhost::runBlocks (1);
+    EXPECT_TRUE (log().buffersShared.load());
+}
+
+TEST_F (DspTest, RunningBlocksAlsoRunsTheClocksDueInThatTime)
+{
+    maxhost::setSampleRate (48000.0);
+    auto* object = &makeProbe()->header.z_ob;
+    maxhost::startDsp();
+    maxhost::send (object, "arm", { atomFloat (10.0) });
+    maxhost::runBlocks (7);   // 9.33 ms
+    EXPECT_TRUE (events().empty());
+    maxhost::runBlocks (1);
+    EXPECT_EQ (events(), (std::vector<std::string> { "tick:scheduler", "task:main" }));
+    EXPECT_EQ (maxhost::blocksRun(), 8);
+    EXPECT_EQ (sys_getsr(), 48000.0);
+}
+
+TEST_F (DspTest, SignalSourcesHaveTheirLevels)
+{
+    log().signalInlets = 2;
+    auto* object = &makeProbe()->header.z_ob;
+    maxhost::setSignal (object, 1, { maxhost::SignalSource::sine, 1000.0, -6.0, 0.0 });
+    maxhost::setSignal (object, 2, { maxhost::SignalSource::noise, 0.0, -20.0, 0.0 });
+    maxhost::startDsp();
+    maxhost::runBlocks (690);   // one second
+    const auto levels = maxhost::measure (object);
+    ASSERT_EQ (levels.size(), 2u);
+    EXPECT_NEAR (20 * std::log10 (levels[0].peak), -12.02, 0.05);   // halved by the probe
+    EXPECT_NEAR (20 * std::log10 (levels[0].rms), -15.03, 0.05);
+    EXPECT_LE (levels[1].peak, 0.5 * 0.1 + 1e-12);
+    EXPECT_NEAR (20 * std::log10 (levels[1].rms), -20 - 6.02 - 4.77, 0.2);
+}
+
+TEST_F (DspTest, Dsp64ReceivesTheSampleRateAndBlockSizeThroughItsOwnSignature)
+{
+    maxhost::setSampleRate (48000.0);
+    maxhost::setBlockSize (128);
+    makeProbe();
+    maxhost::startDsp();
+    EXPECT_EQ (log().dspSampleRate, 48000.0);
+    EXPECT_EQ (log().dspMaxVectorSize, 128);
+}
+
+TEST_F (DspTest, PerformMaySetAQueueElementWhoseTaskRunsOnMainBetweenBlocks)
+{
+    log().performMode = PerformMode::signalMain;
+    makeProbe();
+    maxhost::startDsp();
+    maxhost::runBlocks (3);
+    EXPECT_EQ (events(), (std::vector<std::string> { "task:main", "task:main", "task:main" }));
+}
+
+TEST_F (DspTest, FreedObjectLeavesTheRunningChain)
+{
+    auto* first = makeProbe();
+    auto* second = makeProbe();
+    maxhost::startDsp();
+    maxhost::runBlocks (2);
+    object_free (first);
+    maxhost::runBlocks (2);
+    EXPECT_EQ (second->performs, 4);
+    EXPECT_EQ (log().performCalls.load(), 6);
+}
+
+TEST_F (DspTest, BlockSizeBelowOneStillRunsOneSampleBlocks)
+{
+    maxhost::setBlockSize (-4);
+    EXPECT_EQ (sys_getblksize(), -4);
+    makeProbe();
+    maxhost::startDsp();
+    maxhost::runBlocks (2);
+    EXPECT_EQ (log().lastFrames.load(), 1);
+}
+
+TEST (DspConcurrencyTest, DspFreeReturnsOnlyWhenPerformCanNoLongerRun)
+{
+    resetLog();
+    maxhost::initialise ({ 44100.0, 64, true });
+    registerProbeClass();
+    std::vector<Probe*> probes;
+    for (int i = 0; i < 6; ++i)
+        probes.push_back (reinterpret_cast<Probe*> (maxhost::newObject ("probe~", "")));
+    maxhost::startDsp();
+    auto performs = [] (Probe* x) { return std::atomic_ref<int> (x->performs).load(); };
+    while (performs (probes.back()) < 3)
+        std::this_thread::yield();
+    for (size_t i = 0; i + 1 < probes.size(); ++i)
+    {
+        auto* x = probes[i];
+        z_dsp_free (&x->header);
+        EXPECT_EQ (std::atomic_ref<int> (x->performing).load(), 0);
+        const int stopped = performs (x);
+        // The chain goes on: wait until the last object has run two more blocks.
+        const int later = performs (probes.back()) + 2;
+        while (performs (probes.back()) < later)
+            std::this_thread::yield();
+        EXPECT_EQ (performs (x), stopped);
+        object_free (x);   // freed memory touched by a late perform would show under ASan
+    }
+    maxhost::shutdown();
+}
+
+#if MAXHOST_REALTIME_CHECK
+TEST (DspDeathTest, PerformThatAllocatesOrLocksFailsTheRun)
+{
+    GTEST_FLAG_SET (death_test_style, "threadsafe");
+    for (auto mode : { PerformMode::allocate, PerformMode::lock })
+    {
+        EXPECT_DEATH (
+            {
+                resetLog();
+                maxhost::initialise();
+                registerProbeClass();
+                log().performMode = mode;
+                maxhost::newObject ("probe~", "");
+                maxhost::startDsp();
+                maxhost::runBlocks (1);
+            },
+            "RealtimeSanitizer|[Rr]eal-time");
+    }
+}
+
+TEST (DspRealtimeTest, PerformThatOnlyComputesPassesTheCheck)
+{
+    resetLog();
+    maxhost::initialise();
+    registerProbeClass();
+    maxhost::newObject ("probe~", "");
+    maxhost::startDsp();
+    maxhost::runBlocks (3);
+    EXPECT_EQ (log().performCalls.load(), 3);
+    maxhost::shutdown();
+}
+#endif

@@ -1,0 +1,308 @@
+#include "HostTestClass.h"
+
+#include <cstring>
+
+using namespace hosttest;
+
+using ObjectTest = HostTest;
+
+TEST_F (ObjectTest, CreationBindsTheBoxAndFillsTheDictionaryFromDefaultsAndArguments)
+{
+    auto* x = makeProbe ("@count 7 @mode rms");
+    ASSERT_NE (x, nullptr);
+    EXPECT_NE (x->box, nullptr);
+    EXPECT_EQ (x->box, maxhost::boxOf (&x->header.z_ob));
+    EXPECT_EQ (gensym ("#B")->s_thing, nullptr) << "bound only while the object is made";
+
+    EXPECT_EQ (x->count, 7);
+    EXPECT_EQ (x->mode, gensym ("rms"));
+    EXPECT_DOUBLE_EQ (x->colour[1], 0.502) << "defaults apply where the box says nothing";
+    EXPECT_FLOAT_EQ (x->corner[1], 800.0f);
+    EXPECT_EQ (x->secret, 0) << "the record starts zero-filled";
+}
+
+TEST_F (ObjectTest, CreationDictionaryTakesTheBoxValuesOnTopInDefaultOrder)
+{
+    static std::vector<std::string> keys;
+    static std::vector<std::string> countValue;
+    keys.clear();
+    countValue.clear();
+    auto* c = class_new ("dictprobe", asMethod (+[] (t_symbol*, long argc, t_atom* argv) -> void* {
+                             auto* d = object_dictionaryarg (argc, argv);
+                             long n = 0;
+                             t_symbol** k = nullptr;
+                             dictionary_getkeys_ordered (d, &n, &k);
+                             for (long i = 0; i < n; ++i)
+                                 keys.push_back (k[i]->s_name);
+                             dictionary_freekeys (d, n, k);
+                             long ac = 0;
+                             t_atom* av = nullptr;
+                             dictionary_getatoms (d, gensym ("count"), &ac, &av);
+                             countValue.push_back (maxhost::atomsToText (std::vector<t_atom> (av, av + ac)));
+                             return nullptr;
+                         }),
+                         nullptr, sizeof (t_object), nullptr, A_GIMME, 0);
+    c->c_flags |= CLASS_FLAG_NEWDICTIONARY;
+    CLASS_ATTR_LONG (c, "a", 0, Probe, count);
+    CLASS_ATTR_DEFAULT (c, "a", 0, "1");
+    CLASS_ATTR_LONG (c, "count", 0, Probe, secret);
+    CLASS_ATTR_DEFAULT (c, "count", 0, "2");
+    class_register (CLASS_BOX, c);
+    EXPECT_EQ (maxhost::newObject ("dictprobe", "@count 9 8 @extra x"), nullptr);
+    EXPECT_EQ (keys, (std::vector<std::string> { "a", "count", "extra" }));
+    EXPECT_EQ (countValue, (std::vector<std::string> { "9 8" }));
+}
+
+TEST_F (ObjectTest, OutletsArePlacedLeftmostAndRecordWhatTheySend)
+{
+    auto* x = makeProbe ("@count 4");
+    auto* object = &x->header.z_ob;
+    ASSERT_EQ (maxhost::outletCount (object), 4);
+    EXPECT_TRUE (maxhost::outletIsSignal (object, 1));
+    EXPECT_TRUE (maxhost::outletIsSignal (object, 2));
+    EXPECT_FALSE (maxhost::outletIsSignal (object, 3));
+
+    maxhost::clearRecordings();
+    maxhost::send (object, "bang");
+    maxhost::send (object, "echo", maxhost::parseAtoms ("1 2.5 three"));
+    maxhost::send (object, "name", { atomSym ("n") });
+    const auto events = maxhost::outletEvents();
+    ASSERT_EQ (events.size(), 3u);
+    EXPECT_EQ (events[0].outlet, 3) << "the dump outlet, made second, sits left of the first plain outlet";
+    EXPECT_EQ (events[0].selector, "int");
+    EXPECT_EQ (maxhost::atomsToText (events[0].atoms), "4");
+    EXPECT_EQ (events[1].selector, "echo");
+    EXPECT_EQ (maxhost::atomsToText (events[1].atoms), "1 2.5 three");
+    EXPECT_EQ (events[2].outlet, 4);
+    EXPECT_EQ (events[2].role, maxhost::ThreadRole::main);
+}
+
+TEST_F (ObjectTest, BadMessagesAreReportedNotCrashed)
+{
+    auto* object = &makeProbe()->header.z_ob;
+    maxhost::clearRecordings();
+    maxhost::send (object, "nosuch", { atomLong (1) });
+    maxhost::send (object, "number", { atomSym ("x") });
+    maxhost::send (object, "name");
+    maxhost::send (object, "dsp64");
+    maxhost::send (object, "bang", { atomLong (1) });
+    const auto console = maxhost::console();
+    ASSERT_EQ (console.size(), 5u);
+    EXPECT_EQ (console[0].text, "doesn't understand \"nosuch\"");
+    EXPECT_EQ (console[0].severity, maxhost::Severity::error);
+    EXPECT_EQ (console[0].object, object);
+    EXPECT_EQ (console[1].text, "bad arguments for message \"number\"");
+    EXPECT_EQ (console[2].text, "bad arguments for message \"name\"");
+    EXPECT_EQ (console[3].severity, maxhost::Severity::error);
+    EXPECT_EQ (console[4].severity, maxhost::Severity::warn);
+    EXPECT_EQ (maxhost::outletEvents().size(), 1u) << "extra arguments are dropped, the message still runs";
+}
+
+TEST_F (ObjectTest, FreeingTwiceIsCaughtAndNotificationsAreRecorded)
+{
+    auto* object = &makeProbe()->header.z_ob;
+    auto* box = maxhost::boxOf (object);
+    object_notify (box, gensym ("modified"), nullptr);
+    object_notify (box, gensym ("modified"), nullptr);
+    EXPECT_EQ (maxhost::notifications (box), (std::vector<t_symbol*> { gensym ("modified"), gensym ("modified") }));
+
+    EXPECT_EQ (object_free (object), MAX_ERR_NONE);
+    maxhost::clearRecordings();
+    EXPECT_EQ (object_free (object), MAX_ERR_INVALID_PTR);
+    ASSERT_EQ (consoleTexts (maxhost::Severity::bug).size(), 1u);
+    maxhost::send (object, "bang");
+    EXPECT_EQ (consoleTexts (maxhost::Severity::bug).size(), 2u) << "a message to a freed object is reported";
+    EXPECT_EQ (object_attr_get (object, gensym ("count")), nullptr);
+    EXPECT_EQ (consoleTexts (maxhost::Severity::bug).back(), "object_attr_get: not a live object");
+}
+
+TEST_F (ObjectTest, ObexStoresOneValuePerKey)
+{
+    auto* object = &makeProbe()->header.z_ob;
+    auto* key = common_symbols_gettable()->s_dumpout;
+    t_object* found = nullptr;
+    EXPECT_EQ (object_obex_lookup (object, key, &found), MAX_ERR_GENERIC);
+    auto* first = static_cast<t_object*> (outlet_new (object, nullptr));
+    auto* second = static_cast<t_object*> (outlet_new (object, nullptr));
+    object_obex_store (object, key, first);
+    object_obex_store (object, key, second);
+    EXPECT_EQ (object_obex_lookup (object, key, &found), MAX_ERR_NONE);
+    EXPECT_EQ (found, second);
+}
+
+TEST_F (ObjectTest, InjectedFaultsFailTheNamedCallOnly)
+{
+    maxhost::failCall ("class_addmethod", "dump");
+    auto* c = class_new ("faulty", asMethod (+[] (t_symbol*, long, t_atom*) -> void* { return nullptr; }), nullptr, sizeof (t_object),
+                         nullptr, A_GIMME, 0);
+    EXPECT_EQ (class_addmethod (c, asMethod (+[] (t_object*) {}), "dump", 0), MAX_ERR_GENERIC);
+    EXPECT_EQ (class_addmethod (c, asMethod (+[] (t_object*) {}), "reset", 0), MAX_ERR_NONE);
+
+    maxhost::failCall ("object_alloc", "probe~", 1);
+    EXPECT_EQ (makeProbe(), nullptr);
+    EXPECT_NE (makeProbe(), nullptr) << "the fault was for one call";
+
+    maxhost::failCall ("sysmem_newptr", "");
+    long ac = 0;
+    t_atom* av = nullptr;
+    EXPECT_EQ (object_attr_getvalueof (makeProbe(), gensym ("count"), &ac, &av), MAX_ERR_OUT_OF_MEM);
+    maxhost::clearFaults();
+    auto* p = sysmem_newptr (8);
+    EXPECT_NE (p, nullptr);
+    sysmem_freeptr (p);
+}
+
+TEST_F (ObjectTest, DictionariesKeepKeyOrderAndOwnTheirValues)
+{
+    auto* d = dictionary_new();
+    dictionary_appendlong (d, gensym ("b"), 1);
+    dictionary_appendsym (d, gensym ("a"), gensym ("x"));
+    t_atom three[3] = { atomLong (1), atomFloat (2.5), atomSym ("z") };
+    dictionary_appendatoms (d, gensym ("c"), 3, three);
+    t_atom entry;
+    ASSERT_EQ (dictionary_getatom (d, gensym ("c"), &entry), MAX_ERR_NONE);
+    EXPECT_TRUE (atomisatomarray (&entry));
+    auto* array = reinterpret_cast<t_atomarray*> (entry.a_w.w_obj);
+    EXPECT_EQ (atomarray_getsize (array), 3);
+
+    dictionary_appendfloat (d, gensym ("c"), 0.5);
+    EXPECT_EQ (object_free (array), MAX_ERR_INVALID_PTR) << "replacing a value frees the old one";
+    long n = 0;
+    t_symbol** keys = nullptr;
+    dictionary_getkeys_ordered (d, &n, &keys);
+    ASSERT_EQ (n, 3);
+    EXPECT_STREQ (keys[0]->s_name, "b");
+    EXPECT_STREQ (keys[2]->s_name, "c");
+    dictionary_freekeys (d, n, keys);
+    EXPECT_EQ (dictionary_hasentry (d, gensym ("a")), 1);
+    EXPECT_EQ (dictionary_getatom (d, gensym ("nosuch"), &entry), MAX_ERR_GENERIC);
+
+    t_symbol* name = nullptr;
+    ASSERT_EQ (dictobj_register (d, &name), d);
+    ASSERT_NE (name, nullptr);
+    EXPECT_EQ (dictobj_findregistered_retain (name), d);
+    EXPECT_EQ (dictobj_release (d), MAX_ERR_NONE);
+    EXPECT_EQ (dictobj_findregistered_retain (name), d) << "still registered while referenced";
+    dictobj_release (d);
+    dictobj_release (d);
+    EXPECT_EQ (dictobj_findregistered_retain (name), nullptr);
+}
+
+TEST_F (ObjectTest, PresetBinbufReplaysItsMessages)
+{
+    auto* object = &makeProbe()->header.z_ob;
+    auto* b = binbuf_new();
+    t_atom record[5] = {};
+    atom_setobj (&record[0], object);
+    record[1] = atomSym ("probe~");
+    record[2] = atomSym ("count");
+    record[3] = atomLong (9);
+    binbuf_insert (b, nullptr, 4, record);
+    binbuf_eval_messages (b);
+    EXPECT_EQ (reinterpret_cast<Probe*> (object)->count, 9);
+    object_free (b);
+}
+
+TEST_F (ObjectTest, SaveDialogIsAnsweredFromTheScript)
+{
+    char name[MAX_FILENAME_CHARS] = "file.json";
+    short path = 0;
+    t_fourcc type = FOUR_CHAR_CODE (0x4A534F4E);
+    EXPECT_NE (saveasdialog_extended (name, &path, &type, &type, 1), 0) << "no answer counts as cancelled";
+
+    maxhost::setDialogAnswer ("/tmp/somewhere/out.json");
+    ASSERT_EQ (saveasdialog_extended (name, &path, &type, &type, 1), 0);
+    char full[MAX_PATH_CHARS];
+    ASSERT_EQ (path_topotentialname (path, name, full, 0), 0);
+    EXPECT_STREQ (full, "/tmp/somewhere/out.json");
+
+    maxhost::setDialogAnswer ("cancelled");
+    EXPECT_NE (saveasdialog_extended (name, &path, &type, &type, 1), 0);
+    EXPECT_EQ (maxhost::dialogsShown(), 3);
+}
+
+TEST (AtomTextTest, MessagesParseAndPrintAsInAMessageBox)
+{
+    struct Case
+    {
+        const char* input;
+        std::vector<short> types;
+        const char* printed;
+    };
+    const Case cases[] = {
+        { "1 2.5 x", { A_LONG, A_FLOAT, A_SYM }, "1 2.5 x" },
+        { "-3 1e3 .5", { A_LONG, A_FLOAT, A_FLOAT }, "-3 1000. 0.5" },
+        { "3.6e+07 nan - 1x", { A_FLOAT, A_SYM, A_SYM, A_SYM }, "36000000. nan - 1x" },
+        { "\"two words\" 0.", { A_SYM, A_FLOAT }, "two words 0." },
+    };
+    for (const auto& c : cases)
+    {
+        auto atoms = maxhost::parseAtoms (c.input);
+        std::vector<short> types;
+        for (auto& a : atoms)
+            types.push_back (a.a_type);
+        EXPECT_EQ (types, c.types) << c.input;
+        EXPECT_EQ (maxhost::atomsToText (atoms), c.printed) << c.input;
+    }
+    EXPECT_EQ (gensym ("gain"), gensym (std::string ("ga").append ("in").c_str()));
+    EXPECT_NE (symbol_unique(), symbol_unique());
+}
+
+TEST_F (ObjectTest, ScreenshotNeedsAWindowTheObjectReported)
+{
+    auto* object = &makeProbe()->header.z_ob;
+    std::string reason;
+    EXPECT_FALSE (maxhost::screenshot (object, "/tmp/never-written.png", reason));
+    EXPECT_EQ (reason, "the object has no window");
+}
+
+TEST_F (ObjectTest, HostOnlyRoutinesAreCalledThroughTheirOwnSignatures)
+{
+    auto* object = &makeProbe ("@count 6")->header.z_ob;
+    EXPECT_EQ (maxhost::assist (object, 1, 2), "inlet 2");
+    EXPECT_EQ (maxhost::assist (object, 2, 0), "outlet 0");
+
+    long ac = 0;
+    t_atom* av = nullptr;
+    EXPECT_EQ (object_method (object, gensym ("getvalueof"), &ac, &av), reinterpret_cast<void*> (MAX_ERR_NONE));
+    ASSERT_EQ (ac, 1);
+    EXPECT_EQ (av[0].a_w.w_long, 6);
+    sysmem_freeptr (av);
+
+    t_atom two[2] = { atomLong (1), atomLong (2) };
+    EXPECT_EQ (object_method (object, gensym ("setvalueof"), 2L, two), reinterpret_cast<void*> (MAX_ERR_GENERIC));
+    EXPECT_EQ (object_method (object, gensym ("setvalueof"), 1L, two), reinterpret_cast<void*> (MAX_ERR_NONE));
+    EXPECT_EQ (reinterpret_cast<Probe*> (object)->count, 1);
+}
+
+TEST_F (ObjectTest, ObjectMetaAttributesHoldContainersOfTheClass)
+{
+    auto* object = &makeProbe()->header.z_ob;
+    auto* attr = class_attr_get (object_class (object), gensym ("mode"));
+    ASSERT_EQ (attr, object_attr_get (object, gensym ("mode")));
+    EXPECT_EQ (object_attr_getobj (attr, gensym ("arguments")), nullptr);
+
+    auto* array = atomarray_new (0, nullptr);
+    object_addattr_format (attr, "arguments", gensym ("object"), 0, "o", array);
+    auto* found = reinterpret_cast<t_atomarray*> (object_attr_getobj (attr, gensym ("arguments")));
+    ASSERT_EQ (found, array);
+    t_atom triple[3] = { atomSym ("None"), atomSym (""), atomSym ("") };
+    atomarray_appendatoms (found, 3, triple);
+    t_atom second;
+    ASSERT_EQ (atomarray_getindex (array, 1, &second), MAX_ERR_NONE);
+    EXPECT_EQ (atom_getsym (&second), gensym (""));
+    EXPECT_EQ (atomarray_getindex (array, 3, &second), MAX_ERR_GENERIC);
+    EXPECT_EQ (object_method (object_attr_get (attr, gensym ("arguments")), gensym ("gettype")), gensym ("object"));
+}
+
+TEST_F (ObjectTest, OutletEventsCarryTheSendersThreadRole)
+{
+    auto* object = &makeProbe()->header.z_ob;
+    maxhost::clearRecordings();
+    maxhost::send (object, "bang");
+    maxhost::sendFromScheduler (object, "bang");
+    const auto events = maxhost::outletEvents();
+    ASSERT_EQ (events.size(), 2u);
+    EXPECT_EQ (events[0].role, maxhost::ThreadRole::main);
+    EXPECT_EQ (events[1].role, maxhost::ThreadRole::scheduler);
+}

@@ -1,0 +1,305 @@
+#include "HostTestClass.h"
+
+#include <cstddef>
+#include <cstdlib>
+
+namespace hosttest
+{
+namespace
+{
+    t_class* probeClass = nullptr;
+
+    t_max_err logSetter (Probe* x, t_object* attr, long ac, t_atom* av)
+    {
+        auto* record = reinterpret_cast<t_eattr*> (attr);
+        {
+            std::lock_guard<std::mutex> lock (log().mutex);
+            log().setters.push_back ({ record->name->s_name, std::vector<t_atom> (av, av + ac), maxhost::currentRole() });
+        }
+        if (record->name == gensym ("level") && ac > 0)
+            x->level = static_cast<float> (atom_getfloat (av));
+        return MAX_ERR_NONE;
+    }
+
+    void probeBang (Probe* x)
+    {
+        outlet_int (x->dump, x->count);
+    }
+
+    void probeEcho (Probe* x, t_symbol* s, long ac, t_atom* av)
+    {
+        outlet_anything (x->dump, s, static_cast<short> (ac), av);
+    }
+
+    void probeName (Probe* x, t_symbol* s)
+    {
+        outlet_anything (x->extra, s, 0, nullptr);
+    }
+
+    void probeNumber (Probe* x, t_atom_long n)
+    {
+        outlet_int (x->extra, n);
+    }
+
+    void probeTick (Probe* x)
+    {
+        addEvent (std::string ("tick:") + maxhost::roleName (maxhost::currentRole()));
+        if (log().tickDelayMs.load() > 0)
+        {
+            std::this_thread::sleep_for (std::chrono::milliseconds (log().tickDelayMs.load()));
+            addEvent ("tick-done");
+        }
+        qelem_set (x->qelem);
+    }
+
+    void probeTask (Probe*)
+    {
+        addEvent (std::string ("task:") + maxhost::roleName (maxhost::currentRole()));
+    }
+
+    void probeArm (Probe* x, double ms)
+    {
+        clock_fdelay (x->clock, ms);
+    }
+
+    void probePerform (t_object* object, t_object*, double** ins, long numins, double** outs, long numouts, long frames, long, void*)
+    {
+        auto* x = reinterpret_cast<Probe*> (object);
+        std::atomic_ref<int> (x->performing).store (1);
+        std::atomic_ref<int> (x->performs).fetch_add (1);
+        log().performCalls.fetch_add (1);
+        log().lastFrames = frames;
+        if (maxhost::currentRole() != maxhost::ThreadRole::audio)
+            log().performOnAudioThread = false;
+        if (numins > 0 && numouts > 0 && ins[0] == outs[0])
+            log().buffersShared = true;
+        switch (log().performMode)
+        {
+            case PerformMode::allocate:
+            {
+                void* volatile p = std::malloc (64);
+                std::free (p);
+                break;
+            }
+            case PerformMode::lock:
+            {
+                static std::mutex m;
+                std::lock_guard<std::mutex> guard (m);
+                break;
+            }
+            case PerformMode::signalMain: qelem_set (x->qelem); break;
+            case PerformMode::copy: break;
+        }
+        for (long c = 0; c < std::min (numins, numouts); ++c)
+            for (long i = 0; i < frames; ++i)
+                outs[c][i] = ins[c][i] * 0.5;
+        std::atomic_ref<int> (x->performing).store (0);
+    }
+
+    void probeDsp64 (Probe* x, t_object* dsp64, short* count, double sampleRate, long maxVectorSize, long)
+    {
+        {
+            std::lock_guard<std::mutex> lock (log().mutex);
+            log().dspSampleRate = sampleRate;
+            log().dspMaxVectorSize = maxVectorSize;
+            log().connectionCounts.assign (count, count + log().signalInlets + log().signalOutlets);
+        }
+        object_method (dsp64, gensym ("dsp_add64"), x, probePerform, 0L, static_cast<void*> (nullptr));
+    }
+
+    void probeAssist (Probe*, void*, long kind, long index, char* text)
+    {
+        std::snprintf (text, 512, "%s %ld", kind == 1 ? "inlet" : "outlet", index);
+    }
+
+    t_max_err probeGetValueOf (Probe* x, long* ac, t_atom** av)
+    {
+        *av = reinterpret_cast<t_atom*> (sysmem_newptr (sizeof (t_atom)));
+        atom_setlong (*av, x->count);
+        *ac = 1;
+        return MAX_ERR_NONE;
+    }
+
+    t_max_err probeSetValueOf (Probe* x, long ac, t_atom* av)
+    {
+        if (ac != 1)
+            return MAX_ERR_GENERIC;
+        x->count = atom_getlong (av);
+        return MAX_ERR_NONE;
+    }
+
+    void* probeNew (t_symbol*, long argc, t_atom* argv)
+    {
+        auto* x = static_cast<Probe*> (object_alloc (probeClass));
+        if (x == nullptr)
+            return nullptr;
+        x->box = gensym ("#B")->s_thing;
+        x->extra = outlet_new (x, nullptr);
+        x->dump = outlet_new (x, nullptr);
+        x->clock = clock_new (x, asMethod (probeTick));
+        x->qelem = qelem_new (x, asMethod (probeTask));
+        z_dsp_setup (&x->header, log().signalInlets);
+        for (long i = 0; i < log().signalOutlets; ++i)
+            outlet_new (x, "signal");
+        x->header.z_misc = log().noInPlace;
+        if (auto* d = object_dictionaryarg (argc, argv))
+            attr_dictionary_process (x, d);
+        return x;
+    }
+
+    void probeFree (Probe* x)
+    {
+        z_dsp_free (&x->header);
+        object_free (x->clock);
+        qelem_free (x->qelem);
+    }
+} // namespace
+
+Log& log()
+{
+    static Log l;
+    return l;
+}
+
+void resetLog()
+{
+    auto& l = log();
+    std::lock_guard<std::mutex> lock (l.mutex);
+    l.setters.clear();
+    l.events.clear();
+    l.connectionCounts.clear();
+    l.dspSampleRate = 0.0;
+    l.dspMaxVectorSize = 0;
+    l.performCalls = 0;
+    l.performOnAudioThread = true;
+    l.buffersShared = false;
+    l.lastFrames = 0;
+    l.tickDelayMs = 0;
+    l.performMode = PerformMode::copy;
+    l.noInPlace = Z_NO_INPLACE;
+    l.signalInlets = 2;
+    l.signalOutlets = 2;
+}
+
+std::vector<SetterCall> setterCalls()
+{
+    std::lock_guard<std::mutex> lock (log().mutex);
+    return log().setters;
+}
+
+std::vector<std::string> events()
+{
+    std::lock_guard<std::mutex> lock (log().mutex);
+    return log().events;
+}
+
+void addEvent (const std::string& event)
+{
+    std::lock_guard<std::mutex> lock (log().mutex);
+    log().events.push_back (event);
+}
+
+t_class* registerProbeClass()
+{
+    auto* c = class_new ("probe~", asMethod (probeNew), asMethod (probeFree), sizeof (Probe), nullptr, A_GIMME, 0);
+    c->c_flags |= CLASS_FLAG_NEWDICTIONARY;
+    class_addmethod (c, asMethod (probeBang), "bang", 0);
+    class_addmethod (c, asMethod (probeEcho), "echo", A_GIMME, 0);
+    class_addmethod (c, asMethod (probeName), "name", A_SYM, 0);
+    class_addmethod (c, asMethod (probeNumber), "number", A_LONG, 0);
+    class_addmethod (c, asMethod (probeArm), "arm", A_FLOAT, 0);
+    class_addmethod (c, asMethod (probeDsp64), "dsp64", A_CANT, 0);
+    class_addmethod (c, asMethod (probeAssist), "assist", A_CANT, 0);
+    class_addmethod (c, asMethod (probeGetValueOf), "getvalueof", A_CANT, 0);
+    class_addmethod (c, asMethod (probeSetValueOf), "setvalueof", A_CANT, 0);
+
+    CLASS_ATTR_LONG (c, "count", 0, Probe, count);
+    CLASS_ATTR_FILTER_CLIP (c, "count", 0, 10);
+    CLASS_ATTR_DEFAULT (c, "count", 0, "3");
+    CLASS_ATTR_ATTR_PARSE (c, "count", "dontreset", gensym ("long"), 0, "1");
+
+    CLASS_ATTR_FLOAT (c, "level", ATTR_SET_DEFER_LOW, Probe, level);
+    CLASS_ATTR_ACCESSORS (c, "level", nullptr, logSetter);
+    CLASS_ATTR_FILTER_CLIP (c, "level", -60, 6);
+    CLASS_ATTR_DEFAULT (c, "level", 0, "0");
+    CLASS_ATTR_LABEL (c, "level", 0, "global level");
+
+    CLASS_ATTR_DOUBLE_ARRAY (c, "colour", 0, Probe, colour, 4);
+    CLASS_ATTR_DEFAULT (c, "colour", ATTR_SET_DEFER_LOW, "0.000 0.502 0.000 1.000");
+
+    CLASS_ATTR_SYM (c, "mode", 0, Probe, mode);
+    CLASS_ATTR_DEFAULT (c, "mode", 0, "peak");
+    CLASS_ATTR_ENUM (c, "mode", 0, "peak rms");
+
+    CLASS_ATTR_LONG (c, "secret", ATTR_GET_OPAQUE_USER | ATTR_SET_OPAQUE_USER, Probe, secret);
+
+    CLASS_ATTR_FLOAT (c, "rate", 0, Probe, rate);
+    CLASS_ATTR_MAX (c, "rate", 0, "3.6e+07");
+    CLASS_ATTR_MIN (c, "rate", 0, "100");
+
+    CLASS_ATTR_FLOAT_ARRAY (c, "corner", 0, Probe, corner, 2);
+    CLASS_ATTR_DEFAULT (c, "corner", 0, "50 800");
+
+    class_dspinit (c);
+    class_register (CLASS_BOX, c);
+    probeClass = c;
+    return c;
+}
+
+void HostTest::SetUp()
+{
+    resetLog();
+    maxhost::initialise();
+    registerProbeClass();
+}
+
+void HostTest::TearDown()
+{
+    maxhost::shutdown();
+}
+
+Probe* HostTest::makeProbe (const std::string& args)
+{
+    return reinterpret_cast<Probe*> (maxhost::newObject ("probe~", args));
+}
+
+std::vector<std::string> HostTest::consoleTexts (maxhost::Severity severity) const
+{
+    std::vector<std::string> texts;
+    for (auto& entry : maxhost::console())
+        if (entry.severity == severity)
+            texts.push_back (entry.text);
+    return texts;
+}
+
+std::vector<t_atom> values (t_object* x, const char* attribute)
+{
+    long ac = 0;
+    t_atom* av = nullptr;
+    object_attr_getvalueof (x, gensym (attribute), &ac, &av);
+    std::vector<t_atom> result (av, av + ac);
+    sysmem_freeptr (av);
+    return result;
+}
+
+t_atom atomLong (t_atom_long v)
+{
+    t_atom a;
+    atom_setlong (&a, v);
+    return a;
+}
+
+t_atom atomFloat (double v)
+{
+    t_atom a;
+    atom_setfloat (&a, v);
+    return a;
+}
+
+t_atom atomSym (const char* s)
+{
+    t_atom a;
+    atom_setsym (&a, gensym (s));
+    return a;
+}
+} // namespace hosttest

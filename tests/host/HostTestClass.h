@@ -1,0 +1,100 @@
+// A small object class for the host's tests, registered in-process.
+#pragma once
+
+#include "ext.h"
+#include "ext_dictobj.h"
+#include "ext_mainloop.h"
+#include "ext_obex.h"
+#include "maxhost_test.h"
+#include "z_dsp.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace hosttest
+{
+struct Probe
+{
+    t_pxobject header;
+    t_object* box;              // what "#B" held while the object was made
+    t_atom_long count;          // "count": long, clipped to 0..10, default 3
+    float level;                // "level": float32, deferred setter, clipped to -60..6
+    double colour[4];           // "colour": 4 float64, default "0.000 0.502 0.000 1.000"
+    t_symbol* mode;             // "mode": symbol, default "peak"
+    t_atom_long secret;         // "secret": opaque to the user
+    float rate;                 // "rate": float32, maxvalue meta "3.6e+07"
+    float corner[2];            // "corner": 2 float32, default "50 800"
+    void* dump;
+    void* extra;
+    t_clock* clock;
+    t_qelem* qelem;
+    int performs;               // counted by the perform routine (atomically)
+    int performing;
+};
+
+struct SetterCall
+{
+    std::string attribute;
+    std::vector<t_atom> values;
+    maxhost::ThreadRole role;
+};
+
+enum class PerformMode
+{
+    copy,
+    allocate,
+    lock,
+    signalMain    // sets the object's queue element, which must be safe in real time
+};
+
+struct Log
+{
+    std::mutex mutex;
+    std::vector<SetterCall> setters;
+    std::vector<std::string> events;   // "tick:<role>", "task:<role>", "deferred:<role>:<sym>"
+    std::vector<short> connectionCounts;
+    double dspSampleRate = 0.0;
+    long dspMaxVectorSize = 0;
+    std::atomic<int> performCalls { 0 };
+    std::atomic<bool> performOnAudioThread { true };
+    std::atomic<bool> buffersShared { false };
+    std::atomic<long> lastFrames { 0 };
+    std::atomic<int> tickDelayMs { 0 };
+    PerformMode performMode = PerformMode::copy;
+    short noInPlace = 1;
+    long signalInlets = 2;
+    long signalOutlets = 2;
+};
+
+Log& log();
+t_class* registerProbeClass();
+void resetLog();
+std::vector<SetterCall> setterCalls();
+std::vector<std::string> events();
+void addEvent (const std::string& event);
+
+template <typename Function>
+method asMethod (Function f)
+{
+    return reinterpret_cast<method> (reinterpret_cast<void (*)()> (f));
+}
+
+// Starts the host with the probe class registered, and stops it afterwards.
+class HostTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    Probe* makeProbe (const std::string& args = {});
+    std::vector<std::string> consoleTexts (maxhost::Severity severity) const;
+};
+
+std::vector<t_atom> values (t_object* x, const char* attribute);
+t_atom atomLong (t_atom_long v);
+t_atom atomFloat (double v);
+t_atom atomSym (const char* s);
+} // namespace hosttest
