@@ -11,7 +11,10 @@ target_link_libraries(juce_modules
 target_compile_definitions(juce_modules PRIVATE
   JUCE_WEB_BROWSER=0 JUCE_USE_CURL=0 JUCE_USE_FLAC=0 JUCE_USE_OGGVORBIS=0
   JUCE_STANDALONE_APPLICATION=0 JUCE_MODAL_LOOPS_PERMITTED=1
-  JUCE_DISPLAY_SPLASH_SCREEN=0 JUCE_REPORT_APP_USAGE=0)
+  JUCE_DISPLAY_SPLASH_SCREEN=0 JUCE_REPORT_APP_USAGE=0
+  # Assertions are logged in every build type, so that tests can count them
+  # through a juce::Logger.
+  JUCE_LOG_ASSERTIONS=1)
 set_target_properties(juce_modules PROPERTIES
   POSITION_INDEPENDENT_CODE ON
   CXX_VISIBILITY_PRESET hidden

@@ -6,8 +6,10 @@
 // Each entry point is compiled twice, for AVX2 and for the baseline instruction
 // set, and the loader picks the one the processor runs (as the platform library
 // does); everything it calls is inlined into it, so that both copies are
-// vectorised for their own instruction set.
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// vectorised for their own instruction set. The sanitizer runtimes are not yet
+// running when the loader calls the selectors, so sanitizer builds keep one copy.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) \
+    && ! defined(__SANITIZE_THREAD__) && ! defined(__SANITIZE_ADDRESS__)
  #define VECTOR_ENTRY_POINT __attribute__ ((target_clones ("avx2", "default"), flatten))
 #else
  #define VECTOR_ENTRY_POINT __attribute__ ((flatten))
