@@ -1,0 +1,188 @@
+// Real windows on the X display (Xvfb in the test run): a native peer, a real mouse
+// click through XTest, a screenshot of the window, and OpenGL rendering.
+#include "GuiTestSupport.h"
+
+#include "gui/MultiMeterComponent.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <dlfcn.h>
+#include <link.h>
+
+using oskelgui::MultiMeterComponent;
+
+namespace
+{
+struct RecordingListener : public MultiMeterComponent::Listener
+{
+    void channelButtonClicked (unsigned channelIndex) override { channels.push_back (channelIndex); }
+    void sliderValueChanged (juce::Slider*) override {}
+    std::vector<unsigned> channels;
+};
+
+/** The screen's pixels in the area, as the X server has them. */
+juce::Image grabScreen (Display* display, juce::Rectangle<int> area)
+{
+    juce::Image image (juce::Image::RGB, area.getWidth(), area.getHeight(), true);
+    auto* shot = XGetImage (display, DefaultRootWindow (display), area.getX(), area.getY(),
+                            (unsigned) area.getWidth(), (unsigned) area.getHeight(), AllPlanes, ZPixmap);
+    if (shot == nullptr)
+        return {};
+
+    for (int y = 0; y < area.getHeight(); ++y)
+        for (int x = 0; x < area.getWidth(); ++x)
+            image.setPixelAt (x, y, juce::Colour ((juce::uint32) (0xff000000u | (XGetPixel (shot, x, y) & 0xffffffu))));
+
+    XDestroyImage (shot);
+    return image;
+}
+
+/** Keeps the OpenGL driver modules loaded until the process ends, so that the leak
+    checker can name the driver's own allocations (and the suppressions match them). */
+void keepGraphicsDriversLoaded()
+{
+    dl_iterate_phdr ([] (dl_phdr_info* info, size_t, void*)
+    {
+        const juce::String name (info->dlpi_name);
+        if (name.contains ("/dri/") || name.contains ("libGLX_mesa") || name.contains ("libgallium"))
+            dlopen (info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+        return 0;
+    }, nullptr);
+}
+
+class WindowTest : public guitest::GuiTest
+{
+protected:
+    std::unique_ptr<MultiMeterComponent> meter;
+    RecordingListener listener;
+    Display* display = nullptr;
+
+    void SetUp() override
+    {
+        GuiTest::SetUp();
+
+        if (! guitest::hasDisplay())
+            GTEST_SKIP() << "no X display";
+
+        display = XOpenDisplay (nullptr);
+        ASSERT_NE (display, nullptr);
+
+        meter = std::make_unique<MultiMeterComponent> (4, 24, 20);
+        meter->addListener (&listener);
+        // Tests may run at once on one X server: each window gets a place of its own.
+        const auto* suite = ::testing::UnitTest::GetInstance()->current_test_suite();
+        const auto* current = ::testing::UnitTest::GetInstance()->current_test_info();
+        int slot = 0;
+        while (slot < suite->total_test_count() && suite->GetTestInfo (slot) != current)
+            ++slot;
+        meter->setTopLeftPosition (50 + 220 * slot, 600);
+        meter->setAlwaysOnTop (true);
+        meter->addToDesktop (0);
+        meter->setVisible (true);
+        ASSERT_TRUE (guitest::pumpMessagesUntil ([this] { return meter->isShowing() && meter->getPeer() != nullptr; }));
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (200);
+    }
+
+    void TearDown() override
+    {
+        if (meter != nullptr)
+        {
+            meter->removeListener (&listener);
+            meter->removeFromDesktop();
+            meter.reset();
+        }
+
+        if (display != nullptr)
+            XCloseDisplay (display);
+
+        GuiTest::TearDown();
+    }
+
+    void click (juce::Point<int> screenPosition)
+    {
+        XTestFakeMotionEvent (display, -1, screenPosition.x, screenPosition.y, CurrentTime);
+        XFlush (display);
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+        XTestFakeButtonEvent (display, 1, True, CurrentTime);
+        XTestFakeButtonEvent (display, 1, False, CurrentTime);
+        XFlush (display);
+    }
+};
+} // namespace
+
+TEST_F (WindowTest, ARealClickOnAStripMuteReachesTheListenerAndLightsTheButton)
+{
+    const auto renderers = meter->getAvailableRenderers();
+    ASSERT_FALSE (renderers.empty());
+    EXPECT_EQ (renderers.back(), "OpenGL Renderer");
+    EXPECT_EQ (meter->getCurrentRendererName(), renderers.front());
+
+    const float levels[] = { -40.0f, -10.0f, 0.0f, 5.0f };
+    meter->setLevels (levels);
+    meter->repaint();
+
+    auto& mute = meter->getChannel (1).getMuteButton();
+    click (mute.getScreenBounds().getCentre());
+
+    ASSERT_TRUE (guitest::pumpMessagesUntil ([this] { return ! listener.channels.empty(); }, 5000));
+    EXPECT_EQ (listener.channels, (std::vector<unsigned> { 1 }));
+    EXPECT_TRUE (meter->getMute (1));
+
+    // The window itself shows the lit button once JUCE has repainted it.
+    const auto probe = mute.getScreenBounds().getTopLeft() + juce::Point<int> (2, 2) - meter->getScreenPosition();
+    juce::Image shot;
+    EXPECT_TRUE (guitest::pumpMessagesUntil ([&]
+    {
+        shot = grabScreen (display, meter->getScreenBounds());
+        return shot.isValid() && shot.getPixelAt (probe.x, probe.y).getARGB() == 0xff93bbffu;
+    }, 5000));
+    guitest::savePng (shot, "window_screenshot");
+}
+
+TEST_F (WindowTest, OpenGLAttachesPaintsAndDetaches)
+{
+    meter->setShowFps (true);
+    meter->setUseOpenGL (true);
+    EXPECT_EQ (meter->getCurrentRendererName(), "OpenGL Renderer");
+
+    meter->repaint();
+    EXPECT_TRUE (guitest::pumpMessagesUntil ([this] { meter->repaint(); return meter->getFramesPerSecond() > 0.0; }, 10000));
+    keepGraphicsDriversLoaded();
+
+    meter->setUseOpenGL (true);
+    EXPECT_EQ (meter->getCurrentRendererName(), "OpenGL Renderer");
+
+    meter->setUseOpenGL (false);
+    EXPECT_EQ (meter->getCurrentRendererName(), meter->getAvailableRenderers().front());
+}
+
+TEST_F (WindowTest, DisplayTicksWithUnchangedLevelsPaintNothing)
+{
+    meter->setShowFps (true);
+    const float levels[] = { -40.0f, -10.0f, 0.0f, 5.0f };
+    auto tick = [&]
+    {
+        meter->setLevels (levels);
+        meter->advance (2206);
+        meter->refresh();
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
+    };
+
+    tick();
+    ASSERT_TRUE (guitest::pumpMessagesUntil ([this] { return meter->getFramesPerSecond() > 0.0; }));
+    tick();
+    const auto framesAfterLevelsSettled = meter->getFramesPerSecond();
+
+    // Long enough for the held peaks to time out: they stay where they are, so nothing changes.
+    for (int i = 0; i < 60; ++i)
+        tick();
+    EXPECT_EQ (meter->getFramesPerSecond(), framesAfterLevelsSettled);
+
+    const float louder[] = { -40.0f, -10.0f, 0.0f, 6.0f };
+    meter->setLevels (louder);
+    meter->advance (2206);
+    meter->refresh();
+    EXPECT_TRUE (guitest::pumpMessagesUntil ([&] { return meter->getFramesPerSecond() != framesAfterLevelsSettled; }));
+}
