@@ -9,3 +9,11 @@ elseif(ZELM_SANITIZE STREQUAL "thread")
 elseif(NOT ZELM_SANITIZE STREQUAL "")
   message(FATAL_ERROR "ZELM_SANITIZE must be empty, 'address' or 'thread'")
 endif()
+
+# RealtimeSanitizer's runtime, linked into the programs of the normal build that
+# run audio code inside its real-time context. It cannot share a process with
+# the other sanitizers.
+set(ZELM_RTSAN_RUNTIME /usr/lib/llvm-19/lib/clang/19/lib/linux/libclang_rt.rtsan-x86_64.a)
+if(ZELM_SANITIZE STREQUAL "" AND NOT EXISTS ${ZELM_RTSAN_RUNTIME})
+  message(FATAL_ERROR "The real-time check needs ${ZELM_RTSAN_RUNTIME} (package libclang-rt-19-dev; run ./setup)")
+endif()

@@ -1,0 +1,105 @@
+#include "containers/AudioBuffer.h"
+
+#include "text/StringHelper.h"
+#include "text/TextExceptions.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace kul
+{
+namespace
+{
+constexpr const char* sourceFile = "containers/OskelDspAudioBuffer";
+
+[[noreturn]] void throwSizeFailure (unsigned int n, unsigned long m)
+{
+    throw Exception ("memory re-allocation failed (numChannels = " + StringHelper::ToString (n)
+                         + ", numSamples = " + StringHelper::ToString (m) + ")",
+                     sourceFile, 148, true, false);
+}
+
+// The product of the counts, refused before anything is allocated when it does
+// not fit the address space.
+size_t checkedSampleCount (unsigned int n, unsigned long m)
+{
+    constexpr size_t limit = std::numeric_limits<size_t>::max() / sizeof (float);
+
+    if (n != 0 && m > limit / n)
+        throwSizeFailure (n, m);
+
+    return static_cast<size_t> (n) * m;
+}
+} // namespace
+
+AudioBuffer::AudioBuffer (unsigned int numChannelsToUse, unsigned long numSamplesToUse)
+    : AudioBufferBase (numChannelsToUse, numSamplesToUse)
+{
+    try
+    {
+        data.Resize (checkedSampleCount (numChannelsToUse, numSamplesToUse));
+    }
+    catch (...)
+    {
+        text::RethrowAsLibraryException (sourceFile, 70);
+    }
+
+    pointChannelsIntoData();
+}
+
+AudioBuffer::~AudioBuffer() = default;
+
+void AudioBuffer::SetSize (unsigned int newNumChannels, unsigned long newNumSamples)
+{
+    if (newNumChannels == numChannels && newNumSamples == numSamples)
+        return;
+
+    try
+    {
+        // Everything that can fail comes first, so that a failure leaves counts,
+        // pointers and storage as they were.
+        const auto total = checkedSampleCount (newNumChannels, newNumSamples);
+        Vector<float*> newChannels (newNumChannels);
+        data.Resize (total);
+
+        channels = std::move (newChannels);
+        numChannels = newNumChannels;
+        numSamples = newNumSamples;
+    }
+    catch (...)
+    {
+        text::RethrowAsLibraryException (sourceFile, 156);
+    }
+
+    pointChannelsIntoData();
+}
+
+void AudioBuffer::SetSizeKeepingContent (unsigned int newNumChannels, unsigned long newNumSamples)
+{
+    if (newNumChannels == numChannels && newNumSamples == numSamples)
+        return;
+
+    AudioBuffer resized (newNumChannels, newNumSamples);
+    const auto channelsToKeep = std::min (numChannels, newNumChannels);
+    const auto samplesToKeep = std::min (numSamples, newNumSamples);
+
+    for (unsigned int c = 0; c < channelsToKeep; ++c)
+        std::copy_n (channels[c], samplesToKeep, resized.channels[c]);
+
+    SetSize (newNumChannels, newNumSamples);
+    data = resized.data;
+    pointChannelsIntoData();
+}
+
+float AudioBuffer::GetMemorySizeMB() const
+{
+    return static_cast<float> (data.Size() * sizeof (float)) * (1.0f / 1048576.0f);
+}
+
+void AudioBuffer::pointChannelsIntoData() noexcept
+{
+    for (unsigned int c = 0; c < numChannels; ++c)
+        channels[c] = numSamples == 0 ? nullptr : data.GetData() + static_cast<size_t> (c) * numSamples;
+}
+
+} // namespace kul

@@ -1,0 +1,209 @@
+#include "dsp/Mixer.h"
+
+#include "dsp/GainKernels.h"
+#include "dsp/SampleCount.h"
+#include "math/VectorOperations.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+namespace kul
+{
+
+// The audio thread must never wait: every value it shares has to be a plain atomic.
+static_assert (std::atomic<float>::is_always_lock_free && std::atomic<uint64_t>::is_always_lock_free
+               && std::atomic<short>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
+
+Mixer::Mixer (unsigned int numChannels)
+    : AudioProcessorWithOscInAudioInterrupt (numChannels, numChannels),
+      meters (numChannels),
+      levels (numChannels),
+      mute (numChannels),
+      solo (numChannels),
+      knownPeaks (numChannels)
+{
+    for (auto& level : levels)
+        level.store (-60.0f, std::memory_order_relaxed);
+
+    gain.SetRampTime (20.0f);
+    gain.SetTarget (1.0f, true);
+}
+
+Mixer::~Mixer() = default;
+
+void Mixer::Process (float** outputs, float** inputs, unsigned int numSamples)
+{
+    processBlock (outputs, inputs, numSamples);
+}
+
+void Mixer::Process (double** outputs, double** inputs, unsigned int numSamples) noexcept
+{
+    processBlock (outputs, inputs, numSamples);
+}
+
+template <typename T>
+void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noexcept
+{
+    adoptPendingGain();
+    meters.AdoptPendingSettings();
+
+    // Read once, so that a change during the block never meters it twice or not at all.
+    const bool post = postGainMetering.load (std::memory_order_relaxed);
+
+    float startGain = gain.Advance (numSamples);
+    float endGain = gain.current;
+
+    // While ramping, the end of the block follows from the proportion done, which
+    // does not drift however the ramp was cut into blocks.
+    if (gain.remaining > 0)
+        endGain = gain.start + (gain.target - gain.start)
+                                   * (1.0f - static_cast<float> (gain.remaining) / static_cast<float> (gain.total));
+
+    if (! (startGain > silenceGate))
+        startGain = 0.0f;
+
+    if (! (endGain > silenceGate))
+        endGain = 0.0f;
+
+    bool anySolo = false;
+
+    for (const auto& flag : solo)
+        anySolo = anySolo || flag.load (std::memory_order_relaxed) == 1;
+
+    // Channels go in chunks, each metered right before or after its gain, while its
+    // samples are still in the cache. In peak mode the gain pass measures the peaks
+    // itself; mean squares run up to 32 channels side by side.
+    const bool peakMode = meters.GetMode() == RMSMetering::peak;
+    const unsigned int chunk = peakMode ? 8 : 32;
+
+    for (unsigned int first = 0; first < numInputs; first += chunk)
+    {
+        const auto end = first + std::min (chunk, numInputs - first);
+
+        if (! post && ! peakMode)
+            meters.ProcessChannels (inputs, first, end - first, numSamples, nullptr);
+
+        for (unsigned int i = first; i < end; ++i)
+        {
+            const bool passes = IsInletConnected (i) && IsInletActive (i)
+                                && mute[i].load (std::memory_order_relaxed) != 1
+                                && (! anySolo || solo[i].load (std::memory_order_relaxed) == 1);
+
+            if (! passes || (startGain == 0.0f && endGain == 0.0f))
+            {
+                // The input is measured before a zero fill in place would erase it.
+                knownPeaks[i] = post ? 0.0 : peakMode ? static_cast<double> (GetPeakMagnitude (inputs[i], numSamples)) : -1.0;
+                FillVector (outputs[i], numSamples, T (0));
+            }
+            else if (peakMode)
+            {
+                knownPeaks[i] = ApplyGainRampMeasuringPeak (outputs[i], inputs[i], numSamples, static_cast<T> (startGain),
+                                                            static_cast<T> (endGain), ! post);
+            }
+            else
+            {
+                knownPeaks[i] = -1.0;
+                ApplyGainRamp (outputs[i], inputs[i], numSamples, static_cast<T> (startGain), static_cast<T> (endGain));
+            }
+        }
+
+        if (post || peakMode)
+            meters.ProcessChannels (outputs, first, end - first, numSamples, knownPeaks.data());
+    }
+
+    const auto numMeters = std::min (meters.GetNumMeters(), levels.size());
+
+    for (size_t i = 0; i < numMeters; ++i)
+    {
+        const auto& meter = meters.GetMeter (i);
+        const float x = meter.value + 0.000001f;
+        const float dB = (meter.mode == RMSMetering::peak ? 20.0f : 10.0f) * std::log10 (x);
+        levels[i].store (dB, std::memory_order_relaxed);
+    }
+}
+
+void Mixer::adoptPendingGain() noexcept
+{
+    if ((pendingGain.load (std::memory_order_relaxed) & gainPendingFlag) == 0)
+        return;
+
+    const auto setting = pendingGain.exchange (0, std::memory_order_acquire);
+
+    if ((setting & gainPendingFlag) != 0)
+        gain.SetTarget (std::bit_cast<float> (static_cast<uint32_t> (setting)), (setting & gainImmediateFlag) != 0);
+}
+
+void Mixer::SampleRateChanged (float rate)
+{
+    AudioProcessorWithOscInAudioInterrupt::SampleRateChanged (rate);
+    meters.SetSampleRate (rate);
+    gain.SetSampleRate (rate);
+}
+
+void Mixer::Clear()
+{
+    meters.Clear();
+}
+
+void Mixer::SetMeteringMode (const std::string& name)
+{
+    meters.SetMode (name);
+}
+
+void Mixer::SetMute (unsigned int channel, bool on) noexcept
+{
+    if (channel < mute.size())
+        mute[channel].store (on ? 1 : 0, std::memory_order_relaxed);
+}
+
+void Mixer::SetSolo (unsigned int channel, bool on) noexcept
+{
+    if (channel < solo.size())
+        solo[channel].store (on ? 1 : 0, std::memory_order_relaxed);
+}
+
+bool Mixer::IsMuted (unsigned int channel) const noexcept
+{
+    return channel < mute.size() && mute[channel].load (std::memory_order_relaxed) == 1;
+}
+
+bool Mixer::IsSoloed (unsigned int channel) const noexcept
+{
+    return channel < solo.size() && solo[channel].load (std::memory_order_relaxed) == 1;
+}
+
+void Mixer::SetRefreshInterval (float ms) noexcept
+{
+    const float interval = ms > 0.0f ? ms : 0.0f;
+    const auto samples = TruncatedSampleCount (meters.GetMeterSampleRate() * ((interval + 5.0f) * 0.001f));
+    meters.SetPeakWindow (static_cast<uint32_t> (std::min<uint64_t> (samples, std::numeric_limits<uint32_t>::max())));
+}
+
+void Mixer::CopyLevels (Vector<float>& destination) const
+{
+    destination.Resize (levels.size());
+
+    for (size_t i = 0; i < levels.size(); ++i)
+        destination[i] = levels[i].load (std::memory_order_relaxed);
+}
+
+void Mixer::SetPostGainMetering (bool post) noexcept
+{
+    postGainMetering.store (post, std::memory_order_relaxed);
+}
+
+void Mixer::SetGain (float gainDb, bool immediately) noexcept
+{
+    const float factor = std::pow (10.0f, gainDb * 0.05f);
+
+    if (! std::isfinite (factor))
+        return;
+
+    const uint64_t setting = gainPendingFlag | (immediately ? gainImmediateFlag : 0)
+                             | std::bit_cast<uint32_t> (factor);
+    pendingGain.store (setting, std::memory_order_release);
+}
+
+} // namespace kul

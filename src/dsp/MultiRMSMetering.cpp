@@ -1,0 +1,353 @@
+#include "dsp/MultiRMSMetering.h"
+
+#include "dsp/MeanSquareKernels.h"
+#include "dsp/SampleCount.h"
+#include "math/VectorOperations.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace kul
+{
+namespace
+{
+// What a meter reports for a block whose level cannot be expressed: an obvious
+// overload that every reader can still convert.
+constexpr float overloadLevel = std::numeric_limits<float>::max();
+
+// Looks at a chunk at a time without a branch inside it, so that the compiler can
+// compare whole vectors; a signal's first chunk almost always ends the search.
+template <typename T>
+bool isAllZeros (const T* block, unsigned int n) noexcept
+{
+    constexpr unsigned int chunk = 32;
+    unsigned int t = 0;
+
+    for (; t + chunk <= n; t += chunk)
+    {
+        bool anyNonZero = false;
+
+        for (unsigned int i = 0; i < chunk; ++i)
+            anyNonZero |= block[t + i] != T (0);
+
+        if (anyNonZero)
+            return false;
+    }
+
+    for (; t < n; ++t)
+        if (block[t] != T (0))
+            return false;
+
+    return true;
+}
+
+/** Channels waiting to run their mean squares side by side. */
+template <typename T>
+class MeanSquareGroup
+{
+public:
+    static constexpr int capacity = 32;
+
+    void Add (RMSMetering& meter, const T* block, unsigned int n) noexcept
+    {
+        meters[count] = &meter;
+        blocks[count] = block;
+
+        if (++count == capacity)
+            Run (n);
+    }
+
+    void Run (unsigned int n) noexcept
+    {
+        int first = 0;
+
+        while (first < count)
+        {
+            const int left = count - first;
+
+            if (left >= 8)
+            {
+                const int groups = left / 8;
+                runSideBySide<capacity> (first, 8 * groups, n,
+                                         [groups] (const T* const* x, float* ms, const float* fb, const float* c, size_t length)
+                                         { RunMeanSquaresInGroupsOfEight (x, ms, fb, c, length, groups); });
+                first += 8 * groups;
+            }
+            else
+            {
+                const int width = left >= 4 ? 4 : left >= 2 ? 2 : 1;
+                runSideBySide<4> (first, width, n,
+                                  [width] (const T* const* x, float* ms, const float* fb, const float* c, size_t length)
+                                  {
+                                      if (width == 4)
+                                          RunMeanSquares<4> (x, ms, fb, c, length);
+                                      else if (width == 2)
+                                          RunMeanSquares<2> (x, ms, fb, c, length);
+                                      else
+                                          RunMeanSquares<1> (x, ms, fb, c, length);
+                                  });
+                first += width;
+            }
+        }
+
+        count = 0;
+    }
+
+private:
+    RMSMetering* meters[capacity] {};
+    const T* blocks[capacity] {};
+    int count = 0;
+
+    template <int maxWidth, typename Kernel>
+    void runSideBySide (int first, int width, unsigned int n, Kernel kernel) noexcept
+    {
+        float meanSquares[maxWidth] {};
+        float feedbacks[maxWidth] {};
+        float coefficients[maxWidth] {};
+
+        for (int k = 0; k < width; ++k)
+        {
+            meanSquares[k] = meters[first + k]->meanSquare;
+            feedbacks[k] = meters[first + k]->feedback;
+            coefficients[k] = meters[first + k]->coefficient;
+        }
+
+        kernel (blocks + first, meanSquares, feedbacks, coefficients, n);
+
+        for (int k = 0; k < width; ++k)
+        {
+            auto& meter = *meters[first + k];
+
+            // A NaN or infinite sample would otherwise stay in the state for good.
+            if (std::isfinite (meanSquares[k]))
+            {
+                meter.meanSquare = meanSquares[k];
+                meter.value = meanSquares[k];
+            }
+            else
+            {
+                meter.meanSquare = 0.0f;
+                meter.value = overloadLevel;
+            }
+        }
+    }
+};
+
+void meterPeak (RMSMetering& meter, double peakOfBlock, unsigned int n) noexcept
+{
+    // Checked in double: narrowing a double beyond the float range is undefined.
+    const float blockPeak = peakOfBlock <= overloadLevel ? static_cast<float> (peakOfBlock) : overloadLevel;
+
+    float held = meter.value;
+    const uint64_t counted = uint64_t (meter.holdCounter) + n;
+
+    if (counted > meter.holdSamples)
+    {
+        meter.holdCounter = 0;
+        held = 0.0f;
+    }
+    else
+    {
+        meter.holdCounter = static_cast<uint32_t> (counted);
+    }
+
+    meter.value = std::max (blockPeak, held);
+}
+} // namespace
+
+MultiRMSMetering::MultiRMSMetering (unsigned int numChannels)
+    : AudioProcessorWithOscInAudioInterrupt (numChannels, 0)
+{
+    try
+    {
+        meters.Resize (numChannels);
+        std::fill (meters.begin(), meters.end(), nullptr);
+
+        for (auto& meter : meters)
+            meter = new RMSMetering();
+    }
+    catch (const Exception&)
+    {
+        deleteMeters();
+        throw;
+    }
+    catch (const std::bad_alloc&)
+    {
+        deleteMeters();
+        throw Exception ("out of memory occured in MultiRMSMetering", "dsp/MultiRMSMetering", 143, true, false);
+    }
+}
+
+MultiRMSMetering::~MultiRMSMetering()
+{
+    deleteMeters();
+}
+
+void MultiRMSMetering::deleteMeters() noexcept
+{
+    for (auto& meter : meters)
+    {
+        delete meter;
+        meter = nullptr;
+    }
+}
+
+void MultiRMSMetering::Process (float**, float** inputs, unsigned int numSamples)
+{
+    processBlock<float> (inputs, numSamples, nullptr);
+}
+
+void MultiRMSMetering::Process (const float* const* inputs, unsigned int numSamples,
+                                const double* knownPeaks) noexcept
+{
+    processBlock (inputs, numSamples, knownPeaks);
+}
+
+void MultiRMSMetering::Process (const double* const* inputs, unsigned int numSamples,
+                                const double* knownPeaks) noexcept
+{
+    processBlock (inputs, numSamples, knownPeaks);
+}
+
+template <typename T>
+void MultiRMSMetering::processBlock (const T* const* inputs, unsigned int numSamples,
+                                     const double* knownPeaks) noexcept
+{
+    AdoptPendingSettings();
+    processChannels (inputs, 0, numInputs, numSamples, knownPeaks);
+}
+
+void MultiRMSMetering::ProcessChannels (const float* const* inputs, unsigned int firstChannel, unsigned int numChannels,
+                                        unsigned int numSamples, const double* knownPeaks) noexcept
+{
+    processChannels (inputs, firstChannel, numChannels, numSamples, knownPeaks);
+}
+
+void MultiRMSMetering::ProcessChannels (const double* const* inputs, unsigned int firstChannel, unsigned int numChannels,
+                                        unsigned int numSamples, const double* knownPeaks) noexcept
+{
+    processChannels (inputs, firstChannel, numChannels, numSamples, knownPeaks);
+}
+
+template <typename T>
+void MultiRMSMetering::processChannels (const T* const* inputs, unsigned int firstChannel, unsigned int numChannels,
+                                        unsigned int numSamples, const double* knownPeaks) noexcept
+{
+    MeanSquareGroup<T> group;
+    const auto end = std::min ({ static_cast<size_t> (firstChannel) + numChannels, static_cast<size_t> (numInputs),
+                                 meters.Size() });
+
+    for (unsigned int i = firstChannel; i < end; ++i)
+    {
+        auto& meter = *meters[i];
+
+        if (! IsInletConnected (i))
+        {
+            meter.ResetLevel();
+            continue;
+        }
+
+        const T* block = inputs[i];
+
+        const bool measured = knownPeaks != nullptr && ! (knownPeaks[i] < 0.0);
+
+        if (measured ? knownPeaks[i] == 0.0 : isAllZeros (block, numSamples))
+        {
+            meter.meanSquare = 0.0f;
+            meter.value = 0.0f;
+            continue;
+        }
+
+        if (meter.mode == RMSMetering::peak)
+            meterPeak (meter, measured ? knownPeaks[i] : static_cast<double> (GetMaxMagnitude (block, numSamples)), numSamples);
+        else
+            group.Add (meter, block, numSamples);
+    }
+
+    group.Run (numSamples);
+}
+
+RMSMetering::Mode MultiRMSMetering::GetMode() const noexcept
+{
+    return meters.IsEmpty() ? RMSMetering::rms : meters[0]->mode;
+}
+
+void MultiRMSMetering::SampleRateChanged (float rate)
+{
+    AudioProcessorWithOscInAudioInterrupt::SampleRateChanged (rate);
+
+    if (! IsUsableSampleRate (rate))
+        return;
+
+    // A window set at the old rate is adopted first, so that it is rescaled with the others.
+    AdoptPendingSettings();
+
+    for (auto* meter : meters)
+        meter->SetSampleRate (rate);
+
+    meterSampleRate.store (rate, std::memory_order_relaxed);
+}
+
+void MultiRMSMetering::Clear()
+{
+    AdoptPendingSettings();
+
+    for (auto* meter : meters)
+        meter->ResetLevel();
+}
+
+void MultiRMSMetering::SetMode (const std::string& name)
+{
+    // Looked up without the table's index operator, which would add the name.
+    const auto& table = RMSMetering::GetModeNames();
+    const auto index = table.GetNames().IndexOf (name, table.IsIgnoringCase());
+    const auto mode = index >= 0 ? table.GetValues()[static_cast<size_t> (index)] : RMSMetering::rms;
+
+    pendingMode.store (mode, std::memory_order_release);
+}
+
+void MultiRMSMetering::SetPeakWindow (uint32_t holdSamples) noexcept
+{
+    pendingWindow.store (windowPendingFlag | holdSamples, std::memory_order_release);
+}
+
+void MultiRMSMetering::AdoptPendingSettings() noexcept
+{
+    // Plain loads first: the exchanges that take a setting are needed only when one waits.
+    if (pendingMode.load (std::memory_order_relaxed) == noPendingMode
+        && (pendingWindow.load (std::memory_order_relaxed) & windowPendingFlag) == 0)
+        return;
+
+    const auto mode = pendingMode.exchange (noPendingMode, std::memory_order_acquire);
+
+    if (mode != noPendingMode)
+    {
+        for (auto* meter : meters)
+        {
+            if (meter->mode != mode)
+            {
+                meter->mode = static_cast<RMSMetering::Mode> (mode);
+                meter->ResetLevel();
+            }
+        }
+    }
+
+    const auto window = pendingWindow.exchange (0, std::memory_order_acquire);
+
+    if ((window & windowPendingFlag) != 0)
+    {
+        for (auto* meter : meters)
+        {
+            meter->holdSamples = static_cast<uint32_t> (window);
+            meter->holdCounter = 0;
+        }
+    }
+}
+
+std::string MultiRMSMetering::GetMeterModeNames (const std::string& separator)
+{
+    return RMSMetering::GetModeNames().GetAllKeys (true).JoinIntoString (separator);
+}
+
+} // namespace kul

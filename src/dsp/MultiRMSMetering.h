@@ -1,0 +1,93 @@
+#pragma once
+
+#include "dsp/AudioProcessorWithOscInAudioInterrupt.h"
+#include "dsp/RMSMetering.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace kul
+{
+
+/** Meters each input channel once per block: the block's peak magnitude with a
+    short hold, or a one-pole smoothed mean square. A processor with n inputs
+    and no outputs.
+
+    The mode and the peak window may be set from any thread while blocks are
+    processed: they are resolved on the caller's thread and adopted by the next
+    block (or by Clear and a rate change, which run while no block does). */
+class MultiRMSMetering : public AudioProcessorWithOscInAudioInterrupt
+{
+public:
+    explicit MultiRMSMetering (unsigned int numChannels);
+    ~MultiRMSMetering() override;
+
+    /** Meters the inputs; the outputs are ignored. */
+    void Process (float** outputs, float** inputs, unsigned int numSamples) override;
+
+    /** Meters the block of every connected channel.
+
+        knownPeaks, when given, holds one entry per channel: the block's largest
+        magnitude when the caller measured it already (0 for a silent block, NaN
+        for a block holding a NaN), or a negative number when it did not. A measured
+        block is not searched again; in peak mode it is not read at all. */
+    void Process (const float* const* inputs, unsigned int numSamples,
+                  const double* knownPeaks = nullptr) noexcept;
+    void Process (const double* const* inputs, unsigned int numSamples,
+                  const double* knownPeaks = nullptr) noexcept;
+
+    /** Meters channels firstChannel .. firstChannel + numChannels - 1 alone, without
+        adopting pending settings (the owner adopts them once per block), so that an
+        owner can meter each channel while its samples are still in the cache. */
+    void ProcessChannels (const float* const* inputs, unsigned int firstChannel, unsigned int numChannels,
+                          unsigned int numSamples, const double* knownPeaks) noexcept;
+    void ProcessChannels (const double* const* inputs, unsigned int firstChannel, unsigned int numChannels,
+                          unsigned int numSamples, const double* knownPeaks) noexcept;
+
+    /** The mode of the meters (they all share one). Audio thread only. */
+    RMSMetering::Mode GetMode() const noexcept;
+
+    void SampleRateChanged (float rate) override;
+    void Clear() override;
+
+    /** Selects the mode by name, ignoring case; a name not in the table selects rms.
+        Meters whose mode changes start again from silence. */
+    void SetMode (const std::string& name);
+
+    /** The peak window of every meter, in samples; its counters restart. */
+    void SetPeakWindow (uint32_t holdSamples) noexcept;
+
+    /** Applies a mode or window set since the last block. */
+    void AdoptPendingSettings() noexcept;
+
+    /** The rate the meters count their windows at. */
+    float GetMeterSampleRate() const noexcept { return meterSampleRate.load (std::memory_order_relaxed); }
+
+    size_t GetNumMeters() const noexcept { return meters.Size(); }
+    const RMSMetering& GetMeter (size_t channel) const noexcept { return *meters[channel]; }
+
+    /** The mode names, lower-cased, one per mode, joined with the separator ("peak", then "rms"). */
+    static std::string GetMeterModeNames (const std::string& separator);
+
+private:
+    Vector<RMSMetering*> meters;
+
+    static constexpr int32_t noPendingMode = -1;
+    static constexpr uint64_t windowPendingFlag = uint64_t (1) << 32;
+
+    std::atomic<int32_t> pendingMode { noPendingMode };
+    std::atomic<uint64_t> pendingWindow { 0 };
+    std::atomic<float> meterSampleRate { 44100.0f };
+
+    void deleteMeters() noexcept;
+
+    template <typename T>
+    void processBlock (const T* const* inputs, unsigned int numSamples, const double* knownPeaks) noexcept;
+
+    template <typename T>
+    void processChannels (const T* const* inputs, unsigned int firstChannel, unsigned int numChannels,
+                          unsigned int numSamples, const double* knownPeaks) noexcept;
+};
+
+} // namespace kul

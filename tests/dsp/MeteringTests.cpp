@@ -1,0 +1,175 @@
+#include "dsp/MultiRMSMetering.h"
+
+#include "TestChannels.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace
+{
+void meterOneBlock (kul::MultiRMSMetering& meters, float value, size_t numSamples = 512)
+{
+    TestChannels<float> block (meters.GetNumMeters(), numSamples, value);
+    meters.Process (block.get(), static_cast<unsigned int> (numSamples));
+}
+} // namespace
+
+TEST (MultiRMSMetering, SilentBlockReadsZeroAtOnceInBothModes)
+{
+    for (const char* mode : { "rms", "peak" })
+    {
+        kul::MultiRMSMetering meters (2);
+        meters.SetMode (mode);
+        meterOneBlock (meters, 0.8f);
+        EXPECT_GT (meters.GetMeter (0).value, 0.0f) << mode;
+
+        meterOneBlock (meters, 0.0f);
+        EXPECT_EQ (meters.GetMeter (0).value, 0.0f) << mode;
+        EXPECT_EQ (meters.GetMeter (0).meanSquare, 0.0f) << mode;
+    }
+}
+
+TEST (MultiRMSMetering, RmsOfOneBlockOfOnesFollowsTheOnePole)
+{
+    kul::MultiRMSMetering meters (1);
+    EXPECT_NEAR (meters.GetMeter (0).coefficient, 0.0011331f, 1e-7f);
+
+    meterOneBlock (meters, 1.0f);
+    EXPECT_NEAR (meters.GetMeter (0).value, 0.440381f, 2e-5f);
+
+    TestChannels<double> doubles (1, 512, 1.0);
+    kul::MultiRMSMetering doubleMeters (1);
+    doubleMeters.Process (doubles.get(), 512);
+    EXPECT_NEAR (doubleMeters.GetMeter (0).value, 0.440381f, 2e-5f);
+}
+
+TEST (MultiRMSMetering, ChannelsMeteredSideBySideGetTheArithmeticOfOneChannelAlone)
+{
+    // 59 channels run as 32 (four vector groups), then 24 (three), 2 and 1; 203
+    // samples leave a remainder after the steps of four.
+    constexpr size_t numChannels = 59;
+    constexpr size_t numSamples = 203;
+    std::mt19937 random (7);
+    std::uniform_real_distribution<double> noise (-1.0, 1.0);
+
+    TestChannels<double> block (numChannels, numSamples, 0.0);
+    for (auto& channel : block.data)
+        for (auto& sample : channel)
+            sample = noise (random);
+
+    kul::MultiRMSMetering all (numChannels);
+    all.Process (block.get(), numSamples);
+    all.Process (block.get(), numSamples);
+
+    for (size_t c = 0; c < numChannels; ++c)
+    {
+        kul::MultiRMSMetering alone (1);
+        const double* channel[] = { block.data[c].data() };
+        alone.Process (channel, numSamples);
+        alone.Process (channel, numSamples);
+        EXPECT_EQ (all.GetMeter (c).value, alone.GetMeter (0).value) << c;
+    }
+}
+
+TEST (MultiRMSMetering, PeakHoldRunsInFixedCyclesOfTheWindowCounter)
+{
+    kul::MultiRMSMetering meters (1);
+    meters.SetMode ("peak");
+    ASSERT_EQ (meters.GetMeter (0).holdSamples, 441u);
+
+    meterOneBlock (meters, 0.9f, 64);
+    const float expected[] = { 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.2f, 0.2f };
+
+    for (int block = 1; block < 8; ++block)
+    {
+        meterOneBlock (meters, block == 3 ? -0.5f : 0.2f, 64);
+        EXPECT_EQ (meters.GetMeter (0).value, expected[block]) << block;
+    }
+
+    // With 512-sample blocks every block runs past the window: the value is the block's peak.
+    meterOneBlock (meters, 0.9f);
+    meterOneBlock (meters, 0.3f);
+    EXPECT_EQ (meters.GetMeter (0).value, 0.3f);
+}
+
+TEST (MultiRMSMetering, ModeNamesAreLookedUpWithoutBeingAdded)
+{
+    struct Case
+    {
+        const char* name;
+        kul::RMSMetering::Mode mode;
+    };
+
+    kul::MultiRMSMetering meters (1);
+
+    for (const auto& c : { Case { "PEAK", kul::RMSMetering::peak }, Case { "loudness", kul::RMSMetering::rms },
+                           Case { "Peak", kul::RMSMetering::peak }, Case { "", kul::RMSMetering::rms } })
+    {
+        meters.SetMode (c.name);
+        meterOneBlock (meters, 0.5f);
+        EXPECT_EQ (meters.GetMeter (0).mode, c.mode) << c.name;
+    }
+
+    EXPECT_EQ (kul::RMSMetering::GetModeNames().Size(), 2u);
+    EXPECT_EQ (kul::MultiRMSMetering::GetMeterModeNames (" "), "peak rms");
+}
+
+TEST (MultiRMSMetering, RateChangeRescalesTheWindowAndKeepsTheState)
+{
+    kul::MultiRMSMetering meters (1);
+    meterOneBlock (meters, 1.0f);
+    const float meanSquare = meters.GetMeter (0).meanSquare;
+
+    meters.SetSampleRate (96000.0f);
+    EXPECT_EQ (meters.GetMeter (0).holdSamples, 960u);
+    EXPECT_EQ (meters.GetMeter (0).meanSquare, meanSquare);
+    // 1 - exp (-1 / 1920) is below the coefficient's floor.
+    EXPECT_EQ (meters.GetMeter (0).coefficient, 0.001f);
+    EXPECT_EQ (meters.GetMeter (0).feedback, 0.999f);
+
+    meters.SetSampleRate (0.0f);
+    EXPECT_EQ (meters.GetMeter (0).holdSamples, 960u);
+    EXPECT_EQ (meters.GetMeter (0).sampleRate, 96000.0f);
+
+    // A window set before the change is counted at the old rate, then rescaled.
+    meters.SetPeakWindow (96);
+    meters.SetSampleRate (48000.0f);
+    EXPECT_EQ (meters.GetMeter (0).holdSamples, 48u);
+}
+
+TEST (MultiRMSMetering, UnconnectedChannelReadsZero)
+{
+    kul::MultiRMSMetering meters (2);
+    const short counts[] = { 1, 0 };
+    meters.SetConnections (counts);
+    meterOneBlock (meters, 0.5f);
+    EXPECT_GT (meters.GetMeter (0).value, 0.0f);
+    EXPECT_EQ (meters.GetMeter (1).value, 0.0f);
+}
+
+TEST (MultiRMSMetering, NonFiniteInputShowsAnOverloadAndDoesNotPoisonTheState)
+{
+    for (const char* mode : { "rms", "peak" })
+    {
+        for (const float bad : { std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity() })
+        {
+            kul::MultiRMSMetering meters (1);
+            meters.SetMode (mode);
+            TestChannels<float> block (1, 64, 0.5f);
+            block.data[0][10] = bad;
+            meters.Process (block.get(), 64);
+
+            const float value = meters.GetMeter (0).value;
+            EXPECT_TRUE (std::isfinite (value)) << mode;
+            EXPECT_TRUE (std::isfinite (meters.GetMeter (0).meanSquare)) << mode;
+
+            meterOneBlock (meters, 0.5f, 1024);
+            EXPECT_LT (meters.GetMeter (0).value, 1.0f) << mode;
+            EXPECT_GT (meters.GetMeter (0).value, 0.0f) << mode;
+        }
+    }
+}

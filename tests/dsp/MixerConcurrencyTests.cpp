@@ -1,0 +1,110 @@
+#include "dsp/Mixer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace
+{
+constexpr unsigned int numChannels = 8;
+constexpr unsigned int numSamples = 64;
+constexpr float lowestGainDb = -60.0f;
+constexpr float highestGainDb = 6.0f;
+} // namespace
+
+// The audio thread processes blocks while one thread drives every setter and
+// another copies the levels. Every output sample must be silence or the input
+// times a gain inside the commanded range, and the levels must stay readable.
+TEST (MixerConcurrency, SettersAndLevelReadersNeverDisturbTheAudioThread)
+{
+    kul::Mixer mixer (numChannels);
+    mixer.SetSampleRateAndBufferSize (numSamples, true, 44100.0f);
+
+    std::atomic<bool> audioDone { false };
+    std::atomic<long> badSamples { 0 };
+    std::atomic<long> nonFiniteLevels { 0 };
+
+    std::thread audio ([&]
+    {
+        std::mt19937 random (1);
+        std::uniform_real_distribution<double> noise (0.05, 1.0);
+        std::vector<std::vector<double>> in (numChannels, std::vector<double> (numSamples));
+        std::vector<std::vector<double>> out (numChannels, std::vector<double> (numSamples));
+        std::vector<double*> inPointers;
+        std::vector<double*> outPointers;
+
+        for (unsigned int c = 0; c < numChannels; ++c)
+        {
+            inPointers.push_back (in[c].data());
+            outPointers.push_back (out[c].data());
+        }
+
+        const double highestGain = std::pow (10.0, highestGainDb / 20.0) * (1.0 + 1e-6);
+
+        for (int block = 0; block < 3000; ++block)
+        {
+            for (auto& channel : in)
+                for (auto& sample : channel)
+                    sample = (random() & 1) != 0 ? noise (random) : -noise (random);
+
+            mixer.Process (outPointers.data(), inPointers.data(), numSamples);
+
+            for (unsigned int c = 0; c < numChannels; ++c)
+            {
+                for (unsigned int t = 0; t < numSamples; ++t)
+                {
+                    const double ratio = out[c][t] / in[c][t];
+                    if (! (out[c][t] == 0.0 || (ratio >= 0.0 && ratio <= highestGain)))
+                        ++badSamples;
+                }
+            }
+        }
+
+        audioDone = true;
+    });
+
+    std::thread setter ([&]
+    {
+        std::mt19937 random (2);
+        std::uniform_real_distribution<float> gains (lowestGainDb, highestGainDb);
+        const char* modes[] = { "peak", "rms", "PEAK", "other" };
+
+        for (unsigned int i = 0; ! audioDone; ++i)
+        {
+            mixer.SetGain (gains (random), (i % 3) == 0);
+            mixer.SetMute (i % numChannels, (i % 5) == 0);
+            mixer.SetSolo ((i * 3) % numChannels, (i % 7) == 0);
+            mixer.SetPostGainMetering ((i % 2) == 0);
+            mixer.SetMeteringMode (modes[i % 4]);
+            mixer.SetRefreshInterval (static_cast<float> (i % 100));
+            std::this_thread::yield();
+        }
+    });
+
+    std::thread reader ([&]
+    {
+        kul::Vector<float> levels;
+
+        while (! audioDone)
+        {
+            mixer.CopyLevels (levels);
+
+            for (const float level : levels)
+                if (! std::isfinite (level))
+                    ++nonFiniteLevels;
+
+            std::this_thread::yield();
+        }
+    });
+
+    audio.join();
+    setter.join();
+    reader.join();
+
+    EXPECT_EQ (badSamples.load(), 0);
+    EXPECT_EQ (nonFiniteLevels.load(), 0);
+}
