@@ -1,0 +1,47 @@
+#pragma once
+
+#include "ext_obex.h"
+
+#include "text/StringArray.h"
+
+#include <cstdint>
+#include <string>
+
+namespace oskelmax
+{
+
+/** The text of a host error code ("MAX_ERR_GENERIC", ...; "unknown MAX_ERR" outside -4 .. 0). */
+const char* GetMaxErrorName (t_max_err error) noexcept;
+
+/** Attribute record fields of a host attribute object (null-safe). */
+t_symbol* GetAttributeType (t_object* attribute) noexcept;
+long GetAttributeFlags (t_object* attribute) noexcept;
+
+/** The state list: the names by name order, less what is not state. */
+kul::StringArray GetStateAttributeNames (t_object* x);
+
+enum AttributeSortMode
+{
+    hostOrder = 0,
+    sortByName = 1,
+    sortByOrder = 2
+};
+
+} // namespace oskelmax
+
+/** All attribute names of the object; mode 1 by name, 2 by "order" (attributes
+    with an order first, by order, then the others by name), else the host's order. */
+void GetAttributeNames (t_object* x, kul::StringArray& names, int sortMode);
+
+/** Keeps, in order, the names that are state: visible, not opaque to the user,
+    not a box attribute, holding at least one atom, and still found. */
+void FilterStateAttributes (t_object* x, kul::StringArray& names);
+
+std::int32_t GetNumberOfAtomsNeededToStoreAttribute (t_object* x, const std::string& name);
+std::int32_t CountStateAtoms (t_object* x, const kul::StringArray& names);
+
+/** For sorting pointers to host attribute objects: attributes with an order
+    come first, by order; attributes without one compare equal among themselves. */
+int CompareAttributeOrder (const void* a, const void* b);
+
+t_symbol* oskelmax_getattributename (t_object* attribute);

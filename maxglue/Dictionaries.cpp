@@ -1,0 +1,395 @@
+#include "maxglue/Dictionaries.h"
+
+#include "maxglue/AtomText.h"
+#include "maxglue/AttributeState.h"
+#include "maxglue/MaxAttribute.h"
+#include "maxglue/StandardMethods.h"
+
+#include "corefoundation/CFString.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+bool oskelmax_setattributefromdictionary (t_object* x, t_dictionary* d, t_symbol* name)
+{
+    const char* text = name != nullptr ? name->s_name : "";
+
+    if (dictionary_hasentry (d, name) != 1)
+    {
+        object_error (x, "dictionary doesnt have entry for %s", text);
+        return false;
+    }
+
+    t_atom atom {};
+
+    if (dictionary_getatom (d, name, &atom) != MAX_ERR_NONE)
+    {
+        object_error (x, "error getting atom value from dict for entry %s", text);
+        return false;
+    }
+
+    object_attr_setvalueof (x, name, 1, &atom);
+    return true;
+}
+
+bool oskelmax_processdictionaryentries (t_object* x, long argc, t_atom* argv, int count, ...)
+{
+    auto* d = object_dictionaryarg (argc, argv);
+
+    if (d == nullptr)
+    {
+        object_bug (x, "couldnt process dictionnary");
+        return false;
+    }
+
+    bool allApplied = true;
+    va_list names;
+    va_start (names, count);
+
+    for (int i = 0; i < count; ++i)
+    {
+        const char* name = va_arg (names, const char*);
+
+        if (! oskelmax_setattributefromdictionary (x, d, gensym (name != nullptr ? name : "")))
+            allApplied = false;
+    }
+
+    va_end (names);
+
+    if (! allApplied)
+    {
+        object_error (x, "error parsing dictionary");
+        return false;
+    }
+
+    return true;
+}
+
+bool oskelmax_processdictionaryarg (t_object* x, long argc, t_atom* argv, bool check)
+{
+    auto* d = object_dictionaryarg (argc, argv);
+
+    if (d == nullptr)
+    {
+        object_bug (x, "couldnt process dictionnary");
+        return false;
+    }
+
+    if (check)
+        attr_dictionary_check (x, d);
+
+    attr_dictionary_process (x, d);
+    return true;
+}
+
+void AppendAttributeToDictionary (t_object* x, t_dictionary* d, t_symbol* name)
+{
+    if (d == nullptr || name == nullptr)
+        return;
+
+    if (MaxAttribute (x, name->s_name).IsNull())
+    {
+        object_error (x, "no attribute %s", name->s_name);
+        return;
+    }
+
+    long ac = 0;
+    t_atom* av = nullptr;
+    const auto error = object_attr_getvalueof (x, name, &ac, &av);
+
+    if (error != MAX_ERR_NONE)
+    {
+        object_bug (x, "AppendAttributeToDictionary : %s in object_attr_getvalueof (%s)", oskelmax::GetMaxErrorName (error), name->s_name);
+        sysmem_freeptr (av);
+        return;
+    }
+
+    if (ac >= 2 && av != nullptr)
+        dictionary_appendatoms (d, name, ac, av);
+    else if (ac == 1 && av != nullptr)
+    {
+        switch (av[0].a_type)
+        {
+            case A_SYM: dictionary_appendsym (d, name, av[0].a_w.w_sym); break;
+            case A_FLOAT: dictionary_appendfloat (d, name, static_cast<double> (static_cast<float> (av[0].a_w.w_float))); break;
+            case A_LONG: dictionary_appendlong (d, name, av[0].a_w.w_long); break;
+            default: object_warn (x, "unknown atom type in AppendAttributeToDictionary"); break;
+        }
+    }
+
+    sysmem_freeptr (av);
+}
+
+t_dictionary* makeStateDictionary (t_object* x)
+{
+    auto* d = dictionary_new();
+
+    if (d == nullptr)
+        return nullptr;
+
+    for (const auto& name : oskelmax::GetStateAttributeNames (x))
+        AppendAttributeToDictionary (x, d, gensym (name.c_str()));
+
+    return d;
+}
+
+bool outletDictionary (void* outlet, t_dictionary* d)
+{
+    if (outlet == nullptr || d == nullptr)
+        return false;
+
+    auto* name = symbol_unique();
+
+    if (dictobj_register (d, &name) == nullptr)
+        return false;
+
+    t_atom atom {};
+    atom_setsym (&atom, name);
+    outlet_anything (outlet, oskelmax::GetDictionarySymbol(), 1, &atom);
+
+    // Receivers copy what they need during the call; afterwards the name must
+    // not lead anyone to a dictionary its owner is about to release.
+    dictionary_clear (d);
+    dictobj_unregister (d);
+    return true;
+}
+
+void outletDictionaryToDumpOutlet (t_object* x, t_dictionary* d)
+{
+    auto* outlet = oskelmax_getdumpoutlet (x);
+
+    if (outlet == nullptr)
+    {
+        object_error (x, "no dump outlet");
+        return;
+    }
+
+    if (! outletDictionary (outlet, d))
+        object_error (x, "couldnt outlet dictionary");
+}
+
+bool readDictionaryIntoAttributes (t_object* x, t_dictionary* d)
+{
+    if (d == nullptr)
+        return false;
+
+    long count = 0;
+    t_symbol** keys = nullptr;
+    const auto error = dictionary_getkeys (d, &count, &keys);
+
+    if (error != MAX_ERR_NONE || count < 0)
+    {
+        object_error (x, "couldnt get dict key : %s", oskelmax::GetMaxErrorName (error));
+        if (error == MAX_ERR_NONE)
+            dictionary_freekeys (d, count, keys);
+        return false;
+    }
+
+    // The keys are copied first: a setter may change the dictionary.
+    const std::vector<t_symbol*> names (keys, keys + (keys != nullptr ? count : 0));
+    dictionary_freekeys (d, count, keys);
+
+    for (auto* key : names)
+    {
+        t_atom atom {};
+
+        if (dictionary_getatom (d, key, &atom) != MAX_ERR_NONE)
+        {
+            object_error (x, "entry %s is not atom ? ", key->s_name);
+            continue;
+        }
+
+        if (atomisatomarray (&atom) != 0)
+        {
+            long ac = 0;
+            t_atom* av = nullptr;
+
+            if (atomarray_copyatoms (reinterpret_cast<t_atomarray*> (atom_getobj (&atom)), &ac, &av) == MAX_ERR_NONE)
+                object_attr_setvalueof (x, key, ac, av);
+
+            sysmem_freeptr (av);
+        }
+        else
+            object_attr_setvalueof (x, key, 1, &atom);
+    }
+
+    return true;
+}
+
+namespace
+{
+void appendJsonAtom (std::string& text, const t_atom& atom, bool last)
+{
+    switch (atom.a_type)
+    {
+        case A_LONG:
+            text += std::to_string (atom.a_w.w_long);
+            text += last ? " " : ", ";
+            break;
+        case A_FLOAT:
+            text += oskelmax::FormatFixed (static_cast<double> (static_cast<float> (atom.a_w.w_float)), 6);
+            text += last ? " " : ", ";
+            break;
+        case A_SYM:
+            text += '"';
+            text += atom.a_w.w_sym != nullptr ? atom.a_w.w_sym->s_name : "";
+            text += last ? "\"" : "\", ";
+            break;
+        default: break;
+    }
+}
+
+std::string jsonValueText (long count, const t_atom* atoms)
+{
+    std::string text;
+
+    if (count <= 0 || atoms == nullptr)
+        return text;
+
+    if (count == 1)
+    {
+        appendJsonAtom (text, atoms[0], true);
+
+        // A single number carries no trailing blank.
+        if (! text.empty() && text.back() == ' ')
+            text.pop_back();
+
+        return text;
+    }
+
+    text = "[ ";
+
+    for (long i = 0; i < count; ++i)
+        appendJsonAtom (text, atoms[i], i == count - 1);
+
+    text += "]";
+    return text;
+}
+
+bool writeWholeFile (const std::string& path, const std::string& contents)
+{
+    auto* file = std::fopen (path.c_str(), "w");
+
+    if (file == nullptr)
+        return false;
+
+    const bool written = std::fwrite (contents.data(), 1, contents.size(), file) == contents.size();
+    const bool closed = std::fclose (file) == 0;
+    return written && closed;
+}
+} // namespace
+
+bool writeDictionaryAsJson (t_object* x, t_dictionary* d, const std::string& path)
+{
+    if (d == nullptr)
+        return false;
+
+    // The keys are read before the file is opened, so that a dictionary that
+    // cannot be read leaves an existing file as it was.
+    long count = 0;
+    t_symbol** keys = nullptr;
+    const auto error = dictionary_getkeys_ordered (d, &count, &keys);
+
+    if (error != MAX_ERR_NONE || count < 0)
+    {
+        object_error (x, "couldnt get dict key : %s", oskelmax::GetMaxErrorName (error));
+        if (error == MAX_ERR_NONE)
+            dictionary_freekeys (d, count, keys);
+        return false;
+    }
+
+    std::string text = "{\n";
+
+    for (long i = 0; i < count && keys != nullptr; ++i)
+    {
+        auto* key = keys[i];
+        text += "    \"";
+        text += key->s_name;
+        text += "\" : ";
+
+        std::string value;
+        t_atom atom {};
+
+        if (dictionary_getatom (d, key, &atom) != MAX_ERR_NONE)
+            object_error (x, "entry %s is not atom ? ", key->s_name);
+        else if (atomisatomarray (&atom) != 0)
+        {
+            long ac = 0;
+            t_atom* av = nullptr;
+
+            if (atomarray_copyatoms (reinterpret_cast<t_atomarray*> (atom_getobj (&atom)), &ac, &av) == MAX_ERR_NONE)
+                value = jsonValueText (ac, av);
+
+            sysmem_freeptr (av);
+        }
+        else
+            value = jsonValueText (1, &atom);
+
+        // An entry without a readable value still gives a well-formed line.
+        text += value.empty() ? "null" : value;
+
+        if (i != count - 1)
+            text += ", ";
+
+        text += "\n";
+    }
+
+    dictionary_freekeys (d, count, keys);
+    text += "}\n";
+
+    return writeWholeFile (path, text);
+}
+
+std::string chooseJsonFile()
+{
+    constexpr t_fourcc jsonType = (static_cast<t_fourcc> ('J') << 24) | (static_cast<t_fourcc> ('S') << 16)
+                                | (static_cast<t_fourcc> ('O') << 8) | static_cast<t_fourcc> ('N');
+
+    char name[MAX_FILENAME_CHARS] = "file.json";
+    short path = 0;
+    t_fourcc type = jsonType;
+    t_fourcc types[1] = { jsonType };
+
+    if (saveasdialog_extended (name, &path, &type, types, 1) != 0)
+        return {};
+
+    char fullPath[MAX_PATH_CHARS] = {};
+
+    if (path_topotentialname (path, name, fullPath, 0) != 0)
+        return {};
+
+    return maxPathToPosix (fullPath);
+}
+
+std::string maxPathToPosix (const std::string& path)
+{
+    std::string posix = path;
+
+    if (posix.empty() || posix.front() != '/')
+    {
+        const auto colon = posix.find (':');
+        const auto volume = posix.substr (0, colon);
+        const auto rest = colon == std::string::npos ? std::string() : posix.substr (colon + 1);
+        posix = "/Volumes/" + volume + rest;
+    }
+
+    // Text that is valid UTF-8 already is kept as it is; anything else is read
+    // as Mac OS Roman, the host's older 8-bit encoding.
+    if (auto* utf8 = CFStringCreateWithCString (kCFAllocatorDefault, posix.c_str(), kCFStringEncodingUTF8))
+    {
+        CFRelease (utf8);
+        return posix;
+    }
+
+    auto* roman = CFStringCreateWithCString (kCFAllocatorDefault, posix.c_str(), kCFStringEncodingMacRoman);
+
+    if (roman == nullptr)
+        return {};
+
+    std::vector<char> buffer (static_cast<size_t> (CFStringGetMaximumSizeForEncoding (CFStringGetLength (roman), kCFStringEncodingUTF8) + 1));
+    const bool converted = CFStringGetCString (roman, buffer.data(), static_cast<CFIndex> (buffer.size()), kCFStringEncodingUTF8) != 0;
+    CFRelease (roman);
+
+    return converted ? std::string (buffer.data()) : std::string();
+}

@@ -1,0 +1,215 @@
+#include "GlueTestClass.h"
+
+#include "maxglue/Dictionaries.h"
+
+#include <filesystem>
+#include <sys/stat.h>
+
+using namespace gluetest;
+
+using DictionaryTest = GlueTest;
+
+TEST_F (DictionaryTest, DumpdictSendsAFreshNameAndEmptiesTheDictionaryAfterwards)
+{
+    auto* probe = makeProbe();
+    auto* x = asObject (probe);
+
+    std::vector<std::string> seenKeys;
+    maxhost::setEventListener ([&] (const maxhost::ConsoleEntry*, const maxhost::OutletEvent* event) {
+        if (event == nullptr || event->selector != "dictionary" || event->atoms.size() != 1)
+            return;
+        // Receivers copy what they need while the call runs.
+        auto* d = dictobj_findregistered_retain (atom_getsym (&event->atoms[0]));
+        ASSERT_NE (d, nullptr);
+        long count = 0;
+        t_symbol** keys = nullptr;
+        dictionary_getkeys_ordered (d, &count, &keys);
+        for (long i = 0; i < count; ++i)
+            seenKeys.push_back (keys[i]->s_name);
+        dictionary_freekeys (d, count, keys);
+        dictobj_release (d);
+    });
+
+    maxhost::send (x, "dumpdict");
+    maxhost::send (x, "dumpdict", { atomSym ("mode"), atomSym ("gain") });
+    maxhost::setEventListener (nullptr);
+
+    const auto events = dumpEvents (probe);
+    ASSERT_EQ (events.size(), 2u);
+    EXPECT_NE (atom_getsym (&events[0].atoms[0]), atom_getsym (&events[1].atoms[0])) << "a fresh unique name each time";
+    EXPECT_EQ (seenKeys, (std::vector<std::string> { "colour", "count", "gain", "mode", "steps", "title", "mode", "gain" }));
+    for (const auto& event : events)
+        EXPECT_EQ (dictobj_findregistered_retain (atom_getsym (&event.atoms[0])), nullptr) << "released after use";
+    EXPECT_TRUE (maxhost::console().empty());
+}
+
+TEST_F (DictionaryTest, DumpdictStopsAtTheFirstNonSymbol)
+{
+    auto* probe = makeProbe();
+    maxhost::send (asObject (probe), "dumpdict", { atomSym ("mode"), atomSym ("gain"), atomLong (3) });
+    EXPECT_TRUE (dumpEvents (probe).empty());
+    EXPECT_EQ (texts (maxhost::Severity::error), std::vector<std::string> { "invalid message : dumpdict mode gain 3 " });
+}
+
+TEST_F (DictionaryTest, DictionaryMessageAppliesANamedDictionary)
+{
+    auto* probe = makeProbe();
+    auto* x = asObject (probe);
+    auto* d = dictionary_new();
+    dictionary_appendlong (d, gensym ("count"), 6);
+    t_atom colour[4] = { atomFloat (1), atomFloat (0), atomFloat (0), atomFloat (1) };
+    dictionary_appendatoms (d, gensym ("colour"), 4, colour);
+    dictionary_appendsym (d, gensym ("mode"), gensym ("rms"));
+    t_symbol* name = gensym ("settings");
+    ASSERT_NE (dictobj_register (d, &name), nullptr);
+
+    maxhost::send (x, "dictionary", { atomSym ("settings") });
+    EXPECT_EQ (probe->count, 6);
+    EXPECT_EQ (probe->colour[0], 1.0);
+    EXPECT_EQ (probe->colour[3], 1.0);
+    EXPECT_EQ (probe->mode, gensym ("rms"));
+    EXPECT_TRUE (maxhost::console().empty());
+    ASSERT_EQ (dictobj_findregistered_retain (name), d) << "the glue gave back the reference it took";
+    dictobj_release (d);
+
+    maxhost::send (x, "dictionary", { atomSym ("nowhere") });
+    EXPECT_EQ (texts (maxhost::Severity::error), std::vector<std::string> { "unable to reference dictionary named nowhere" });
+    EXPECT_EQ (probe->count, 6);
+    dictobj_release (d);
+}
+
+TEST_F (DictionaryTest, CreationDictionaryEntriesAreAppliedEvenAfterAFailure)
+{
+    auto* probe = makeProbe();
+    auto* x = asObject (probe);
+    auto* d = dictionary_new();
+    dictionary_appendlong (d, gensym ("count"), 9);
+    dictionary_appendsym (d, gensym ("title"), gensym ("made"));
+    t_atom argument;
+    atom_setobj (&argument, d);
+
+    EXPECT_FALSE (oskelmax_processdictionaryentries (x, 1, &argument, 3, "count", "steps", "title"));
+    EXPECT_EQ (probe->count, 9);
+    EXPECT_EQ (probe->title, gensym ("made"));
+    EXPECT_EQ (texts (maxhost::Severity::error),
+               (std::vector<std::string> { "dictionary doesnt have entry for steps", "error parsing dictionary" }));
+
+    maxhost::clearRecordings();
+    EXPECT_TRUE (oskelmax_processdictionaryentries (x, 1, &argument, 0));
+    EXPECT_FALSE (oskelmax_processdictionaryentries (x, 0, nullptr, 1, "count"));
+    EXPECT_FALSE (oskelmax_processdictionaryarg (x, 0, nullptr, true));
+    EXPECT_EQ (texts (maxhost::Severity::bug), (std::vector<std::string> { "couldnt process dictionnary", "couldnt process dictionnary" }));
+    object_free (d);
+}
+
+TEST_F (DictionaryTest, JsonFileHoldsEveryTypeByteForByte)
+{
+    TemporaryFolder folder;
+    auto* x = asObject (makeProbe());
+    auto* d = dictionary_new();
+    t_atom longs[3] = { atomLong (1), atomLong (2), atomLong (3) };
+    t_atom floats[2] = { atomFloat (0.5), atomFloat (1) };
+    t_atom symbols[2] = { atomSym ("a"), atomSym ("b") };
+    t_atom mixed[3] = { atomSym ("x"), atomLong (-4), atomFloat (16777217.0) };
+    dictionary_appendfloat (d, gensym ("gain"), 0.1);
+    dictionary_appendlong (d, gensym ("mode"), 1);
+    dictionary_appendsym (d, gensym ("quote"), gensym ("say \"hi\" \\ there"));
+    dictionary_appendatoms (d, gensym ("longs"), 3, longs);
+    dictionary_appendatoms (d, gensym ("floats"), 2, floats);
+    dictionary_appendatoms (d, gensym ("symbols"), 2, symbols);
+    dictionary_appendatoms (d, gensym ("mixed"), 3, mixed);
+    dictionary_appenddictionary (d, gensym ("nested"), reinterpret_cast<t_object*> (dictionary_new()));
+
+    const auto path = folder.path() + "/state.json";
+    ASSERT_TRUE (writeDictionaryAsJson (x, d, path));
+    EXPECT_EQ (readFile (path), "{\n"
+                                "    \"gain\" : 0.100000, \n"
+                                "    \"mode\" : 1, \n"
+                                "    \"quote\" : \"say \"hi\" \\ there\", \n"
+                                "    \"longs\" : [ 1, 2, 3 ], \n"
+                                "    \"floats\" : [ 0.500000, 1.000000 ], \n"
+                                "    \"symbols\" : [ \"a\", \"b\"], \n"
+                                "    \"mixed\" : [ \"x\", -4, 16777216.000000 ], \n"
+                                "    \"nested\" : null\n"
+                                "}\n");
+    object_free (d);
+}
+
+TEST_F (DictionaryTest, SmallestFilesAndFailures)
+{
+    TemporaryFolder folder;
+    auto* x = asObject (makeProbe());
+    auto* d = dictionary_new();
+    const auto path = folder.path() + "/file.json";
+
+    ASSERT_TRUE (writeDictionaryAsJson (x, d, path));
+    EXPECT_EQ (readFile (path), "{\n}\n");
+
+    dictionary_appendfloat (d, gensym ("gain"), 0.0);
+    ASSERT_TRUE (writeDictionaryAsJson (x, d, path));
+    EXPECT_EQ (readFile (path), "{\n    \"gain\" : 0.000000\n}\n");
+
+    EXPECT_FALSE (writeDictionaryAsJson (x, nullptr, path));
+    EXPECT_FALSE (writeDictionaryAsJson (x, d, folder.path() + "/missing/file.json"));
+    if (std::filesystem::exists ("/dev/full"))
+    {
+        EXPECT_FALSE (writeDictionaryAsJson (x, d, "/dev/full")) << "a failed write makes the result false";
+    }
+    EXPECT_TRUE (maxhost::console().empty());
+    object_free (d);
+}
+
+TEST_F (DictionaryTest, ExportdictWritesTheStateToTheGivenPathOrTheChosenOne)
+{
+    TemporaryFolder folder;
+    auto* x = asObject (makeProbe ("@gain -6 @mode rms"));
+    const auto expected = std::string ("{\n"
+                                       "    \"colour\" : [ 0.000000, 0.500000, 0.000000, 1.000000 ], \n"
+                                       "    \"count\" : 3, \n"
+                                       "    \"gain\" : -6.000000, \n"
+                                       "    \"mode\" : \"rms\", \n"
+                                       "    \"steps\" : 0, \n"
+                                       "    \"title\" : \"untitled\"\n"
+                                       "}\n");
+
+    const auto given = folder.path() + "/given.json";
+    maxhost::send (x, "exportdict", { atomSym (given.c_str()) });
+    EXPECT_EQ (readFile (given), expected);
+    EXPECT_EQ (maxhost::dialogsShown(), 0);
+
+    maxhost::setDialogAnswer (folder.path() + "/chosen.json");
+    maxhost::send (x, "exportdict", { atomLong (3) });
+    EXPECT_EQ (maxhost::dialogsShown(), 1) << "a number is no path";
+    EXPECT_EQ (readFile (folder.path() + "/chosen.json"), expected);
+
+    maxhost::setDialogAnswer ("cancelled");
+    maxhost::send (x, "exportdict");
+    EXPECT_EQ (maxhost::dialogsShown(), 2);
+    EXPECT_EQ (std::distance (std::filesystem::directory_iterator (folder.path()), std::filesystem::directory_iterator()), 2);
+
+    const auto fromScheduler = folder.path() + "/scheduler.json";
+    maxhost::sendFromScheduler (x, "exportdict", { atomSym (fromScheduler.c_str()) });
+    maxhost::pumpMainThread();
+    EXPECT_EQ (readFile (fromScheduler), expected) << "deferred to the main thread";
+    EXPECT_TRUE (maxhost::console().empty());
+}
+
+TEST_F (DictionaryTest, DumpdictFailuresArePostedAndTheDictionaryStillReleased)
+{
+    auto* probe = makeProbe();
+    auto* x = asObject (probe);
+    maxhost::failCall ("dictobj_register", "", 1);
+    maxhost::send (x, "dumpdict");
+    EXPECT_EQ (texts (maxhost::Severity::error), std::vector<std::string> { "couldnt outlet dictionary" });
+    EXPECT_TRUE (dumpEvents (probe).empty());
+
+    maxhost::clearRecordings();
+    maxhost::send (x, "dumpdict", { atomSym ("nothing"), atomSym ("gain") });
+    EXPECT_EQ (texts (maxhost::Severity::error), std::vector<std::string> { "no attribute nothing" });
+    ASSERT_EQ (dumpEvents (probe).size(), 1u) << "the other names still go out";
+
+    maxhost::clearRecordings();
+    object_obex_store (x, gensym ("dumpout"), nullptr);
+    maxhost::send (x, "dumpdict");
+    EXPECT_EQ (texts (maxhost::Severity::error), (std::vector<std::string> { "no dump outlet", "no dump outlet" }));
+}

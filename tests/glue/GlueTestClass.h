@@ -1,0 +1,72 @@
+// A small object class of the family, built on the glue, for the glue's and
+// the documentation's tests.
+#pragma once
+
+#include "ext.h"
+#include "ext_dictobj.h"
+#include "ext_obex.h"
+#include "maxhost_test.h"
+#include "z_dsp.h"
+
+#include "maxglue/StandardMethods.h"
+#include "text/StringArray.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace gluetest
+{
+struct Probe
+{
+    t_oskelmax_object ob;
+    t_atom_long count;      // "count": long, default 3, "dontreset" 1, order 3
+    float gain;             // "gain": float32, default 0, label, order 1
+    double colour[4];       // "colour": 4 float64, default "0. 0.5 0. 1."
+    t_symbol* mode;         // "mode": symbol, enumvals "peak rms", default "peak"
+    t_atom_long hint;       // "hint": a box attribute's name
+    t_atom_long ghost;      // "ghost": invisible
+    t_atom_long secret;     // "secret": opaque to the user
+    t_atom_long steps;      // "steps": long without a default, order 7
+    t_symbol* title;        // "title": symbol, default "untitled"
+    int opens;
+    int closes;
+};
+
+constexpr const char* className = "glue.probe~";
+
+t_class* registerProbeClass();
+t_class* probeClass();
+
+class GlueTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    Probe* makeProbe (const std::string& args = {});
+    static t_object* asObject (Probe* x) { return &x->ob.header.z_ob; }
+
+    std::vector<std::string> texts (maxhost::Severity severity) const;
+    std::vector<maxhost::OutletEvent> dumpEvents (Probe* x) const;
+};
+
+t_atom atomLong (t_atom_long v);
+t_atom atomFloat (double v);
+t_atom atomSym (const char* s);
+std::string text (const std::vector<t_atom>& atoms);
+std::string readFile (const std::string& path);
+kul::StringArray names (std::initializer_list<const char*> list);
+
+/** A fresh folder under the system's temporary folder, removed by the destructor. */
+class TemporaryFolder
+{
+public:
+    TemporaryFolder();
+    ~TemporaryFolder();
+    const std::string& path() const { return folder; }
+
+private:
+    std::string folder;
+};
+} // namespace gluetest
