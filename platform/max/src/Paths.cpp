@@ -92,7 +92,10 @@ namespace
         if (! data.empty())
             std::fwrite (data.data(), 1, data.size(), f);
         auto crc = crc32 (0, reinterpret_cast<const Bytef*> (type), 4);
-        crc = crc32 (crc, data.data(), static_cast<uInt> (data.size()));
+        // zlib answers 0 for a null buffer, whatever the running value: an empty
+        // chunk (IEND) must keep the checksum of its type.
+        if (! data.empty())
+            crc = crc32 (crc, data.data(), static_cast<uInt> (data.size()));
         be32 (crc);
     }
 

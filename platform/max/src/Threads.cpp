@@ -5,6 +5,7 @@
 
 #include <X11/Xlib.h>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -120,9 +121,15 @@ namespace
         return true;
     }
 
+    // A plug-in's GUI toolkit asks for atoms a bare X server lacks; those errors
+    // are harmless, so only the first is shown.
     int xErrorHandler (Display*, XErrorEvent* event)
     {
-        std::fprintf (stderr, "maxhost: X error %d (request %d)\n", event->error_code, event->request_code);
+        static std::atomic<bool> reported { false };
+
+        if (! reported.exchange (true))
+            std::fprintf (stderr, "maxhost: X error %d (request %d); further X errors are not shown\n",
+                          event->error_code, event->request_code);
         return 0;
     }
 } // namespace
