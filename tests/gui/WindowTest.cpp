@@ -5,7 +5,6 @@
 #include "gui/MultiMeterComponent.h"
 
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
 #include <dlfcn.h>
@@ -21,23 +20,6 @@ struct RecordingListener : public MultiMeterComponent::Listener
     void sliderValueChanged (juce::Slider*) override {}
     std::vector<unsigned> channels;
 };
-
-/** The screen's pixels in the area, as the X server has them. */
-juce::Image grabScreen (Display* display, juce::Rectangle<int> area)
-{
-    juce::Image image (juce::Image::RGB, area.getWidth(), area.getHeight(), true);
-    auto* shot = XGetImage (display, DefaultRootWindow (display), area.getX(), area.getY(),
-                            (unsigned) area.getWidth(), (unsigned) area.getHeight(), AllPlanes, ZPixmap);
-    if (shot == nullptr)
-        return {};
-
-    for (int y = 0; y < area.getHeight(); ++y)
-        for (int x = 0; x < area.getWidth(); ++x)
-            image.setPixelAt (x, y, juce::Colour ((juce::uint32) (0xff000000u | (XGetPixel (shot, x, y) & 0xffffffu))));
-
-    XDestroyImage (shot);
-    return image;
-}
 
 /** Keeps the OpenGL driver modules loaded until the process ends, so that the leak
     checker can name the driver's own allocations (and the suppressions match them). */
@@ -135,7 +117,7 @@ TEST_F (WindowTest, ARealClickOnAStripMuteReachesTheListenerAndLightsTheButton)
     juce::Image shot;
     EXPECT_TRUE (guitest::pumpMessagesUntil ([&]
     {
-        shot = grabScreen (display, meter->getScreenBounds());
+        shot = guitest::grabWindow (DefaultRootWindow (display), meter->getScreenBounds());
         return shot.isValid() && shot.getPixelAt (probe.x, probe.y).getARGB() == 0xff93bbffu;
     }, 5000));
     guitest::savePng (shot, "window_screenshot");
