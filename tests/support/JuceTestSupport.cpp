@@ -41,6 +41,16 @@ void prepareX()
 {
     XInitThreads();
     XSetErrorHandler (ignoreXError);
+
+    // Without a window manager the server lacks the atoms of its properties, and
+    // each of JUCE's frequent queries of them would end in an X error.
+    if (auto* display = XOpenDisplay (nullptr))
+    {
+        for (const char* name : { "WM_STATE", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_FRAME_EXTENTS" })
+            XInternAtom (display, name, False);
+
+        XCloseDisplay (display);
+    }
 }
 
 int runAllTestsWithJuce()

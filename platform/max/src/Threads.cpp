@@ -172,6 +172,17 @@ void setupX11()
     {
         XInitThreads();
         XSetErrorHandler (xErrorHandler);
+
+        // Without a window manager the server lacks the atoms of the window-manager
+        // properties, and every query a plug-in's toolkit makes of them would end in
+        // an X error; a flood of those can stall the connection.
+        if (auto* display = XOpenDisplay (nullptr))
+        {
+            for (const char* name : { "WM_STATE", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_FRAME_EXTENTS" })
+                XInternAtom (display, name, False);
+
+            XCloseDisplay (display);
+        }
         return true;
     }();
     (void) done;

@@ -1,0 +1,197 @@
+// Creation and destruction of a "zelm.meter~" instance.
+#include "meter/MeterObject.h"
+
+#include "meter/MaxMspJuceWindowManager.h"
+#include "meter/MultiMeterComponentListener.h"
+
+#include "common/Exception.h"
+#include "dsp/Mixer.h"
+#include "dsp/Ramp.h"
+#include "gui/MultiMeterComponent.h"
+#include "maxglue/Dictionaries.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+
+namespace
+{
+t_object* asObject (t_meter* x)
+{
+    return &x->ob.header.z_ob;
+}
+
+void constructMembers (t_meter* x)
+{
+    std::construct_at (&x->levels);
+    std::construct_at (&x->fading, false);
+    std::construct_at (&x->fadeRequest, meter_nofaderequest);
+    std::construct_at (&x->fadeValue, 0.0f);
+    std::construct_at (&x->notifiedGain, 0.0f);
+    x->membersConstructed = true;
+}
+
+void destroyMembers (t_meter* x)
+{
+    if (! x->membersConstructed)
+        return;
+
+    std::destroy_at (&x->notifiedGain);
+    std::destroy_at (&x->fadeValue);
+    std::destroy_at (&x->fadeRequest);
+    std::destroy_at (&x->fading);
+    std::destroy_at (&x->levels);
+    x->membersConstructed = false;
+}
+
+/** Builds the parts that the instance owns. Any failure, a library exception
+    included, leaves what was built in the record for meter_free to release. */
+bool createParts (t_meter* x)
+{
+    try
+    {
+        x->fadeRamp = new kul::Ramp();
+        x->fading.store (false);
+
+        x->gui = new oskelgui::MultiMeterComponent (static_cast<unsigned> (x->numchannels), static_cast<unsigned> (x->numleds),
+                                                    static_cast<unsigned> (x->width));
+        x->mixer = new kul::Mixer (static_cast<unsigned> (x->numchannels));
+        x->guiListener = new MultiMeterComponentListener (x);
+        x->windowManager = new MaxMspJuceWindowManager (asObject (x), x->gui, false);
+        x->levels.Resize (x->mixer->GetNumOutputs());
+        return true;
+    }
+    catch (...)
+    {
+        return false;
+    }
+}
+
+void prepareMixer (t_meter* x, unsigned blockSize, float sampleRate)
+{
+    try
+    {
+        x->mixer->SetSampleRateAndBufferSize (blockSize, true, sampleRate);
+    }
+    catch (const kul::Exception& e)
+    {
+        object_bug (asObject (x), "exception : %s", e.what());
+    }
+    catch (const std::bad_alloc& e)
+    {
+        object_bug (asObject (x), "out of memory : %s", e.what());
+    }
+    catch (...)
+    {
+        object_bug (asObject (x), "unknown exception");
+    }
+}
+
+void* failCreation (t_meter* x)
+{
+    // object_free runs meter_free, which releases whatever was built.
+    object_free (x);
+    return nullptr;
+}
+} // namespace
+
+void meter_preparemixer (t_meter* x, unsigned blockSize, float sampleRate)
+{
+    prepareMixer (x, blockSize, sampleRate);
+}
+
+void* meter_new (t_symbol*, long argc, t_atom* argv)
+{
+    auto* x = static_cast<t_meter*> (oskelmax_objectalloc (meter_class));
+
+    if (x == nullptr)
+    {
+        object_error (nullptr, "couldnt allocate memory");
+        return nullptr;
+    }
+
+    constructMembers (x);
+    meter_instancecreated();
+
+    auto* boxSymbol = gensym ("#B");
+    x->ob.box = boxSymbol != nullptr ? boxSymbol->s_thing : nullptr;
+
+    oskelmax_createdumpoutlet (asObject (x));
+
+    if (! oskelmax_processdictionaryentries (asObject (x), argc, argv, 3, "width", "numchannels", "numleds"))
+        return failCreation (x);
+
+    if (! createParts (x))
+    {
+        object_error (asObject (x), "couldnt create object");
+        return failCreation (x);
+    }
+
+    x->refreshQelem = qelem_new (x, oskelmax_method (meter_refresh_task));
+    x->refreshClock = clock_new (x, oskelmax_method (meter_refresh_tick));
+    x->fadeQelem = qelem_new (x, oskelmax_method (meter_fade_task));
+
+    if (x->refreshQelem == nullptr || x->refreshClock == nullptr || x->fadeQelem == nullptr)
+    {
+        object_error (asObject (x), "couldnt create object");
+        return failCreation (x);
+    }
+
+    // Never at 0 ms: a clock re-armed at once would keep the scheduler busy.
+    clock_fdelay (x->refreshClock, std::max (static_cast<double> (x->rate), meter_minimumrefreshdelay));
+
+    oskelmax_createdumpoutlet (asObject (x));
+
+    const auto blockSize = std::max (sys_getblksize(), 0);
+    prepareMixer (x, static_cast<unsigned> (blockSize), static_cast<float> (sys_getsr()));
+
+    oskelmax_dspsetup (asObject (x), static_cast<long> (x->mixer->GetNumInputs()), static_cast<long> (x->mixer->GetNumOutputs()), true);
+
+    x->fadeRamp->SetSampleRate (x->mixer->GetSampleRate());
+
+    if (! oskelmax_processdictionaryarg (asObject (x), argc, argv, true))
+        return failCreation (x);
+
+    return x;
+}
+
+void meter_free (t_meter* x)
+{
+    if (x == nullptr)
+        return;
+
+    oskelmax_dspfree (asObject (x));
+
+    if (x->refreshClock != nullptr)
+        object_free (x->refreshClock);
+    x->refreshClock = nullptr;
+
+    if (x->refreshQelem != nullptr)
+        qelem_free (x->refreshQelem);
+    x->refreshQelem = nullptr;
+
+    if (x->fadeQelem != nullptr)
+        qelem_free (x->fadeQelem);
+    x->fadeQelem = nullptr;
+
+    delete x->windowManager;
+    x->windowManager = nullptr;
+
+    delete x->guiListener;
+    x->guiListener = nullptr;
+
+    delete x->gui;
+    x->gui = nullptr;
+
+    delete x->mixer;
+    x->mixer = nullptr;
+
+    delete x->fadeRamp;
+    x->fadeRamp = nullptr;
+
+    if (x->membersConstructed)
+    {
+        destroyMembers (x);
+        meter_instancefreed();
+    }
+}

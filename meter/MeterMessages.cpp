@@ -1,0 +1,461 @@
+// The messages, attribute setters and assist texts of "zelm.meter~".
+#include "meter/MeterObject.h"
+
+#include "meter/MaxMspJuceWindowManager.h"
+
+#include "dsp/Mixer.h"
+#include "gui/MultiMeterComponent.h"
+#include "maxglue/AtomText.h"
+#include "maxglue/AttributeState.h"
+#include "maxglue/SymbolTable.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace
+{
+constexpr float fadeFloorDb = -60.0f;
+constexpr float defaultFadeTimeMs = 1000.0f;
+
+t_object* asObject (t_meter* x)
+{
+    return &x->ob.header.z_ob;
+}
+
+bool isSymbol (t_symbol* s, oskelmax::SymbolEntry entry)
+{
+    return s == oskelmax::GetSymbol (entry);
+}
+
+bool isNamed (t_symbol* s, const char* name)
+{
+    return s != nullptr && std::strcmp (s->s_name, name) == 0;
+}
+
+float atomAsNumber (const t_atom& atom)
+{
+    if (atom.a_type == A_FLOAT)
+        return static_cast<float> (atom.a_w.w_float);
+
+    if (atom.a_type == A_LONG)
+        return static_cast<float> (atom.a_w.w_long);
+
+    return 0.0f;
+}
+
+bool atomAsFlag (const t_atom& atom)
+{
+    return atom_getlong (&atom) != 0;
+}
+
+t_symbol* atomAsSymbol (const t_atom& atom)
+{
+    return atom.a_type == A_SYM && atom.a_w.w_sym != nullptr ? atom.a_w.w_sym : gensym ("");
+}
+
+void notifyChanged (t_meter* x)
+{
+    object_notify (x->ob.box, oskelmax::GetModifiedSymbol(), nullptr);
+}
+
+bool onMainThread()
+{
+    return systhread_ismainthread() != 0;
+}
+
+/** Runs widget work on the main thread: at once when already there, otherwise
+    queued with the host's defer, which keeps the order of the changes. */
+void onMain (t_meter* x, void (*work) (t_meter*, t_symbol*, long, t_atom*), t_symbol* s, long argc, t_atom* argv)
+{
+    if (onMainThread())
+        work (x, s, argc, argv);
+    else
+        defer (x, oskelmax_method (work), s, static_cast<short> (argc), argv);
+}
+
+// Widget work, main thread only ---------------------------------------------------------
+
+void channelWork (t_meter* x, t_symbol* s, long argc, t_atom* argv)
+{
+    if (x->gui == nullptr || argc < 2)
+        return;
+
+    const auto index = static_cast<unsigned> (atom_getlong (argv));
+    const bool on = atom_getlong (argv + 1) != 0;
+
+    if (isSymbol (s, oskelmax::symMute))
+        x->gui->setMute (index, on, juce::sendNotification);
+    else
+        x->gui->setSolo (index, on, juce::sendNotification);
+}
+
+void clearPeakWork (t_meter* x, t_symbol*, long, t_atom*)
+{
+    if (x->gui != nullptr)
+        x->gui->resetPeaks();
+}
+
+void clearSoloWork (t_meter* x, t_symbol*, long, t_atom*)
+{
+    if (x->gui != nullptr)
+        x->gui->clearSolo (juce::sendNotification);
+}
+
+// The display side of an attribute, from the atoms the setter normalised.
+void attributeWidgetWork (t_meter* x, t_symbol* name, long argc, t_atom* argv)
+{
+    auto* gui = x->gui;
+
+    if (gui == nullptr || argc < 1 || argv == nullptr)
+        return;
+
+    const auto number = [argv] (long i) { return atom_getfloat (argv + i); };
+    const auto flag = atom_getlong (argv) != 0;
+    const auto text = [argv] { return std::string (atomAsSymbol (argv[0])->s_name); };
+
+    if (isSymbol (name, oskelmax::symGain))
+        gui->setGain (static_cast<float> (number (0)), juce::sendNotification);
+    else if (isSymbol (name, oskelmax::symMute))
+        gui->setMasterMute (flag, juce::sendNotification);
+    else if (isNamed (name, "style"))
+        gui->setDrawingMode (text());
+    else if (isSymbol (name, oskelmax::symRate))
+        gui->setRefreshInterval (static_cast<float> (number (0)));
+    else if (isNamed (name, "peakholdrate"))
+        gui->setPeakHoldTime (static_cast<float> (number (0)));
+    else if (isSymbol (name, oskelmax::symPeakHold))
+        gui->setPeakHold (flag);
+    else if (isNamed (name, "showrms"))
+        gui->setShowRms (flag);
+    else if (isNamed (name, "showfps"))
+        gui->setShowFps (flag);
+    else if (isNamed (name, "useopengl"))
+        gui->setUseOpenGL (flag);
+    else if (argc >= 4)
+    {
+        const double r = number (0), g = number (1), b = number (2), a = number (3);
+
+        if (isNamed (name, "coldcolor"))
+            gui->setColdColour (r, g, b, a);
+        else if (isNamed (name, "tepidcolor"))
+            gui->setTepidColour (r, g, b, a);
+        else if (isNamed (name, "warmcolor"))
+            gui->setWarmColour (r, g, b, a);
+        else if (isNamed (name, "hotcolor"))
+            gui->setHotColour (r, g, b, a);
+        else if (isNamed (name, "inactivecolor"))
+            gui->setInactiveColour (r, g, b, a);
+    }
+}
+
+void displayNumber (t_meter* x, t_symbol* name, double value)
+{
+    t_atom atom;
+    atom_setfloat (&atom, value);
+    onMain (x, attributeWidgetWork, name, 1, &atom);
+}
+
+void displayFlag (t_meter* x, t_symbol* name, t_atom_long value)
+{
+    t_atom atom;
+    atom_setlong (&atom, value);
+    onMain (x, attributeWidgetWork, name, 1, &atom);
+}
+
+// The fixed sizes: stored while the GUI does not exist yet, refused afterwards.
+void setFixed (t_meter* x, t_atom_long& field, const t_atom& atom, const char* refusal)
+{
+    const auto value = atom_getlong (&atom);
+
+    if (x->gui == nullptr)
+        field = value;
+    else if (value != field)
+        object_error (asObject (x), "%s", refusal);
+}
+
+double* colourField (t_meter* x, t_symbol* name)
+{
+    if (isNamed (name, "coldcolor"))
+        return x->coldcolor;
+    if (isNamed (name, "tepidcolor"))
+        return x->tepidcolor;
+    if (isNamed (name, "warmcolor"))
+        return x->warmcolor;
+    if (isNamed (name, "hotcolor"))
+        return x->hotcolor;
+    if (isNamed (name, "inactivecolor"))
+        return x->inactivecolor;
+    return nullptr;
+}
+
+void applyAttribute (t_meter* x, t_symbol* name, long argc, t_atom* argv)
+{
+    using namespace oskelmax;
+    const auto& first = argv[0];
+
+    if (isSymbol (name, symNumChannels))
+        setFixed (x, x->numchannels, first, "could not dynamically change number of channels");
+    else if (isSymbol (name, symNumLeds))
+        setFixed (x, x->numleds, first, "could not dynamically change number of leds");
+    else if (isSymbol (name, symGain))
+        displayNumber (x, name, atomAsNumber (first));
+    else if (isSymbol (name, symMode))
+    {
+        x->mode = atomAsSymbol (first);
+
+        if (x->mixer != nullptr)
+            x->mixer->SetMeteringMode (x->mode->s_name);
+    }
+    else if (isSymbol (name, symWindowTitle))
+    {
+        x->windowtitle = atomAsSymbol (first);
+
+        if (x->windowManager != nullptr)
+            x->windowManager->SetTitle (x->windowtitle->s_name);
+    }
+    else if (isSymbol (name, symWindowTopLeft))
+    {
+        // Only the coordinates given change.
+        x->windowtopleft[0] = atomAsNumber (first);
+
+        if (argc >= 2)
+            x->windowtopleft[1] = atomAsNumber (argv[1]);
+
+        if (x->windowManager != nullptr)
+            x->windowManager->SetTopLeftPoint (x->windowtopleft[0], x->windowtopleft[1]);
+    }
+    else if (isSymbol (name, symWindowMoveable))
+    {
+        x->windowmoveable = atomAsFlag (first) ? 1 : 0;
+
+        if (x->windowManager != nullptr)
+            x->windowManager->SetMoveable (x->windowmoveable != 0);
+    }
+    else if (isSymbol (name, symMute))
+    {
+        x->mute = atomAsFlag (first) ? 1 : 0;
+        displayFlag (x, name, x->mute);
+    }
+    else if (isSymbol (name, symPost))
+    {
+        x->post = atomAsFlag (first) ? 1 : 0;
+
+        if (x->mixer != nullptr)
+            x->mixer->SetPostGainMetering (x->post != 0);
+    }
+    else if (isNamed (name, "style"))
+    {
+        x->style = atomAsSymbol (first);
+        t_atom atom;
+        atom_setsym (&atom, x->style);
+        onMain (x, attributeWidgetWork, name, 1, &atom);
+    }
+    else if (isSymbol (name, symRate))
+    {
+        x->rate = atomAsNumber (first);
+
+        if (x->mixer != nullptr)
+            x->mixer->SetRefreshInterval (x->rate);
+
+        displayNumber (x, name, x->rate);
+    }
+    else if (isNamed (name, "peakholdrate"))
+    {
+        x->peakholdrate = atomAsNumber (first);
+        displayNumber (x, name, x->peakholdrate);
+    }
+    else if (isSymbol (name, symPeakHold))
+    {
+        x->peakhold = atomAsFlag (first) ? 1 : 0;
+        displayFlag (x, name, x->peakhold);
+    }
+    else if (auto* colour = colourField (x, name))
+    {
+        meter_parse_rgba (colour, argc, argv);
+        t_atom atoms[4];
+        atom_setdouble_array (4, atoms, 4, colour);
+        onMain (x, attributeWidgetWork, name, 4, atoms);
+    }
+    else if (isSymbol (name, symWidth))
+        setFixed (x, x->width, first, "could not dynamically change width");
+    else if (isNamed (name, "showrms"))
+    {
+        x->showrms = atomAsFlag (first) ? 1 : 0;
+        displayFlag (x, name, x->showrms);
+    }
+    else
+        object_error (asObject (x), "unknown attribute %s", name != nullptr ? name->s_name : "");
+}
+} // namespace
+
+bool meter_checkpattern (const char* pattern, long argc, const t_atom* argv)
+{
+    const auto length = static_cast<long> (std::strlen (pattern));
+
+    if (argc < length || (length > 0 && argv == nullptr))
+        return false;
+
+    for (long i = 0; i < length; ++i)
+    {
+        const auto type = argv[i].a_type;
+        bool fits = false;
+
+        switch (pattern[i])
+        {
+            case 'f': fits = type == A_FLOAT; break;
+            case 'i':
+            case 'l': fits = type == A_LONG; break;
+            case 'n': fits = type == A_LONG || type == A_FLOAT; break;
+            case 's': fits = type == A_SYM; break;
+            default: break;
+        }
+
+        if (! fits)
+            return false;
+    }
+
+    return true;
+}
+
+void meter_parse_rgba (double* colour, long argc, const t_atom* argv)
+{
+    if (colour == nullptr || argv == nullptr)
+        return;
+
+    for (long i = 0; i < std::min (argc, 4L); ++i)
+        colour[i] = atomAsNumber (argv[i]);
+}
+
+void meter_fadeout (t_meter* x, t_symbol*, long argc, t_atom* argv)
+{
+    // Only the main thread may read the slider; elsewhere its last notified value stands in.
+    const float gain = onMainThread() && x->gui != nullptr ? x->gui->getGain() : x->notifiedGain.load (std::memory_order_relaxed);
+
+    if (! (gain > fadeFloorDb))
+        return;
+
+    float time = defaultFadeTimeMs;
+
+    if (argc > 0 && argv != nullptr)
+    {
+        if (! meter_checkpattern ("n", argc, argv))
+        {
+            oskelmax_postinvalidmessage (asObject (x), argc, argv, "invalid message : fadeout");
+            return;
+        }
+
+        time = atomAsNumber (argv[0]);
+    }
+
+    x->fadeRequest.store (meter_packfaderequest (gain, time), std::memory_order_release);
+    notifyChanged (x);
+}
+
+void meter_channel (t_meter* x, t_symbol*, long argc, t_atom* argv)
+{
+    if (! meter_checkpattern ("lsl", argc, argv))
+    {
+        oskelmax_postinvalidmessage (asObject (x), argc, argv, "invalid message : channel");
+        return;
+    }
+
+    const auto index = argv[0].a_w.w_long;
+
+    if (index < 1 || index > x->numchannels)
+    {
+        object_error (asObject (x), "invalid channel index %d", static_cast<int> (index));
+        return;
+    }
+
+    auto* which = argv[1].a_w.w_sym;
+
+    if (! isSymbol (which, oskelmax::symMute) && ! isSymbol (which, oskelmax::symSolo))
+    {
+        oskelmax_postinvalidmessage (asObject (x), argc, argv, "invalid message : channel");
+        return;
+    }
+
+    t_atom atoms[2];
+    atom_setlong (atoms, index - 1);
+    atom_setlong (atoms + 1, atomAsFlag (argv[2]) ? 1 : 0);
+    onMain (x, channelWork, which, 2, atoms);
+    notifyChanged (x);
+}
+
+void meter_clearpeak (t_meter* x)
+{
+    onMain (x, clearPeakWork, nullptr, 0, nullptr);
+}
+
+void meter_clearsolo (t_meter* x)
+{
+    onMain (x, clearSoloWork, nullptr, 0, nullptr);
+}
+
+void meter_dumplevels (t_meter* x)
+{
+    if (x->mixer == nullptr)
+        return;
+
+    kul::Vector<float> levels;
+    x->mixer->CopyLevels (levels);
+    oskelmax_dumpfloats (asObject (x), oskelmax::GetSymbol (oskelmax::symLevels), static_cast<long> (levels.Size()), levels.GetData());
+}
+
+void meter_open (t_meter* x)
+{
+    if (x->windowManager != nullptr)
+        x->windowManager->Open (true);
+}
+
+void meter_wclose (t_meter* x)
+{
+    if (x->windowManager != nullptr)
+        x->windowManager->Close();
+}
+
+void meter_assist (t_meter* x, void*, long kind, long index, char* text)
+{
+    if (text == nullptr || x->mixer == nullptr || (kind != 1 && kind != 2))
+        return;
+
+    const auto description = kind == 1 ? x->mixer->GetInletDescription (static_cast<int> (index))
+                                       : x->mixer->GetOutletDescription (static_cast<int> (index));
+    std::snprintf (text, meter_assistsize, "%s", description.c_str());
+}
+
+t_max_err meter_attr_set (t_meter* x, t_object* attr, long argc, t_atom* argv)
+{
+    if (argc <= 0 || argv == nullptr)
+        return MAX_ERR_NONE;
+
+    applyAttribute (x, oskelmax_getattributename (attr), argc, argv);
+    notifyChanged (x);
+    return MAX_ERR_NONE;
+}
+
+t_max_err meter_attr_set_render (t_meter* x, t_object* attr, long argc, t_atom* argv)
+{
+    if (argc <= 0 || argv == nullptr)
+        return MAX_ERR_NONE;
+
+    auto* name = oskelmax_getattributename (attr);
+
+    if (isNamed (name, "showfps"))
+    {
+        x->showfps = atomAsFlag (argv[0]) ? 1 : 0;
+        displayFlag (x, name, x->showfps);
+    }
+    else if (isNamed (name, "useopengl"))
+    {
+        x->useopengl = atomAsFlag (argv[0]) ? 1 : 0;
+        displayFlag (x, name, x->useopengl);
+    }
+    else
+        object_error (asObject (x), "unknown attribute %s", name != nullptr ? name->s_name : "");
+
+    notifyChanged (x);
+    return MAX_ERR_NONE;
+}

@@ -1,0 +1,150 @@
+// The signal path, DSP start and the display refresh of "zelm.meter~".
+#include "meter/MeterObject.h"
+
+#include "meter/MaxMspJuceWindowManager.h"
+
+#include "dsp/Mixer.h"
+#include "dsp/Ramp.h"
+#include "gui/MultiMeterComponent.h"
+#include "maxglue/SymbolTable.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+namespace
+{
+constexpr float fadeFloorDb = -60.0f;
+
+void resetDisplay (t_meter* x, float sampleRate)
+{
+    if (x->gui == nullptr)
+        return;
+
+    x->gui->setSampleRate (sampleRate);
+    x->gui->resetLevels();
+}
+
+void resetDisplayDeferred (t_meter* x, t_symbol*, long argc, t_atom* argv)
+{
+    if (argc >= 1 && argv != nullptr)
+        resetDisplay (x, static_cast<float> (atom_getfloat (argv)));
+}
+
+// Takes a fade that "fadeout" published: the ramp jumps to the start gain and
+// heads for the floor over the given time, at the ramp's own sample rate.
+void adoptFadeRequest (t_meter* x) noexcept
+{
+    const auto request = x->fadeRequest.exchange (meter_nofaderequest, std::memory_order_acquire);
+
+    if (request == meter_nofaderequest)
+        return;
+
+    const auto startDb = std::bit_cast<float> (static_cast<std::uint32_t> (request & 0xffffffffu));
+    const auto timeMs = std::bit_cast<float> (static_cast<std::uint32_t> (request >> 32));
+    x->fadeRamp->SetTarget (startDb, true);
+    x->fadeRamp->SetTargetWithTime (fadeFloorDb, timeMs);
+    x->fading.store (true, std::memory_order_relaxed);
+}
+
+void clearOutputs (double** outs, long numouts, long sampleframes) noexcept
+{
+    if (outs == nullptr)
+        return;
+
+    for (long i = 0; i < numouts; ++i)
+        if (outs[i] != nullptr)
+            std::fill (outs[i], outs[i] + sampleframes, 0.0);
+}
+} // namespace
+
+std::uint64_t meter_packfaderequest (float startDb, float timeMs) noexcept
+{
+    // NaN halves mark the empty word: a request never holds one.
+    const float start = std::isnan (startDb) ? fadeFloorDb : startDb;
+    const float time = std::isnan (timeMs) ? 0.0f : timeMs;
+    return static_cast<std::uint64_t> (std::bit_cast<std::uint32_t> (start))
+           | (static_cast<std::uint64_t> (std::bit_cast<std::uint32_t> (time)) << 32);
+}
+
+void meter_dsp64 (t_meter* x, t_object* dsp64, short* count, double samplerate, long maxvectorsize, long)
+{
+    if (x == nullptr || x->mixer == nullptr)
+        return;
+
+    meter_preparemixer (x, static_cast<unsigned> (std::max (maxvectorsize, 0L)), static_cast<float> (samplerate));
+
+    if (count != nullptr)
+        x->mixer->SetConnections (count);
+
+    object_method (dsp64, oskelmax::GetSymbol (oskelmax::symDspAdd64), x, meter_perform64, 0L, static_cast<void*> (nullptr));
+
+    const float rate = x->mixer->GetSampleRate();
+    x->fadeRamp->SetSampleRate (rate);
+
+    // The display belongs to the main thread, wherever the host starts DSP from.
+    if (systhread_ismainthread() != 0)
+        resetDisplay (x, rate);
+    else
+    {
+        t_atom atom;
+        atom_setfloat (&atom, rate);
+        defer (x, oskelmax_method (resetDisplayDeferred), nullptr, 1, &atom);
+    }
+}
+
+void meter_perform64 (t_meter* x, t_object*, double** ins, long numins, double** outs, long numouts, long sampleframes, long, void*)
+{
+    if (x == nullptr || x->mixer == nullptr || sampleframes <= 0)
+        return;
+
+    // A chain that hands over fewer buffers than the mixer has channels gets silence.
+    const auto channels = static_cast<long> (x->mixer->GetNumInputs());
+    const auto outputs = static_cast<long> (x->mixer->GetNumOutputs());
+
+    if (ins == nullptr || outs == nullptr || numins < channels || numouts < outputs)
+    {
+        clearOutputs (outs, numouts, sampleframes);
+        return;
+    }
+
+    adoptFadeRequest (x);
+    x->mixer->Process (outs, ins, static_cast<unsigned> (sampleframes));
+
+    if (! x->fading.load (std::memory_order_relaxed))
+        return;
+
+    const float value = x->fadeRamp->Advance (static_cast<std::uint64_t> (sampleframes));
+    x->fadeValue.store (value, std::memory_order_release);
+    qelem_set (x->fadeQelem);
+
+    if (! (value > fadeFloorDb))
+        x->fading.store (false, std::memory_order_relaxed);
+}
+
+void meter_fade_task (t_meter* x)
+{
+    if (x != nullptr && x->gui != nullptr)
+        x->gui->setGain (x->fadeValue.load (std::memory_order_acquire), juce::sendNotification);
+}
+
+void meter_refresh_tick (t_meter* x)
+{
+    qelem_set (x->refreshQelem);
+}
+
+void meter_refresh_task (t_meter* x)
+{
+    if (sys_getdspstate() != 0 && x->windowManager != nullptr && x->windowManager->IsWindowVisible())
+    {
+        x->mixer->CopyLevels (x->levels);
+        x->gui->setLevels (x->levels.GetData());
+
+        const float samplesPerMs = x->mixer->GetSampleRate() * 0.001f;
+        const auto elapsed = static_cast<std::int64_t> (samplesPerMs * x->rate);
+        x->gui->advance (static_cast<unsigned> (std::max<std::int64_t> (elapsed, 0)));
+        x->gui->refresh();
+    }
+
+    clock_fdelay (x->refreshClock, std::max (static_cast<double> (x->rate), meter_minimumrefreshdelay));
+}

@@ -1,0 +1,301 @@
+#include "MeterTestSupport.h"
+
+#include "dsp/Mixer.h"
+#include "gui/MultiMeterComponent.h"
+
+#include <cmath>
+
+using namespace metertest;
+
+namespace
+{
+class MessageTest : public MeterTest
+{
+protected:
+    t_meter* meter = nullptr;
+
+    void SetUp() override
+    {
+        MeterTest::SetUp();
+        meter = create ("@numchannels 4");
+        ASSERT_NE (meter, nullptr);
+
+        for (int inlet = 1; inlet <= 4; ++inlet)
+            maxhost::setSignal (asObject (meter), inlet, { maxhost::SignalSource::dc, 0.0, 0.0, 0.5 });
+
+        maxhost::startDsp();
+    }
+
+    std::vector<double> lastSamples()
+    {
+        std::vector<double> values;
+
+        for (int outlet = 1; outlet <= 4; ++outlet)
+            values.push_back (maxhost::lastOutput (asObject (meter), outlet).back());
+
+        return values;
+    }
+};
+
+class FadeTest : public MeterTest
+{
+protected:
+    maxhost::Options hostOptions() const override
+    {
+        maxhost::Options options;
+        options.sampleRate = 48000.0;
+        options.blockSize = 64;
+        return options;
+    }
+};
+} // namespace
+
+TEST_F (MessageTest, ChannelMuteSilencesOnlyThatChannelFromTheNextBlock)
+{
+    maxhost::runBlocks (2);
+    const auto notifications = notificationCount (meter);
+
+    sendText (meter, "channel 2 mute 1");
+    EXPECT_TRUE (meter->gui->getMute (1));
+    maxhost::runBlocks (1);
+    EXPECT_EQ (lastSamples(), (std::vector<double> { 0.5, 0.0, 0.5, 0.5 }));
+    EXPECT_EQ (notificationCount (meter), notifications + 1);
+
+    sendText (meter, "channel 2 mute 1");
+    EXPECT_EQ (notificationCount (meter), notifications + 2) << "the same message notifies again";
+    EXPECT_TRUE (meter->mixer->IsMuted (1));
+
+    sendText (meter, "channel 2 mute 0");
+    maxhost::runBlocks (1);
+    EXPECT_EQ (lastSamples(), (std::vector<double> (4, 0.5)));
+}
+
+TEST_F (MessageTest, ChannelFromTheSchedulerActsOnceTheMainQueueRuns)
+{
+    sendFromScheduler (meter, "channel 3 solo 1");
+    EXPECT_FALSE (meter->gui->getSolo (2)) << "widgets change on the main thread only";
+    settle();
+    EXPECT_TRUE (meter->gui->getSolo (2));
+    EXPECT_TRUE (meter->mixer->IsSoloed (2));
+    maxhost::runBlocks (1);
+    EXPECT_EQ (lastSamples(), (std::vector<double> { 0.0, 0.0, 0.5, 0.0 }));
+
+    sendText (meter, "channel 1 solo 1");
+    sendFromScheduler (meter, "clearsolo");
+    settle();
+    EXPECT_FALSE (meter->mixer->IsSoloed (0));
+    EXPECT_FALSE (meter->mixer->IsSoloed (2));
+    maxhost::runBlocks (1);
+    EXPECT_EQ (lastSamples(), (std::vector<double> (4, 0.5)));
+}
+
+TEST_F (MessageTest, GainIsSnappedToTheSliderGridAndReachesTheOutput)
+{
+    sendText (meter, "gain -12.3");
+    settle();
+    EXPECT_EQ (dumpLines (meter), std::vector<std::string> { "gain -12.25" });
+    EXPECT_EQ (meter->gain, -12.25f);
+
+    maxhost::runBlocks (30);
+    for (const auto sample : lastSamples())
+        EXPECT_NEAR (sample, 0.5 * std::pow (10.0, -12.25 / 20.0), 1e-6);
+
+    sendText (meter, "gain -60");
+    settle();
+    maxhost::runBlocks (30);
+    EXPECT_EQ (lastSamples(), (std::vector<double> (4, 0.0)));
+}
+
+TEST_F (MessageTest, GlobalMuteSetsEveryChannelButtonAndLeavesSoloAlone)
+{
+    sendText (meter, "channel 4 solo 1");
+    sendText (meter, "mute 1");
+
+    for (unsigned channel = 0; channel < 4; ++channel)
+        EXPECT_TRUE (meter->gui->getMute (channel) && meter->mixer->IsMuted (channel)) << channel;
+
+    maxhost::runBlocks (1);
+    EXPECT_EQ (lastSamples(), (std::vector<double> (4, 0.0)));
+
+    sendText (meter, "mute 0");
+
+    for (unsigned channel = 0; channel < 4; ++channel)
+        EXPECT_FALSE (meter->mixer->IsMuted (channel)) << channel;
+
+    EXPECT_TRUE (meter->mixer->IsSoloed (3));
+}
+
+TEST_F (MessageTest, PreGainMeteringSeesAMutedChannelsInput)
+{
+    sendText (meter, "post 0");
+    sendText (meter, "channel 1 mute 1");
+    maxhost::runBlocks (4);
+    maxhost::clearRecordings();
+    send (meter, "dumplevels");
+    const auto lines = dumpLines (meter);
+    ASSERT_EQ (lines.size(), 1u);
+    EXPECT_EQ (lines[0].rfind ("levels -6.02", 0), 0u) << lines[0];
+
+    sendText (meter, "post 1");
+    maxhost::runBlocks (4);
+    maxhost::clearRecordings();
+    send (meter, "dumplevels");
+    EXPECT_EQ (dumpLines (meter).at (0).rfind ("levels -120.", 0), 0u) << dumpLines (meter).at (0);
+}
+
+TEST_F (MessageTest, MessagesAndSettersReportTheirErrors)
+{
+    const std::vector<std::tuple<std::string, std::string, bool>> cases {
+        { "channel 0 mute 1", "invalid channel index 0", false },
+        { "channel 5 solo 1", "invalid channel index 5", false },
+        { "channel 1 mute", "invalid message : channel 1 mute ", false },
+        { "channel 1.5 mute 1", "invalid message : channel 1.5 mute 1 ", false },
+        { "channel 1 loud 1", "invalid message : channel 1 loud 1 ", false },
+        { "fadeout soon", "invalid message : fadeout soon ", false },
+        { "numchannels 3", "could not dynamically change number of channels", true },
+        { "numleds 11", "could not dynamically change number of leds", true },
+        { "width 11", "could not dynamically change width", true },
+    };
+
+    for (const auto& [message, error, notifies] : cases)
+    {
+        maxhost::clearRecordings();
+        const auto before = notificationCount (meter);
+        sendText (meter, message);
+        settle();
+        EXPECT_EQ (consoleLines (maxhost::Severity::error), std::vector<std::string> { error }) << message;
+        EXPECT_EQ (notificationCount (meter), before + (notifies ? 1 : 0)) << message;
+    }
+
+    EXPECT_EQ (meter->numchannels, 4);
+    EXPECT_EQ (meter->numleds, 40);
+    EXPECT_EQ (meter->width, 26);
+}
+
+TEST_F (MessageTest, ASetterReachedForAnotherAttributeNamesIt)
+{
+    auto* attribute = object_attr_get (asObject (meter), gensym ("gain"));
+    t_atom atom = atomLong (1);
+    meter_attr_set_render (meter, attribute, 1, &atom);
+    EXPECT_EQ (consoleLines (maxhost::Severity::error), std::vector<std::string> { "unknown attribute gain" });
+
+    maxhost::clearRecordings();
+    const auto before = notificationCount (meter);
+    meter_attr_set (meter, attribute, 0, nullptr);
+    EXPECT_EQ (notificationCount (meter), before) << "a setter without values does nothing";
+}
+
+TEST_F (MessageTest, ColoursAndTheCornerKeepTheComponentsNotGiven)
+{
+    const double cold[4] = { meter->coldcolor[0], meter->coldcolor[1], meter->coldcolor[2], meter->coldcolor[3] };
+    sendText (meter, "coldcolor 0.25 0.5");
+    settle();
+    EXPECT_EQ (meter->coldcolor[0], 0.25);
+    EXPECT_EQ (meter->coldcolor[1], 0.5);
+    EXPECT_EQ (meter->coldcolor[2], cold[2]);
+    EXPECT_EQ (meter->coldcolor[3], cold[3]);
+
+    sendText (meter, "windowtopleft 120.7");
+    EXPECT_EQ (meter->windowtopleft[0], 120.7f);
+    EXPECT_EQ (meter->windowtopleft[1], 800.0f);
+}
+
+TEST_F (MessageTest, PerformGivenTooFewBuffersWritesSilence)
+{
+    std::vector<double> in (16, 0.5), out1 (16, 1.0), out2 (16, 1.0);
+    double* ins[1] = { in.data() };
+    double* outs[2] = { out1.data(), out2.data() };
+    maxhost::runOnAudioThread ([&] { meter_perform64 (meter, nullptr, ins, 1, outs, 2, 16, 0, nullptr); });
+    EXPECT_EQ (out1, std::vector<double> (16, 0.0));
+    EXPECT_EQ (out2, std::vector<double> (16, 0.0));
+}
+
+TEST_F (MessageTest, ARateOfZeroNeverReArmsTheClockAtOnce)
+{
+    meter->rate = 0.0f;
+    maxhost::advance (200.0);
+    EXPECT_TRUE (consoleLines (maxhost::Severity::bug).empty());
+}
+
+TEST_F (FadeTest, FadeoutStepsTheSliderOnItsGridDownToSilence)
+{
+    auto* meter = create ("@numchannels 2");
+    maxhost::setSignal (asObject (meter), 1, { maxhost::SignalSource::dc, 0.0, 0.0, 0.5 });
+    maxhost::startDsp();
+    maxhost::runBlocks (2);
+    maxhost::clearRecordings();
+
+    sendText (meter, "fadeout 500");
+    maxhost::runBlocks (1);
+    EXPECT_TRUE (meter->fading.load());
+
+    maxhost::runBlocks (24000 / 64 + 40);
+    EXPECT_FALSE (meter->fading.load());
+
+    const auto lines = dumpLines (meter);
+    ASSERT_GE (lines.size(), 200u);
+    float previous = 1.0f;
+
+    for (const auto& line : lines)
+    {
+        ASSERT_EQ (line.rfind ("gain ", 0), 0u) << line;
+        const float value = std::stof (line.substr (5));
+        EXPECT_EQ (value * 4.0f, std::round (value * 4.0f)) << line;
+        EXPECT_LT (value, previous) << line;
+        previous = value;
+    }
+
+    EXPECT_EQ (lines.back(), "gain -60.");
+    EXPECT_EQ (maxhost::lastOutput (asObject (meter), 1), std::vector<double> (64, 0.0));
+
+    // At the floor, "fadeout" does nothing, whatever its argument.
+    maxhost::clearRecordings();
+    const auto before = notificationCount (meter);
+    sendText (meter, "fadeout soon");
+    EXPECT_TRUE (consoleLines (maxhost::Severity::error).empty());
+    EXPECT_EQ (notificationCount (meter), before);
+}
+
+TEST_F (FadeTest, FadeoutOfZeroGoesToTheFloorAtTheNextBlock)
+{
+    auto* meter = create ("@numchannels 1");
+    maxhost::startDsp();
+    sendText (meter, "gain -6");
+    settle();
+    maxhost::clearRecordings();
+
+    sendText (meter, "fadeout 0");
+    maxhost::runBlocks (2);
+    EXPECT_EQ (dumpLines (meter), std::vector<std::string> { "gain -60." });
+    EXPECT_FALSE (meter->fading.load());
+}
+
+TEST_F (FadeTest, AFadeStartedWithDspOffWaitsForTheNextBlock)
+{
+    auto* meter = create ("@numchannels 1");
+    sendText (meter, "fadeout 100");
+    maxhost::advance (50.0);
+    EXPECT_FALSE (meter->fading.load());
+    EXPECT_EQ (meter->gui->getGain(), 0.0f);
+
+    maxhost::startDsp();
+    maxhost::runBlocks (1);
+    EXPECT_TRUE (meter->fading.load());
+}
+
+TEST_F (FadeTest, ADspRestartAtANewRateRescalesTheFadeAndTheMixer)
+{
+    auto* meter = create ("@numchannels 1");
+    maxhost::startDsp();
+    EXPECT_EQ (meter->fadeRamp->sampleRate, 48000.0f);
+
+    maxhost::stopDsp();
+    maxhost::setSampleRate (96000.0);
+    maxhost::startDsp();
+    EXPECT_EQ (meter->fadeRamp->sampleRate, 96000.0f);
+    EXPECT_EQ (meter->mixer->GetSampleRate(), 96000.0f);
+
+    sendText (meter, "fadeout 1");
+    maxhost::runBlocks (1);
+    EXPECT_EQ (meter->fadeRamp->total, 96u) << "1 ms at the new rate";
+}

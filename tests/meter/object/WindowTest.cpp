@@ -1,0 +1,134 @@
+#include "MeterTestSupport.h"
+
+#include "meter/MaxMspJuceWindowManager.h"
+
+#include "cocoa/window/NSNotificationCenter.h"
+#include "cocoa/window/NSWindow.h"
+
+using namespace metertest;
+
+namespace
+{
+class WindowTest : public MeterTest
+{
+protected:
+    t_meter* meter = nullptr;
+
+    void SetUp() override
+    {
+        if (! hasDisplay())
+            GTEST_SKIP() << "needs an X display";
+
+        MeterTest::SetUp();
+        meter = create ("@numchannels 4 @windowtitle levels");
+        ASSERT_NE (meter, nullptr);
+    }
+
+    void TearDown() override
+    {
+        if (hasDisplay())
+            MeterTest::TearDown();
+    }
+
+    bool windowShown() { return settleUntil ([this] { return meter->windowManager->IsWindowVisible(); }); }
+};
+} // namespace
+
+TEST_F (WindowTest, OpenTwiceMakesOneWindow)
+{
+    send (meter, "open");
+    send (meter, "open");
+    ASSERT_TRUE (windowShown());
+    EXPECT_EQ (countFrames ("levels"), 1);
+    EXPECT_EQ (NSWindowCount(), 1u);
+}
+
+TEST_F (WindowTest, TheCloseButtonHidesAndOpenShowsTheWindowWhereItWas)
+{
+    send (meter, "open");
+    ASSERT_TRUE (windowShown());
+    auto* frame = findFrame ("levels");
+    ASSERT_NE (frame, nullptr);
+    const auto position = frame->getScreenPosition();
+
+    frame->closeButtonPressed();
+    settle();
+    EXPECT_FALSE (meter->windowManager->IsWindowVisible());
+
+    object_method (asObject (meter), gensym ("dblclick"));
+    ASSERT_TRUE (windowShown());
+    EXPECT_EQ (findFrame ("levels"), frame);
+    EXPECT_EQ (frame->getScreenPosition(), position);
+}
+
+TEST_F (WindowTest, TheCornerMovesOnlyAMoveableWindow)
+{
+    send (meter, "open");
+    ASSERT_TRUE (windowShown());
+    auto* frame = findFrame ("levels");
+    ASSERT_NE (frame, nullptr);
+    const int screenHeight = static_cast<int> (NSScreenGetMainFrame().size.height);
+
+    sendText (meter, "windowtopleft 200 600");
+    settle();
+    EXPECT_EQ (frame->getScreenPosition(), juce::Point<int> (200, screenHeight - 600));
+    EXPECT_TRUE (consoleLines (maxhost::Severity::warn).empty());
+
+    sendFromScheduler (meter, "windowmoveable 0");
+    sendFromScheduler (meter, "windowtopleft 300 500");
+    settle();
+    EXPECT_EQ (frame->getScreenPosition(), juce::Point<int> (200, screenHeight - 600));
+    EXPECT_EQ (consoleLines (maxhost::Severity::warn), std::vector<std::string> { "this window is not moveable" });
+}
+
+TEST_F (WindowTest, TheTitleChangesTheOpenWindow)
+{
+    send (meter, "open");
+    ASSERT_TRUE (windowShown());
+    sendFromScheduler (meter, "windowtitle other");
+    settle();
+    EXPECT_NE (findFrame ("other"), nullptr);
+    EXPECT_EQ (findFrame ("levels"), nullptr);
+}
+
+TEST_F (WindowTest, FreeingWithTheWindowOpenLeavesNoWindowAndNoListener)
+{
+    send (meter, "open");
+    ASSERT_TRUE (windowShown());
+    EXPECT_GT (NSNotificationCenterObserverCount(), 0u);
+
+    maxhost::startDsp();
+    object_free (asObject (meter));
+    settle();
+    EXPECT_EQ (NSWindowCount(), 0u);
+    EXPECT_EQ (NSNotificationCenterObserverCount(), 0u);
+    EXPECT_EQ (findFrame ("levels"), nullptr);
+}
+
+TEST_F (WindowTest, AScreenshotShowsLitLeds)
+{
+    for (int inlet = 1; inlet <= 4; ++inlet)
+        maxhost::setSignal (asObject (meter), inlet, { maxhost::SignalSource::sine, 440.0 * inlet, -3.0 * inlet, 0.0 });
+
+    maxhost::startDsp();
+    send (meter, "open");
+    ASSERT_TRUE (windowShown());
+    maxhost::advance (300.0);
+    // JUCE paints from its own timer, in real time.
+    settleUntil ([] { return false; }, 300);
+
+    const auto path = testsupport::outputPath ("meter-window.png");
+    std::string reason;
+    ASSERT_TRUE (maxhost::screenshot (asObject (meter), path, reason)) << reason;
+
+    const auto image = juce::ImageFileFormat::loadFrom (juce::File (path));
+    ASSERT_TRUE (image.isValid());
+    int litCold = 0;
+
+    for (int y = 0; y < image.getHeight(); ++y)
+        for (int x = 0; x < image.getWidth(); ++x)
+            if (const auto c = image.getPixelAt (x, y); c.getGreen() > 90 && c.getGreen() > 2 * c.getRed() && c.getGreen() > 2 * c.getBlue())
+                ++litCold;
+
+    EXPECT_GT (litCold, 200) << "cold LEDs are lit";
+}
