@@ -3,61 +3,50 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <numeric>
 #include <vector>
 
 namespace
 {
-// Channel c, sample s holds c x 100 + s, so every value tells where it came from.
-void fillWithPositions (kul::AudioBuffer& buffer)
-{
-    for (unsigned int c = 0; c < buffer.GetNumChannels(); ++c)
-        for (unsigned long s = 0; s < buffer.GetNumSamples(); ++s)
-            buffer.GetChannel (c)[s] = static_cast<float> (c * 100 + s);
-}
+using Samples = std::vector<float>;
 
-std::vector<float> channelOf (const kul::AudioBuffer& buffer, unsigned int c)
+// Channel c, sample s holds c x 100 + s, so every value tells where it came from.
+struct Positions : public kul::AudioBuffer
 {
-    const float* data = buffer.GetChannel (c);
-    return { data, data + buffer.GetNumSamples() };
+    Positions (unsigned int numChannels, unsigned long numSamples) : kul::AudioBuffer (numChannels, numSamples)
+    {
+        for (unsigned int c = 0; c < numChannels; ++c)
+            for (unsigned long s = 0; s < numSamples; ++s)
+                GetChannel (c)[s] = static_cast<float> (c * 100 + s);
+    }
+};
+
+Samples channelOf (const kul::AudioBuffer& buffer, unsigned int c)
+{
+    return { buffer.GetChannel (c), buffer.GetChannel (c) + buffer.GetNumSamples() };
 }
 } // namespace
 
-TEST (AudioBuffer, EmptyBufferHoldsNoStorage)
-{
-    kul::AudioBuffer buffer (0, 0);
-    EXPECT_EQ (buffer.GetData().Size(), 0u);
-    EXPECT_EQ (buffer.GetMemorySizeMB(), 0.0f);
-
-    kul::AudioBuffer large (2, 131072);
-    EXPECT_FLOAT_EQ (large.GetMemorySizeMB(), 1.0f);
-}
-
 TEST (AudioBuffer, SetSizeKeepsFlatPositionsAndKeepingContentKeepsChannels)
 {
-    kul::AudioBuffer flat (2, 8);
-    fillWithPositions (flat);
-    flat.SetSize (2, 4);
-    EXPECT_EQ (channelOf (flat, 0), (std::vector<float> { 0, 1, 2, 3 }));
-    EXPECT_EQ (channelOf (flat, 1), (std::vector<float> { 4, 5, 6, 7 }));
+    EXPECT_EQ (kul::AudioBuffer (0, 0).GetData().Size(), 0u);
 
-    kul::AudioBuffer kept (2, 8);
-    fillWithPositions (kept);
+    Positions flat (2, 8);
+    flat.SetSize (2, 4);
+    EXPECT_EQ (channelOf (flat, 1), (Samples { 4, 5, 6, 7 }));
+
+    Positions kept (2, 8);
     kept.SetSizeKeepingContent (3, 4);
-    EXPECT_EQ (channelOf (kept, 0), (std::vector<float> { 0, 1, 2, 3 }));
-    EXPECT_EQ (channelOf (kept, 1), (std::vector<float> { 100, 101, 102, 103 }));
-    EXPECT_EQ (channelOf (kept, 2), (std::vector<float> { 0, 0, 0, 0 }));
+    EXPECT_EQ (channelOf (kept, 1), (Samples { 100, 101, 102, 103 }));
+    EXPECT_EQ (channelOf (kept, 2), (Samples { 0, 0, 0, 0 }));
     EXPECT_EQ (kept.GetData().Size(), 12u);
 
     kept.SetSizeKeepingContent (1, 6);
-    EXPECT_EQ (channelOf (kept, 0), (std::vector<float> { 0, 1, 2, 3, 0, 0 }));
+    EXPECT_EQ (channelOf (kept, 0), (Samples { 0, 1, 2, 3, 0, 0 }));
 }
 
 TEST (AudioBuffer, SizeThatCannotBeHadThrowsAndLeavesTheBufferAsItWas)
 {
-    kul::AudioBuffer buffer (2, 4);
-    fillWithPositions (buffer);
-
+    Positions buffer (2, 4);
     const auto huge = std::numeric_limits<unsigned long>::max() / 2;
     EXPECT_THROW (buffer.SetSize (4, huge), kul::Exception);
     EXPECT_THROW (buffer.SetSizeKeepingContent (3, huge), kul::Exception);
@@ -65,53 +54,44 @@ TEST (AudioBuffer, SizeThatCannotBeHadThrowsAndLeavesTheBufferAsItWas)
 
     EXPECT_EQ (buffer.GetNumChannels(), 2u);
     EXPECT_EQ (buffer.GetNumSamples(), 4u);
-    EXPECT_EQ (channelOf (buffer, 1), (std::vector<float> { 100, 101, 102, 103 }));
+    EXPECT_EQ (channelOf (buffer, 1), (Samples { 100, 101, 102, 103 }));
 }
 
 TEST (AudioBuffer, CopyFromScalesCopiesAndStaysInsideTheChannel)
 {
-    kul::AudioBuffer buffer (2, 4);
-    fillWithPositions (buffer);
+    Positions buffer (2, 4);
     const float source[] = { 1, 2, 3, 4, 5, 6 };
-
-    buffer.CopyFrom (0, 1, source, 2, 1.0f);
-    EXPECT_EQ (channelOf (buffer, 0), (std::vector<float> { 0, 1, 2, 3 }));
-
     buffer.CopyFrom (0, 2, source, 6, -2.0f);
-    EXPECT_EQ (channelOf (buffer, 0), (std::vector<float> { 0, 1, -2, -4 }));
+    EXPECT_EQ (channelOf (buffer, 0), (Samples { 0, 1, -2, -4 }));
 
     // Starts past the end, a channel past the end and a source past its end take nothing.
     buffer.CopyFrom (0, 4, source, 2, 1.0f);
     buffer.CopyFrom (5, 0, source, 2, 1.0f);
     buffer.CopyFrom (1, 0, buffer, 0, 9, 1.0f);
     buffer.CopyFrom (1, 9, buffer, 0, 0, 1.0f);
-    EXPECT_EQ (channelOf (buffer, 0), (std::vector<float> { 0, 1, -2, -4 }));
-    EXPECT_EQ (channelOf (buffer, 1), (std::vector<float> { 100, 101, 102, 103 }));
+    EXPECT_EQ (channelOf (buffer, 0), (Samples { 0, 1, -2, -4 }));
+    EXPECT_EQ (channelOf (buffer, 1), (Samples { 100, 101, 102, 103 }));
 
     // Onto itself: gain 1 leaves it, gain 0 clears it.
     buffer.CopyFrom (1, 0, buffer.GetChannel (1), 4, 1.0f);
-    EXPECT_EQ (channelOf (buffer, 1), (std::vector<float> { 100, 101, 102, 103 }));
+    EXPECT_EQ (channelOf (buffer, 1), (Samples { 100, 101, 102, 103 }));
     buffer.CopyFrom (1, 0, buffer, 1, 0, 0.0f);
-    EXPECT_EQ (channelOf (buffer, 1), (std::vector<float> { 0, 0, 0, 0 }));
+    EXPECT_EQ (channelOf (buffer, 1), (Samples { 0, 0, 0, 0 }));
 
-    kul::AudioBuffer longer (1, 6);
-    fillWithPositions (longer);
-    buffer.CopyFrom (1, 1, longer, 0, 2, 0.5f);
-    EXPECT_EQ (channelOf (buffer, 1), (std::vector<float> { 0, 1, 1.5f, 2 }));
+    buffer.CopyFrom (1, 1, Positions (1, 6), 0, 2, 0.5f);
+    EXPECT_EQ (channelOf (buffer, 1), (Samples { 0, 1, 1.5f, 2 }));
 }
 
 TEST (AudioBuffer, OverlappingCopiesWithinAChannelMoveTheOriginalSamples)
 {
-    for (const float gain : { 1.0f, 2.0f })
+    for (const float g : { 1.0f, 2.0f })
     {
-        kul::AudioBuffer forward (1, 8);
-        fillWithPositions (forward);
-        forward.CopyFrom (0, 2, forward.GetChannel (0), 6, gain);
-        EXPECT_EQ (channelOf (forward, 0), (std::vector<float> { 0, 1, 0, gain, 2 * gain, 3 * gain, 4 * gain, 5 * gain }));
+        Positions forward (1, 8);
+        forward.CopyFrom (0, 2, forward.GetChannel (0), 6, g);
+        EXPECT_EQ (channelOf (forward, 0), (Samples { 0, 1, 0, g, 2 * g, 3 * g, 4 * g, 5 * g }));
 
-        kul::AudioBuffer backward (1, 8);
-        fillWithPositions (backward);
-        backward.CopyFrom (0, 0, backward, 0, 3, gain);
-        EXPECT_EQ (channelOf (backward, 0), (std::vector<float> { 3 * gain, 4 * gain, 5 * gain, 6 * gain, 7 * gain, 5, 6, 7 }));
+        Positions backward (1, 8);
+        backward.CopyFrom (0, 0, backward, 0, 3, g);
+        EXPECT_EQ (channelOf (backward, 0), (Samples { 3 * g, 4 * g, 5 * g, 6 * g, 7 * g, 5, 6, 7 }));
     }
 }

@@ -35,43 +35,29 @@ TYPED_TEST_SUITE (GainKernels, SampleTypes);
 TYPED_TEST (GainKernels, MeasuringGainPassWritesThePlainGainsAndMeasuresThePeak)
 {
     using T = TypeParam;
-
-    struct Gains
-    {
-        T start, end;
-    };
+    const std::pair<T, T> gains[] = { { 1, 1 }, { -1, -1 }, { T (0.3), T (0.3) }, { 1, T (0.5) }, { 0, T (1.9) } };
 
     for (const size_t n : { 1u, 2u, 3u, 7u, 8u, 15u, 16u, 17u, 31u, 32u, 33u, 63u, 64u, 65u, 512u })
-    {
-        for (const auto g : { Gains { 1, 1 }, Gains { -1, -1 }, Gains { T (0.3), T (0.3) }, Gains { 1, T (0.5) },
-                              Gains { 0, T (1.9) } })
-        {
+        for (const auto& [start, end] : gains)
             for (const bool measureSource : { false, true })
             {
                 const auto source = noise<T> (n, static_cast<unsigned int> (n));
                 std::vector<T> expected (n), written (n);
-                kul::ApplyGainRamp (expected.data(), source.data(), n, g.start, g.end);
+                kul::ApplyGainRamp (expected.data(), source.data(), n, start, end);
 
-                const T peak = kul::ApplyGainRampMeasuringPeak (written.data(), source.data(), n, g.start, g.end, measureSource);
+                const T peak = kul::ApplyGainRampMeasuringPeak (written.data(), source.data(), n, start, end, measureSource);
                 EXPECT_EQ (peak, kul::GetMaxMagnitude (measureSource ? source.data() : written.data(), n)) << n;
 
                 // A constant gain is one multiplication per sample; ramp gains may
                 // be formed in another order, so they may differ in the last bits.
                 for (size_t i = 0; i < n; ++i)
-                {
-                    if (g.start == g.end)
-                        ASSERT_EQ (written[i], expected[i]) << n << " " << i;
-                    else
-                        ASSERT_NEAR (written[i], expected[i], std::abs (expected[i]) * 4 * std::numeric_limits<T>::epsilon())
-                            << n << " " << i;
-                }
+                    ASSERT_NEAR (written[i], expected[i], start == end ? T (0) : std::abs (expected[i]) * 4 * std::numeric_limits<T>::epsilon())
+                        << n << " " << i;
 
                 auto inPlace = source;
-                EXPECT_EQ (kul::ApplyGainRampMeasuringPeak (inPlace.data(), inPlace.data(), n, g.start, g.end, measureSource), peak);
+                EXPECT_EQ (kul::ApplyGainRampMeasuringPeak (inPlace.data(), inPlace.data(), n, start, end, measureSource), peak);
                 EXPECT_EQ (inPlace, written) << n;
             }
-        }
-    }
 }
 
 TYPED_TEST (GainKernels, PeakOfABlockWithANaNIsNaNAndOfSilenceIsZero)

@@ -1,76 +1,56 @@
 #include "dsp/Mixer.h"
 
+#include "TestChannels.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cmath>
 #include <random>
 #include <thread>
-#include <vector>
-
-namespace
-{
-constexpr unsigned int numChannels = 8;
-constexpr unsigned int numSamples = 64;
-constexpr float lowestGainDb = -60.0f;
-constexpr float highestGainDb = 6.0f;
-} // namespace
 
 // The audio thread processes blocks while one thread drives every setter and
 // another copies the levels. Every output sample must be silence or the input
 // times a gain inside the commanded range, and the levels must stay readable.
 TEST (MixerConcurrency, SettersAndLevelReadersNeverDisturbTheAudioThread)
 {
+    constexpr unsigned int numChannels = 8, numSamples = 64;
     kul::Mixer mixer (numChannels);
     mixer.SetSampleRateAndBufferSize (numSamples, true, 44100.0f);
 
     std::atomic<bool> audioDone { false };
-    std::atomic<long> badSamples { 0 };
-    std::atomic<long> nonFiniteLevels { 0 };
+    std::atomic<long> badSamples { 0 }, nonFiniteLevels { 0 };
 
     std::thread audio ([&]
     {
         std::mt19937 random (1);
         std::uniform_real_distribution<double> noise (0.05, 1.0);
-        std::vector<std::vector<double>> in (numChannels, std::vector<double> (numSamples));
-        std::vector<std::vector<double>> out (numChannels, std::vector<double> (numSamples));
-        std::vector<double*> inPointers;
-        std::vector<double*> outPointers;
-
-        for (unsigned int c = 0; c < numChannels; ++c)
-        {
-            inPointers.push_back (in[c].data());
-            outPointers.push_back (out[c].data());
-        }
-
-        const double highestGain = std::pow (10.0, highestGainDb / 20.0) * (1.0 + 1e-6);
+        TestChannels<double> in (numChannels, numSamples, 0.0), out (numChannels, numSamples, 0.0);
+        const double highestGain = std::pow (10.0, 6.0 / 20.0) * (1.0 + 1e-6);
 
         for (int block = 0; block < 3000; ++block)
         {
-            for (auto& channel : in)
+            for (auto& channel : in.data)
                 for (auto& sample : channel)
                     sample = (random() & 1) != 0 ? noise (random) : -noise (random);
 
-            mixer.Process (outPointers.data(), inPointers.data(), numSamples);
+            mixer.Process (out.get(), in.get(), numSamples);
 
             for (unsigned int c = 0; c < numChannels; ++c)
-            {
                 for (unsigned int t = 0; t < numSamples; ++t)
                 {
-                    const double ratio = out[c][t] / in[c][t];
-                    if (! (out[c][t] == 0.0 || (ratio >= 0.0 && ratio <= highestGain)))
+                    const double ratio = out.data[c][t] / in.data[c][t];
+                    if (! (out.data[c][t] == 0.0 || (ratio >= 0.0 && ratio <= highestGain)))
                         ++badSamples;
                 }
-            }
         }
-
         audioDone = true;
     });
 
     std::thread setter ([&]
     {
         std::mt19937 random (2);
-        std::uniform_real_distribution<float> gains (lowestGainDb, highestGainDb);
+        std::uniform_real_distribution<float> gains (-60.0f, 6.0f);
         const char* modes[] = { "peak", "rms", "PEAK", "other" };
 
         for (unsigned int i = 0; ! audioDone; ++i)
@@ -88,15 +68,12 @@ TEST (MixerConcurrency, SettersAndLevelReadersNeverDisturbTheAudioThread)
     std::thread reader ([&]
     {
         kul::Vector<float> levels;
-
         while (! audioDone)
         {
             mixer.CopyLevels (levels);
-
             for (const float level : levels)
                 if (! std::isfinite (level))
                     ++nonFiniteLevels;
-
             std::this_thread::yield();
         }
     });
@@ -104,7 +81,6 @@ TEST (MixerConcurrency, SettersAndLevelReadersNeverDisturbTheAudioThread)
     audio.join();
     setter.join();
     reader.join();
-
     EXPECT_EQ (badSamples.load(), 0);
     EXPECT_EQ (nonFiniteLevels.load(), 0);
 }

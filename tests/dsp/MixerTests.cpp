@@ -1,4 +1,5 @@
 #include "dsp/Mixer.h"
+#include "dsp/Ramp.h"
 
 #include "TestChannels.h"
 
@@ -10,12 +11,13 @@
 
 namespace
 {
+constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
+const float halfDb = 20.0f * std::log10 (0.5f);
+
 struct MixerRun
 {
     explicit MixerRun (unsigned int numChannels, size_t numSamples = 512, double input = 0.5)
-        : mixer (numChannels),
-          inputs (numChannels, numSamples, input),
-          outputs (numChannels, numSamples, 7.0)
+        : mixer (numChannels), inputs (numChannels, numSamples, input), outputs (numChannels, numSamples, 7.0)
     {
         mixer.SetSampleRateAndBufferSize (static_cast<unsigned int> (numSamples), true, 44100.0f);
     }
@@ -29,36 +31,13 @@ struct MixerRun
         return { copy.begin(), copy.end() };
     }
 
-    bool isSilent (size_t channel) const
-    {
-        for (const auto sample : outputs.data[channel])
-            if (sample != 0.0)
-                return false;
-        return true;
-    }
+    bool isSilent (size_t channel) const { return outputs.data[channel] == std::vector<double> (outputs.data[channel].size(), 0.0); }
 
     kul::Mixer mixer;
     TestChannels<double> inputs;
     TestChannels<double> outputs;
 };
 } // namespace
-
-TEST (Mixer, FreshMixerPassesInputsAndReadsSilenceAsItsFloor)
-{
-    MixerRun run (2);
-    EXPECT_EQ (run.levels(), (std::vector<float> { -60.0f, -60.0f }));
-
-    run.inputs.data[1].assign (512, 0.0);
-    run.process();
-    EXPECT_EQ (run.outputs.data[0], run.inputs.data[0]);
-    EXPECT_NEAR (run.levels()[0], 10.0f * std::log10 (0.5f * 0.5f * 0.440381f), 1e-3f);
-    EXPECT_FLOAT_EQ (run.levels()[1], -60.0f);
-
-    run.mixer.SetMeteringMode ("peak");
-    run.process();
-    EXPECT_NEAR (run.levels()[0], 20.0f * std::log10 (0.5f), 1e-4f);
-    EXPECT_FLOAT_EQ (run.levels()[1], -120.0f);
-}
 
 TEST (Mixer, GainRampOf882SamplesSpansTwoBlocksAndEndsOnTarget)
 {
@@ -74,88 +53,59 @@ TEST (Mixer, GainRampOf882SamplesSpansTwoBlocksAndEndsOnTarget)
 
     run.process();
     EXPECT_NEAR (run.outputs.data[0].front(), first.back(), 1e-5);
-    EXPECT_NEAR (run.outputs.data[0].back(), target, 1e-6);
     EXPECT_EQ (static_cast<float> (run.outputs.data[0].back()), run.mixer.GetGainRamp().target);
+    EXPECT_NEAR (run.outputs.data[0].back(), target, 1e-6);
 
-    // Once the ramp is done every sample gets the same gain.
-    run.process();
-    EXPECT_EQ (run.outputs.data[0].front(), run.outputs.data[0].back());
-
-    // A rate change after the ramp leaves the gain where it is.
+    // After the ramp, and after a rate change, every sample gets the target gain.
     run.mixer.SetSampleRateAndBufferSize (512, true, 48000.0f);
     run.process();
-    EXPECT_EQ (static_cast<float> (run.outputs.data[0][100]), run.mixer.GetGainRamp().target);
+    EXPECT_EQ (static_cast<float> (run.outputs.data[0].front()), run.mixer.GetGainRamp().target);
+    EXPECT_EQ (run.outputs.data[0].front(), run.outputs.data[0].back());
 }
 
 TEST (Mixer, GainsAtTheSliderFloorGiveExactSilenceEvenForNaNInput)
 {
-    struct Case
-    {
-        float gainDb;
-        bool silent;
-    };
-
-    for (const auto& c : { Case { -60.0f, true }, Case { -59.25f, true }, Case { -59.0f, false }, Case { -100.0f, true },
-                           Case { -std::numeric_limits<float>::infinity(), true }, Case { 6.0f, false } })
+    const std::pair<float, bool> cases[] = { { -60.0f, true }, { -59.25f, true }, { -59.0f, false },
+                                             { -std::numeric_limits<float>::infinity(), true }, { 6.0f, false } };
+    for (const auto& [gainDb, silent] : cases)
     {
         MixerRun run (2, 64);
         run.inputs.data[1].assign (64, std::numeric_limits<double>::quiet_NaN());
-        run.mixer.SetGain (c.gainDb, true);
+        run.mixer.SetGain (gainDb, true);
         run.process();
 
-        EXPECT_EQ (run.isSilent (0), c.silent) << c.gainDb;
-        EXPECT_NEAR (run.outputs.data[0][0], c.silent ? 0.0 : 0.5 * std::pow (10.0, c.gainDb / 20.0), 1e-6) << c.gainDb;
-
-        if (c.silent)
-        {
-            EXPECT_TRUE (run.isSilent (1)) << c.gainDb;
-        }
+        EXPECT_EQ (run.isSilent (0), silent) << gainDb;
+        EXPECT_NEAR (run.outputs.data[0][0], silent ? 0.0 : 0.5 * std::pow (10.0, gainDb / 20.0), 1e-6) << gainDb;
+        EXPECT_EQ (run.isSilent (1), silent) << gainDb;
     }
 }
 
 TEST (Mixer, MuteAndSoloDecideWhichOfFourChannelsPass)
 {
-    struct Case
-    {
-        std::vector<int> muted;
-        std::vector<int> soloed;
-        std::vector<bool> passing;
-    };
+    struct Case { std::vector<int> muted, soloed; std::vector<bool> passing; };
 
     // Channel 3's inlet is unplugged: it never passes.
-    const std::vector<Case> cases {
-        { {}, {}, { true, true, true, false } },
-        { { 0 }, {}, { false, true, true, false } },
-        { {}, { 1 }, { false, true, false, false } },
-        { { 1 }, { 1 }, { false, false, false, false } },
-        { {}, { 0, 2 }, { true, false, true, false } },
-        { { 2 }, { 0, 2 }, { true, false, false, false } },
-        { {}, { 3 }, { false, false, false, false } },
-        { { 0, 1, 2, 3 }, {}, { false, false, false, false } },
+    const Case cases[] = {
+        { {}, {}, { true, true, true, false } },           { { 0 }, {}, { false, true, true, false } },
+        { {}, { 1 }, { false, true, false, false } },      { { 1 }, { 1 }, { false, false, false, false } },
+        { {}, { 0, 2 }, { true, false, true, false } },    { { 2 }, { 0, 2 }, { true, false, false, false } },
+        { {}, { 3 }, { false, false, false, false } },     { { 0, 1, 2, 3 }, {}, { false, false, false, false } },
     };
-
     const short counts[] = { 1, 1, 1, 0, 1, 1, 1, 1 };
 
-    for (size_t i = 0; i < cases.size(); ++i)
+    for (const auto& c : cases)
     {
         MixerRun run (4, 64);
         run.mixer.SetConnections (counts);
-
-        for (const int channel : cases[i].muted)
+        for (const int channel : c.muted)
             run.mixer.SetMute (static_cast<unsigned int> (channel), true);
-        for (const int channel : cases[i].soloed)
+        for (const int channel : c.soloed)
             run.mixer.SetSolo (static_cast<unsigned int> (channel), true);
-
         run.process();
 
         for (size_t channel = 0; channel < 4; ++channel)
-        {
-            EXPECT_EQ (! run.isSilent (channel), cases[i].passing[channel]) << "case " << i << " channel " << channel;
-            if (cases[i].passing[channel])
-            {
-                EXPECT_EQ (run.outputs.data[channel], run.inputs.data[channel]);
-            }
-        }
+            EXPECT_TRUE (c.passing[channel] ? run.outputs.data[channel] == run.inputs.data[channel] : run.isSilent (channel))
+                << "case " << &c - cases << " channel " << channel;
     }
 
     // Channels past the end are ignored rather than written.
@@ -166,40 +116,113 @@ TEST (Mixer, MuteAndSoloDecideWhichOfFourChannelsPass)
     EXPECT_FALSE (mixer.IsSoloed (100));
 }
 
-TEST (Mixer, PreGainLevelsShowAMutedChannelsInputAndPostGainLevelsItsSilence)
+TEST (Mixer, LevelsReadTheFloorsOfTheirModeAndPreGainLevelsShowAMutedChannelsInput)
 {
     MixerRun run (2);
-    run.mixer.SetMeteringMode ("peak");
-    run.mixer.SetMute (0, true);
+    EXPECT_EQ (run.levels(), (std::vector<float> { -60.0f, -60.0f }));
 
+    run.mixer.SetMute (0, true);
+    run.process();
+    EXPECT_EQ (run.outputs.data[1], run.inputs.data[1]);
+    EXPECT_FLOAT_EQ (run.levels()[0], -60.0f);
+    EXPECT_NEAR (run.levels()[1], 10.0f * std::log10 (0.5f * 0.5f * 0.440381f), 1e-3f);
+
+    run.mixer.SetMeteringMode ("peak");
     run.process();
     EXPECT_FLOAT_EQ (run.levels()[0], -120.0f);
 
     run.mixer.SetPostGainMetering (false);
     run.mixer.SetGain (-20.0f, true);
     run.process();
-    EXPECT_NEAR (run.levels()[0], 20.0f * std::log10 (0.5f), 1e-4f);
-    EXPECT_NEAR (run.levels()[1], 20.0f * std::log10 (0.5f), 1e-4f);
+    EXPECT_NEAR (run.levels()[0], halfDb, 1e-4f);
+    EXPECT_NEAR (run.levels()[1], halfDb, 1e-4f);
 
     run.mixer.SetPostGainMetering (true);
     run.process();
-    EXPECT_NEAR (run.levels()[1], 20.0f * std::log10 (0.05f), 1e-3f);
+    EXPECT_NEAR (run.levels()[1], halfDb - 20.0f, 1e-3f);
 }
 
 TEST (Mixer, RefreshIntervalSetsThePeakWindowPlusFiveMilliseconds)
 {
-    struct Case
-    {
-        float ms;
-        uint32_t window;
-    };
-
-    for (const auto& c : { Case { 30.0f, 1543 }, Case { 0.0f, 220 }, Case { -50.0f, 220 },
-                           Case { std::numeric_limits<float>::quiet_NaN(), 220 } })
+    const std::pair<float, uint32_t> cases[] = { { 30.0f, 1543 }, { 0.0f, 220 }, { -50.0f, 220 }, { notANumber, 220 } };
+    for (const auto& [ms, window] : cases)
     {
         MixerRun run (1, 64);
-        run.mixer.SetRefreshInterval (c.ms);
+        run.mixer.SetRefreshInterval (ms);
         run.process();
-        EXPECT_EQ (run.mixer.GetMeters().GetMeter (0).holdSamples, c.window) << c.ms;
+        EXPECT_EQ (run.mixer.GetMeters().GetMeter (0).holdSamples, window) << ms;
     }
+}
+
+TEST (Ramp, JumpsWhereverNoSampleCountCanBeRampedOver)
+{
+    struct Case { float rampTime; bool immediately; float expectedRampTime; };
+
+    // 0.01 ms lasts 0.441 samples: it rounds to none and must not divide by 0.
+    for (const auto& c : { Case { 30.0f, true, 30.0f }, Case { 0.0f, false, 0.0f }, Case { -5.0f, false, 0.0f },
+                           Case { notANumber, false, 0.0f }, Case { 0.01f, false, 0.01f } })
+    {
+        kul::Ramp ramp;
+        ramp.SetRampTime (c.rampTime);
+        ramp.SetTarget (0.25f, c.immediately);
+        EXPECT_EQ (ramp.current, 0.25f) << c.rampTime;
+        EXPECT_EQ (ramp.start, 0.25f) << c.rampTime;
+        EXPECT_EQ (ramp.remaining + ramp.total, 0u) << c.rampTime;
+        EXPECT_EQ (ramp.increment, 0.0f) << c.rampTime;
+        EXPECT_EQ (ramp.rampTime, c.expectedRampTime) << c.rampTime;
+    }
+}
+
+TEST (Ramp, NewTargetWhileRampingStartsAWholeRampFromTheValueReached)
+{
+    kul::Ramp ramp;
+    ramp.SetTargetWithTime (-1.0f, 10.0f);
+    ramp.Advance (100);
+    const float reached = ramp.current;
+    EXPECT_FLOAT_EQ (reached, -100.0f / 441.0f);
+
+    ramp.SetTarget (1.0f, false);
+    EXPECT_EQ (ramp.start, reached);
+    EXPECT_EQ (ramp.remaining, 441u);
+    EXPECT_FLOAT_EQ (ramp.increment, (1.0f - reached) / 441.0f);
+}
+
+TEST (Ramp, RateChangeKeepsTheRemainingDurationAndFinishesWhatCannotLastASample)
+{
+    kul::Ramp ramp;
+    ramp.SetTargetWithTime (1.0f, 20.0f);
+    ramp.Advance (441);
+    ramp.SetSampleRate (88200.0f);
+    EXPECT_EQ (ramp.total, 1764u);
+    EXPECT_EQ (ramp.remaining, 882u);
+    ramp.Advance (1000);
+    EXPECT_EQ (ramp.current, 1.0f);
+
+    kul::Ramp nearlyDone;
+    nearlyDone.SetTargetWithTime (1.0f, 1.0f);
+    nearlyDone.Advance (43);
+    ASSERT_EQ (nearlyDone.remaining, 1u);
+    nearlyDone.SetSampleRate (1000.0f);
+    EXPECT_EQ (nearlyDone.remaining, 0u);
+    EXPECT_EQ (nearlyDone.current, 1.0f);
+}
+
+TEST (Ramp, UnusableRatesAreIgnoredAndHugeTimesStayCountable)
+{
+    for (const float rate : { 0.0f, -48000.0f, notANumber, std::numeric_limits<float>::infinity() })
+    {
+        kul::Ramp ramp;
+        ramp.SetTargetWithTime (1.0f, 20.0f);
+        ramp.SetSampleRate (rate);
+        EXPECT_EQ (ramp.sampleRate, 44100.0f) << rate;
+        EXPECT_EQ (ramp.remaining, 882u) << rate;
+    }
+
+    kul::Ramp huge;
+    huge.SetTargetWithTime (1.0f, std::numeric_limits<float>::max());
+    EXPECT_GT (huge.remaining, 0u);
+    huge.SetSampleRate (192000.0f);
+    EXPECT_GT (huge.remaining, 0u);
+    EXPECT_LE (huge.remaining, huge.total);
+    EXPECT_TRUE (std::isfinite (huge.increment));
 }

@@ -32,25 +32,6 @@ public:
     std::vector<unsigned int> sizes;
     int clears = 0;
 };
-
-#if defined(__SSE__)
-constexpr unsigned int denormalBits = 0x8040u;
-
-// The floating-point control register is the thread's own: every test leaves it as it found it.
-class DenormalMode : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        saved = _mm_getcsr();
-        _mm_setcsr (saved & ~denormalBits);
-    }
-
-    void TearDown() override { _mm_setcsr (saved); }
-
-    unsigned int saved = 0;
-};
-#endif
 } // namespace
 
 TEST (AudioProcessorBase, PreparationCallsTheHooksOnlyWhenSomethingChangedOrIsForced)
@@ -67,20 +48,6 @@ TEST (AudioProcessorBase, PreparationCallsTheHooksOnlyWhenSomethingChangedOrIsFo
     EXPECT_EQ (processor.rates, (std::vector<float> { 44100.0f, 44100.0f, 44100.0f, 48000.0f }));
     EXPECT_EQ (processor.sizes, (std::vector<unsigned int> { 512, 512, 64, 64 }));
     EXPECT_EQ (processor.clears, 4);
-    EXPECT_EQ (processor.GetSampleRate(), 48000.0f);
-}
-
-TEST (AudioProcessorBase, DescriptionsNameSignalInletsAndOutletsAndTheDumpOutlet)
-{
-    CountingProcessor processor (2, 3);
-    EXPECT_EQ (processor.GetInletDescription (0), "input #1");
-    EXPECT_EQ (processor.GetInletDescription (1), "input #2");
-    EXPECT_EQ (processor.GetInletDescription (2), "");
-    EXPECT_EQ (processor.GetInletDescription (-1), "");
-    EXPECT_EQ (processor.GetOutletDescription (2), "output #3");
-    EXPECT_EQ (processor.GetOutletDescription (3), "dumpout");
-    EXPECT_EQ (processor.GetOutletDescription (-1), "dumpout");
-    EXPECT_TRUE (processor.GetStringListHook().empty());
 }
 
 TEST (AudioProcessorBase, BypassCopiesConnectedChannelsAndZeroesTheOtherConnectedOutputs)
@@ -88,57 +55,51 @@ TEST (AudioProcessorBase, BypassCopiesConnectedChannelsAndZeroesTheOtherConnecte
     CountingProcessor processor (2, 3);
     TestChannels<float> inputs (2, 4, 0.5f);
     TestChannels<float> outputs (3, 4, 9.0f);
+    const std::vector<float> zeros (4, 0.0f), untouched (4, 9.0f);
 
     processor.ProcessBypass (outputs.get(), inputs.get(), 4);
-    EXPECT_EQ (outputs.data[0], inputs.data[0]);
-    EXPECT_EQ (outputs.data[1], inputs.data[1]);
-    EXPECT_EQ (outputs.data[2], std::vector<float> (4, 0.0f));
+    EXPECT_EQ (outputs.data, (std::vector<std::vector<float>> { inputs.data[0], inputs.data[1], zeros }));
 
     // Inlet 1 and outlet 2 unplugged: channel 1 is zeroed, output 2 left alone.
     const short counts[] = { 1, 0, 1, 1, 0 };
     processor.SetConnections (counts);
-    outputs = TestChannels<float> (3, 4, 9.0f);
+    outputs.fill (3, 4, 9.0f);
     processor.ProcessBypass (outputs.get(), inputs.get(), 4);
-    EXPECT_EQ (outputs.data[0], inputs.data[0]);
-    EXPECT_EQ (outputs.data[1], std::vector<float> (4, 0.0f));
-    EXPECT_EQ (outputs.data[2], std::vector<float> (4, 9.0f));
+    EXPECT_EQ (outputs.data, (std::vector<std::vector<float>> { inputs.data[0], zeros, untouched }));
 
     processor.ProcessMute (outputs.get(), 4);
-    EXPECT_EQ (outputs.data[0], std::vector<float> (4, 0.0f));
-    EXPECT_EQ (outputs.data[2], std::vector<float> (4, 9.0f));
+    EXPECT_EQ (outputs.data, (std::vector<std::vector<float>> { zeros, zeros, untouched }));
 }
 
-TEST (AudioProcessorBase, ConnectionAnswersFollowTheCountsAndEndWithTheFlags)
+TEST (AudioProcessorBase, IndicesPastTheEndAreUnconnectedOrTheDumpOutletAndANewInletCountConnectsEveryInlet)
 {
     CountingProcessor processor (2, 2);
+    EXPECT_EQ (processor.GetInletDescription (1), "input #2");
+    EXPECT_EQ (processor.GetInletDescription (2) + processor.GetInletDescription (-1), "");
+    EXPECT_EQ (processor.GetOutletDescription (1), "output #2");
+    EXPECT_EQ (processor.GetOutletDescription (2), "dumpout");
+    EXPECT_EQ (processor.GetOutletDescription (-1), "dumpout");
+
     const short none[] = { 0, 0, 0, 0 };
     processor.SetConnections (none);
     EXPECT_FALSE (processor.IsChannelConnected (0));
     EXPECT_FALSE (processor.IsAnyOutletConnected());
 
-    // Past the end of the flags nothing is connected or active.
     processor.SetNumberOfInlets (2);
     EXPECT_FALSE (processor.IsOutletConnected (-1));
     EXPECT_FALSE (processor.IsInletActive (7));
     EXPECT_FALSE (processor.IsInletConnected (2u));
 
-    // A new inlet count connects every inlet again.
     processor.SetNumberOfInlets (3);
     EXPECT_TRUE (processor.IsInletConnected (0u));
     EXPECT_TRUE (processor.IsInletActive (2u));
 }
 
-TEST (AudioProcessorBase, AutoMuteTimeSwitchesAndClampsTheThreshold)
+TEST (AudioProcessorBase, AutoMuteTimeSwitchesAndClampsTheThresholdWhichFollowsTheRate)
 {
-    struct Case
-    {
-        float seconds;
-        bool on;
-        uint64_t threshold;
-    };
-
+    struct Case { float seconds; bool on; uint64_t threshold; };
     for (const auto& c : { Case { 0.0f, false, 882000 }, Case { -3.0f, false, 882000 }, Case { 0.5f, true, 44100 },
-                           Case { 2.0f, true, 88200 }, Case { 1000.0f, true, 22050000 } })
+                           Case { 1000.0f, true, 22050000 } })
     {
         CountingProcessor processor (1, 1);
         processor.SetAutoMuteTime (c.seconds);
@@ -146,7 +107,6 @@ TEST (AudioProcessorBase, AutoMuteTimeSwitchesAndClampsTheThreshold)
         EXPECT_EQ (processor.GetAnalyzer().autoMuteThreshold, c.threshold) << c.seconds;
     }
 
-    // The threshold keeps its length in seconds when the processor's rate changes.
     CountingProcessor processor (1, 1);
     processor.SetAutoMuteTime (2.0f);
     processor.SetSampleRateAndBufferSize (512, true, 96000.0f);
@@ -160,18 +120,15 @@ TEST (AudioProcessorBase, SilentInletIsMutedAfterTheThresholdAndWakesOnTheFirstS
     processor.SetAutoMuteTime (1.0f);
     const short counts[] = { 1, 0, 1, 1 };
     processor.SetConnections (counts);
-
     TestChannels<float> silence (2, 512, 0.0f);
 
     for (int block = 0; block < 86; ++block)
         processor.AnalyzeInletsActivity (silence.get(), 512);
-
     EXPECT_TRUE (processor.IsInletActive (0));
     EXPECT_FALSE (processor.IsInletActive (1));
 
     processor.AnalyzeInletsActivity (silence.get(), 512);
     EXPECT_FALSE (processor.IsInletActive (0));
-    EXPECT_EQ (processor.GetAnalyzer().silentSamples[0], 44100u);
 
     silence.data[0][511] = 1e-3f;
     processor.AnalyzeInletsActivity (silence.get(), 512);
@@ -180,11 +137,15 @@ TEST (AudioProcessorBase, SilentInletIsMutedAfterTheThresholdAndWakesOnTheFirstS
 }
 
 #if defined(__SSE__)
-TEST_F (DenormalMode, PreparationSwitchesDenormalsOffForTheCallingThreadOnly)
+TEST (AudioProcessorBase, PreparationSwitchesDenormalsOffForTheCallingThreadOnly)
 {
+    // The control register is the thread's own: the test leaves it as it found it.
+    constexpr unsigned int denormalBits = 0x8040u;
+    const unsigned int saved = _mm_getcsr();
+    _mm_setcsr (saved & ~denormalBits);
+
     CountingProcessor processor (1, 1);
     unsigned int otherThreadMode = 0;
-
     std::thread other ([&]
     {
         processor.SetSampleRateAndBufferSize (512, false, 44100.0f);
@@ -197,5 +158,6 @@ TEST_F (DenormalMode, PreparationSwitchesDenormalsOffForTheCallingThreadOnly)
 
     processor.SetSampleRateAndBufferSize (512, false, 44100.0f);
     EXPECT_EQ (_mm_getcsr() & denormalBits, denormalBits);
+    _mm_setcsr (saved);
 }
 #endif

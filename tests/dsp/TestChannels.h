@@ -7,23 +7,15 @@
 template <typename T>
 struct TestChannels
 {
-    TestChannels (size_t numChannels, size_t numSamples, T value)
-        : data (numChannels, std::vector<T> (numSamples, value))
-    {
-        for (auto& channel : data)
-            pointers.push_back (channel.data());
-    }
+    TestChannels (size_t numChannels, size_t numSamples, T value) { fill (numChannels, numSamples, value); }
+    TestChannels (const TestChannels&) = delete;
 
-    // A copy points at its own samples.
-    TestChannels (const TestChannels& other) : TestChannels (0, 0, T (0)) { *this = other; }
-
-    TestChannels& operator= (const TestChannels& other)
+    void fill (size_t numChannels, size_t numSamples, T value)
     {
-        data = other.data;
+        data.assign (numChannels, std::vector<T> (numSamples, value));
         pointers.clear();
         for (auto& channel : data)
             pointers.push_back (channel.data());
-        return *this;
     }
 
     T** get() { return pointers.data(); }

@@ -6,7 +6,6 @@
 #include <thread>
 
 using namespace gluetest;
-
 using GlueConcurrencyTest = GlueTest;
 
 // The reference-page writer refills the symbol table on the main thread while
@@ -17,7 +16,6 @@ TEST_F (GlueConcurrencyTest, SymbolTableRefillRacesNoReaderOnTheScheduler)
     setenv ("home", folder.path().c_str(), 1);
     auto* probe = makeProbe();
     auto* x = asObject (probe);
-
     constexpr int rounds = 200;
     std::atomic<int> done { 0 };
     std::thread sender ([&] {
@@ -28,7 +26,6 @@ TEST_F (GlueConcurrencyTest, SymbolTableRefillRacesNoReaderOnTheScheduler)
             done.fetch_add (1);
         }
     });
-
     int refills = 0;
     while (done.load() < rounds)
     {
@@ -39,7 +36,6 @@ TEST_F (GlueConcurrencyTest, SymbolTableRefillRacesNoReaderOnTheScheduler)
     }
     sender.join();
     unsetenv ("home");
-
     EXPECT_EQ (dumpEvents (probe).size(), static_cast<size_t> (rounds));
     EXPECT_TRUE (texts (maxhost::Severity::error).empty());
     EXPECT_TRUE (texts (maxhost::Severity::bug).empty());

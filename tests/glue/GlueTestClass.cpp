@@ -8,14 +8,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace gluetest
 {
 namespace
 {
     t_class* theClass = nullptr;
+    t_class* lastBareClass = nullptr;
 
+    // Gives no atoms, in the caller's memory or in none.
     t_max_err emptyGetter (Probe*, t_object*, long* ac, t_atom** av)
     {
         if (! (*ac > 0 && *av != nullptr))
@@ -24,20 +26,9 @@ namespace
         return MAX_ERR_NONE;
     }
 
-    void probeOpen (Probe* x)
-    {
-        ++x->opens;
-    }
-
-    void probeClose (Probe* x)
-    {
-        ++x->closes;
-    }
-
-    void probeAssist (Probe*, void*, long, long, char* text)
-    {
-        text[0] = '\0';
-    }
+    void probeOpen (Probe* x) { ++x->opens; }
+    void probeClose (Probe* x) { ++x->closes; }
+    void probeAssist (Probe*, void*, long, long, char* text) { text[0] = '\0'; }
 
     void* probeNew (t_symbol*, long argc, t_atom* argv)
     {
@@ -51,10 +42,7 @@ namespace
         return x;
     }
 
-    void probeFree (Probe* x)
-    {
-        oskelmax_dspfree (&x->ob.header.z_ob);
-    }
+    void probeFree (Probe* x) { oskelmax_dspfree (&x->ob.header.z_ob); }
 
     void addDocumentationAttribute (t_class* c, const char* name, long offset, const char* label)
     {
@@ -65,9 +53,13 @@ namespace
     }
 } // namespace
 
-t_class* probeClass()
+t_class* probeClass() { return theClass; }
+
+t_class* bareClass (const char* name)
 {
-    return theClass;
+    const auto bareNew = [] (t_symbol*, long, t_atom*) -> void* { return object_alloc (lastBareClass); };
+    lastBareClass = class_new (name, oskelmax_method (+bareNew), nullptr, sizeof (t_oskelmax_object), nullptr, A_GIMME, 0);
+    return lastBareClass;
 }
 
 t_class* registerProbeClass()
@@ -91,45 +83,35 @@ t_class* registerProbeClass()
     oskelmax_addresetmethod (c);
     oskelmax_addpostdspstatusmethod (c);
     oskelmax_addassistmethod (c, oskelmax_method (probeAssist));
-
     oskelmax::class_doc_arg (c, "None", "", "");
     oskelmax::class_doc_inlet (c, 0, "signal in");
     oskelmax::class_doc_outlet (c, 1, "dump outlet");
     oskelmax::class_doc_outlet (c, 0, "signal out");
-
     CLASS_ATTR_LONG (c, "count", 0, Probe, count);
     CLASS_ATTR_DEFAULT (c, "count", 0, "3");
     CLASS_ATTR_ATTR_PARSE (c, "count", "dontreset", gensym ("long"), 0, "1");
     CLASS_ATTR_ATTR_PARSE (c, "count", "order", gensym ("long"), 0, "3");
     CLASS_ATTR_LABEL (c, "count", 0, "number of things");
-
     CLASS_ATTR_FLOAT (c, "gain", 0, Probe, gain);
     CLASS_ATTR_DEFAULT (c, "gain", 0, "0");
     CLASS_ATTR_LABEL (c, "gain", 0, "gain (dB)");
     CLASS_ATTR_ATTR_PARSE (c, "gain", "order", gensym ("long"), 0, "1");
     CLASS_ATTR_ATTR_PARSE (c, "gain", "step", gensym ("float32"), ATTR_SET_OPAQUE_USER, "0.5");
-
     CLASS_ATTR_DOUBLE_ARRAY (c, "colour", 0, Probe, colour, 4);
     CLASS_ATTR_DEFAULT (c, "colour", 0, "0. 0.5 0. 1.");
-
     CLASS_ATTR_SYM (c, "mode", 0, Probe, mode);
     CLASS_ATTR_DEFAULT (c, "mode", 0, "peak");
     CLASS_ATTR_ENUM (c, "mode", 0, "peak rms");
     CLASS_ATTR_ATTR_FORMAT (c, "mode", "description", gensym ("symbol"), 0, "s", gensym ("how levels are measured"));
-
     CLASS_ATTR_LONG (c, "hint", 0, Probe, hint);
     CLASS_ATTR_LONG (c, "ghost", 0, Probe, ghost);
     CLASS_ATTR_INVISIBLE (c, "ghost", 0);
     CLASS_ATTR_LONG (c, "secret", ATTR_GET_OPAQUE_USER, Probe, secret);
-
     CLASS_ATTR_LONG (c, "steps", 0, Probe, steps);
     CLASS_ATTR_ATTR_PARSE (c, "steps", "order", gensym ("long"), 0, "7");
-
     class_addattr (c, attribute_new ("empty", gensym ("atom"), 0, oskelmax_method (emptyGetter), nullptr));
-
     CLASS_ATTR_SYM (c, "title", 0, Probe, title);
     CLASS_ATTR_DEFAULT (c, "title", 0, "untitled");
-
     class_dspinit (c);
     class_register (CLASS_BOX, c);
     theClass = c;
@@ -176,25 +158,20 @@ std::vector<maxhost::OutletEvent> GlueTest::dumpEvents (Probe* x) const
     return result;
 }
 
-t_atom atomLong (t_atom_long v)
-{
-    t_atom a;
-    atom_setlong (&a, v);
-    return a;
-}
+// clang-format off
+t_atom atomLong (t_atom_long v) { t_atom a; atom_setlong (&a, v); return a; }
+t_atom atomFloat (double v) { t_atom a; atom_setfloat (&a, v); return a; }
+t_atom atomSym (const char* s) { t_atom a; atom_setsym (&a, gensym (s)); return a; }
+// clang-format on
 
-t_atom atomFloat (double v)
+std::vector<t_atom> getValueOf (t_object* x)
 {
-    t_atom a;
-    atom_setfloat (&a, v);
-    return a;
-}
-
-t_atom atomSym (const char* s)
-{
-    t_atom a;
-    atom_setsym (&a, gensym (s));
-    return a;
+    long ac = 0;
+    t_atom* av = nullptr;
+    EXPECT_EQ (object_method (x, gensym ("getvalueof"), &ac, &av), nullptr) << "always MAX_ERR_NONE";
+    std::vector<t_atom> result (av, av + ac);
+    sysmem_freeptr (av);
+    return result;
 }
 
 std::string text (const std::vector<t_atom>& atoms)
@@ -207,9 +184,7 @@ std::string text (const std::vector<t_atom>& atoms)
 std::string readFile (const std::string& path)
 {
     std::ifstream stream (path, std::ios::binary);
-    std::stringstream contents;
-    contents << stream.rdbuf();
-    return contents.str();
+    return std::string (std::istreambuf_iterator<char> (stream), {});
 }
 
 kul::StringArray names (std::initializer_list<const char*> list)
@@ -230,7 +205,6 @@ TemporaryFolder::TemporaryFolder()
 TemporaryFolder::~TemporaryFolder()
 {
     std::error_code ignored;
-    if (! folder.empty())
-        std::filesystem::remove_all (folder, ignored);
+    std::filesystem::remove_all (folder, ignored);
 }
 } // namespace gluetest

@@ -29,14 +29,15 @@ struct Probe
     t_atom_long secret;     // "secret": opaque to the user
     t_atom_long steps;      // "steps": long without a default, order 7
     t_symbol* title;        // "title": symbol, default "untitled"
-    int opens;
-    int closes;
+    int opens, closes;
 };
 
 constexpr const char* className = "glue.probe~";
 
 t_class* registerProbeClass();
 t_class* probeClass();
+/** A class of the family without documentation attributes, not yet registered. */
+t_class* bareClass (const char* name);
 
 class GlueTest : public ::testing::Test
 {
@@ -55,18 +56,17 @@ t_atom atomLong (t_atom_long v);
 t_atom atomFloat (double v);
 t_atom atomSym (const char* s);
 std::string text (const std::vector<t_atom>& atoms);
+/** The state as pattr asks for it. */
+std::vector<t_atom> getValueOf (t_object* x);
 std::string readFile (const std::string& path);
 kul::StringArray names (std::initializer_list<const char*> list);
 
 /** A fresh folder under the system's temporary folder, removed by the destructor. */
-class TemporaryFolder
+struct TemporaryFolder
 {
-public:
     TemporaryFolder();
     ~TemporaryFolder();
     const std::string& path() const { return folder; }
-
-private:
     std::string folder;
 };
 } // namespace gluetest

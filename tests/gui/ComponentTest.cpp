@@ -2,6 +2,7 @@
 
 #include "gui/Component.h"
 #include "gui/GuiHelpers.h"
+#include "gui/Zelm4LookAndFeel.h"
 
 namespace
 {
@@ -18,98 +19,95 @@ bool isOverlayGrey (juce::Colour c)
 
 class ComponentTest : public guitest::GuiTest
 {
+protected:
+    BlackComponent component;
 };
+
+struct GrooveCountingLookAndFeel : public oskelgui::Zelm4LookAndFeelV2
+{
+    void drawLinearSliderBackground (juce::Graphics&, int, int, int, int, float, float, float,
+                                     juce::Slider::SliderStyle, juce::Slider&) override { ++grooves; }
+    int grooves = 0;
+};
+
+// The rotary knob of a square slider, drawn opaque on transparent.
+juce::Image drawKnob (int size)
+{
+    oskelgui::Zelm4LookAndFeelV3 lookAndFeel;
+    juce::Slider slider (juce::Slider::RotaryHorizontalVerticalDrag, juce::Slider::NoTextBox);
+    slider.setColour (juce::Slider::rotarySliderFillColourId, juce::Colours::red);
+    slider.setColour (juce::Slider::rotarySliderOutlineColourId, juce::Colours::blue);
+    juce::Image image (juce::Image::ARGB, size, size, true);
+    juce::Graphics g (image);
+    const auto params = slider.getRotaryParameters();
+    lookAndFeel.drawRotarySlider (g, 0, 0, size, size, 0.0f, params.startAngleRadians, params.endAngleRadians, slider);
+    return image;
+}
+
+using LookAndFeelTest = guitest::GuiTest;
 } // namespace
 
-TEST_F (ComponentTest, OverlayBoxTakesAQuarterOfTheSizeUpTo200By100)
+TEST_F (ComponentTest, OverlayBoxTakesAQuarterOfTheSizeUpTo200By100AtTheTopOrInATopLevelWindow)
 {
-    EXPECT_EQ (oskelgui::Component::getOverlayBounds (100, 135), juce::Rectangle<int> (75, 0, 25, 33));
     EXPECT_EQ (oskelgui::Component::getOverlayBounds (1000, 600), juce::Rectangle<int> (800, 0, 200, 100));
+    EXPECT_EQ (oskelgui::Component::getOverlayBounds (100, 135), juce::Rectangle<int> (75, 0, 25, 33));
 
-    BlackComponent component;
     component.setVisible (true);
+    EXPECT_EQ (guitest::pixelAt (guitest::snapshot (component), 75, 0), 0xff000000u);
     component.setShowFps (true);
     const auto image = guitest::snapshot (component);
     guitest::savePng (image, "overlay");
-
     EXPECT_TRUE (isOverlayGrey (image.getPixelAt (75, 0)));
     EXPECT_TRUE (isOverlayGrey (image.getPixelAt (99, 32)));
     EXPECT_EQ (guitest::pixelAt (image, 74, 0), 0xff000000u);
     EXPECT_EQ (guitest::pixelAt (image, 75, 33), 0xff000000u);
-}
 
-TEST_F (ComponentTest, OverlayIsDrawnOnlyAtTheTopOrInATopLevelWindow)
-{
+    juce::Component parent;
+    juce::TopLevelWindow window ("window", false);
+    for (juce::Component* holder : { &parent, static_cast<juce::Component*> (&window) })
     {
-        juce::Component parent;
-        parent.setSize (100, 135);
-        BlackComponent nested;
-        parent.addAndMakeVisible (nested);
-        nested.setShowFps (true);
-        EXPECT_EQ (guitest::pixelAt (guitest::snapshot (nested), 75, 0), 0xff000000u);
-        parent.removeChildComponent (&nested);
+        holder->setSize (100, 135);
+        holder->addAndMakeVisible (component);
+        EXPECT_EQ (isOverlayGrey (guitest::snapshot (component).getPixelAt (75, 0)), holder == &window);
+        holder->removeChildComponent (&component);
     }
-    {
-        juce::TopLevelWindow window ("window", false);
-        window.setSize (100, 135);
-        BlackComponent content;
-        window.addAndMakeVisible (content);
-        content.setShowFps (true);
-        EXPECT_TRUE (isOverlayGrey (guitest::snapshot (content).getPixelAt (75, 0)));
-        window.removeChildComponent (&content);
-    }
-
-    BlackComponent hidden;
-    hidden.setVisible (true);
-    EXPECT_EQ (guitest::pixelAt (guitest::snapshot (hidden), 75, 0), 0xff000000u);
 }
 
 TEST_F (ComponentTest, FrameRateAndPaintTimeMoveATenthOfTheWayEachPaint)
 {
-    BlackComponent component;
     component.startPaintTiming (0.0);
     component.endPaintTiming (20.0);
     EXPECT_EQ (component.getFramesPerSecond(), 0.0); // off: nothing measured
 
     component.setShowFps (true);
-    const double expectedFps[] = { 0.1, 5.09, 9.581 };
-    for (int i = 0; i < 3; ++i)
+    double end = 1000.0;
+    for (const double fps : { 0.1, 5.09, 9.581 })
     {
-        component.startPaintTiming (998.0 + 20.0 * i);
-        component.endPaintTiming (1000.0 + 20.0 * i);
-        EXPECT_NEAR (component.getFramesPerSecond(), expectedFps[i], 1e-9) << i;
+        component.startPaintTiming (end - 2.0);
+        component.endPaintTiming (end);
+        EXPECT_NEAR (component.getFramesPerSecond(), fps, 1e-9);
+        end += 20.0;
     }
     EXPECT_NEAR (component.getRenderTimeMs(), 0.542, 1e-9);
 
-    for (int i = 3; i < 300; ++i)
-    {
-        component.startPaintTiming (998.0 + 20.0 * i);
-        component.endPaintTiming (1000.0 + 20.0 * i);
-    }
-    EXPECT_NEAR (component.getFramesPerSecond(), 50.0, 1e-6);
-
-    // Two paints ending at the same time leave the rate as it was.
-    component.endPaintTiming (1000.0 + 20.0 * 299);
-    EXPECT_NEAR (component.getFramesPerSecond(), 50.0, 1e-6);
+    // A paint ending when the last one did leaves the rate as it was.
+    component.endPaintTiming (end - 20.0);
+    EXPECT_NEAR (component.getFramesPerSecond(), 9.581, 1e-9);
 }
 
-TEST_F (ComponentTest, FontStyleIsTheFirstStyleWordFoundInAnyCase)
+TEST_F (ComponentTest, FontStyleIsTheFirstStyleWordFoundInAnyCaseAndMissingFamiliesFallBack)
 {
     const std::pair<const char*, int> cases[] = { { "Bold Italic", juce::Font::bold }, { "BOLD", juce::Font::bold },
                                                   { "italic underlined", juce::Font::italic }, { "Underlined", juce::Font::underlined },
-                                                  { "", juce::Font::plain }, { "plain", juce::Font::plain } };
+                                                  { "", juce::Font::plain } };
     for (const auto& [style, flags] : cases)
     {
         const auto font = oskelgui::makeFont ("Arial", style, 11.0f);
         EXPECT_EQ (font.getStyleFlags(), flags) << style;
         EXPECT_EQ (font.getHeight(), 11.0f);
     }
-}
 
-TEST_F (ComponentTest, MissingFontFamiliesFallBackToTheSansSerifFace)
-{
     EXPECT_EQ (oskelgui::makeFont ("No Such Family", "bold", 12.0f).getTypefaceName(), juce::Font::getDefaultSansSerifFontName());
-
     const auto installed = juce::Font::findAllTypefaceNames();
     ASSERT_FALSE (installed.isEmpty());
     EXPECT_EQ (oskelgui::makeFont (installed[0].toStdString(), "plain", 12.0f).getTypefaceName(), installed[0]);
@@ -120,10 +118,46 @@ TEST_F (ComponentTest, LookAndFeelVersionNamesSelectV3OnlyForV3)
     const std::pair<const char*, unsigned> cases[] = { { "V3", 1 }, { "v3", 1 }, { "V2", 0 }, { "v4", 0 }, { "", 0 } };
     for (const auto& [name, index] : cases)
     {
-        BlackComponent component;
         component.setLookAndFeelVersion ("V3");
         component.setLookAndFeelVersion (name);
         EXPECT_EQ (component.getLookAndFeelVersionIndex(), index) << name;
         EXPECT_EQ (dynamic_cast<oskelgui::Zelm4LookAndFeelV3*> (&component.getLookAndFeel()) != nullptr, index == 1) << name;
     }
+}
+
+TEST_F (LookAndFeelTest, TooltipAddsMarginsAndKeepsAwayFromTheMouseInsideTheScreen)
+{
+    const juce::Rectangle<int> screen (0, 0, 1000, 800);
+    EXPECT_EQ (oskelgui::getTooltipBoundsForTextSize (100.0f, 15.0f, { 100, 100 }, screen), juce::Rectangle<int> (124, 106, 114, 25));
+    EXPECT_EQ (oskelgui::getTooltipBoundsForTextSize (100.0f, 15.0f, { 900, 700 }, screen), juce::Rectangle<int> (774, 669, 114, 25));
+    EXPECT_EQ (oskelgui::getTooltipBoundsForTextSize (100.0f, 15.0f, { 990, 10 }, { 0, 0, 100, 100 }).getRight(), 100);
+}
+
+TEST_F (LookAndFeelTest, OnlyTheHorizontalBarIsDrawnAsAShinyBar)
+{
+    GrooveCountingLookAndFeel lookAndFeel;
+    juce::Image image (juce::Image::ARGB, 40, 100, true);
+    juce::Graphics g (image);
+
+    const std::pair<juce::Slider::SliderStyle, int> cases[] = { { juce::Slider::LinearBar, 0 }, { juce::Slider::LinearBarVertical, 1 },
+                                                                { juce::Slider::LinearVertical, 1 } };
+    for (const auto& [style, grooves] : cases)
+    {
+        juce::Slider slider (style, juce::Slider::NoTextBox);
+        slider.setSize (40, 100);
+        lookAndFeel.grooves = 0;
+        lookAndFeel.drawLinearSlider (g, 0, 0, 40, 100, 50.0f, 0.0f, 100.0f, style, slider);
+        EXPECT_EQ (lookAndFeel.grooves, grooves) << (int) style;
+    }
+}
+
+TEST_F (LookAndFeelTest, RotaryKnobIsLargeFromRadius13)
+{
+    // Large knob (radius 13, centre 15): its outline passes through the left end of the
+    // horizontal diameter. Small knob (radius 12, centre 14): only the ring at 0.8 r.
+    EXPECT_GT (drawKnob (30).getPixelAt (2, 15).getAlpha(), 0x40);
+
+    const auto small = drawKnob (28);
+    EXPECT_EQ (small.getPixelAt (2, 14).getAlpha(), 0);
+    EXPECT_GT (small.getPixelAt (4, 14).getAlpha(), 0x40);
 }

@@ -1,7 +1,7 @@
 #include "GuiTestSupport.h"
 
 #include "gui/GuiHelpers.h"
-#include "gui/MultiMeterComponent.h"
+#include "gui/MeterLookAndFeel.h"
 
 #include <thread>
 
@@ -9,32 +9,19 @@ using oskelgui::MultiMeterComponent;
 
 namespace
 {
-struct RecordingListener : public MultiMeterComponent::Listener
-{
-    void channelButtonClicked (unsigned channelIndex) override { channels.push_back (channelIndex); }
-    void sliderValueChanged (juce::Slider* slider) override { gains.push_back (slider->getValue()); }
-    std::vector<unsigned> channels;
-    std::vector<double> gains;
-};
-
 class MultiMeterTest : public guitest::GuiTest
 {
 protected:
-    MultiMeterComponent meter { 4, 24, 20 };
-    RecordingListener listener;
-
-    void SetUp() override
+    MultiMeterTest()
     {
-        GuiTest::SetUp();
         meter.setVisible (true);
         meter.addListener (&listener);
     }
 
-    void TearDown() override
-    {
-        meter.removeListener (&listener);
-        GuiTest::TearDown();
-    }
+    ~MultiMeterTest() override { meter.removeListener (&listener); }
+
+    MultiMeterComponent meter { 4, 24, 20 };
+    guitest::RecordingListener listener;
 };
 } // namespace
 
@@ -45,27 +32,12 @@ TEST_F (MultiMeterTest, PlacesMasterColumnAndStripsSideBySide)
     EXPECT_EQ (meter.getChannel (3).getBounds(), juce::Rectangle<int> (80, 0, 20, 135));
     EXPECT_EQ (meter.getGainSlider().getBounds(), juce::Rectangle<int> (0, 12, 20, 93));
     EXPECT_EQ (meter.getMasterMuteButton().getBounds(), juce::Rectangle<int> (1, 107, 18, 13));
-    EXPECT_EQ (meter.getChannel (0).getChannelName(), "1");
     EXPECT_EQ (meter.getChannel (3).getIndex(), 3u);
-
-    MultiMeterComponent ten (10, 24, 20);
-    EXPECT_EQ (ten.getChannel (9).getChannelName(), "10");
+    EXPECT_EQ (MultiMeterComponent (10, 24, 20).getChannel (9).getChannelName(), "10");
 
     MultiMeterComponent none (0, 24, 20);
     EXPECT_EQ (none.getNumChannels(), 1u);
     EXPECT_EQ (none.getWidth(), 40);
-}
-
-TEST_F (MultiMeterTest, ScaleLinesMarkTheSliderDecibels)
-{
-    EXPECT_EQ (meter.getScaleLineYs(), (std::vector<float> { 25.5f, 30.5f, 33.5f, 37.5f, 43.5f, 49.5f, 85.5f }));
-
-    const auto image = guitest::snapshot (meter);
-    for (const int y : { 25, 30, 33, 37, 43, 49, 85 })
-    {
-        EXPECT_EQ (guitest::pixelAt (image, 19, y), 0xff808080u) << y;
-        EXPECT_EQ (guitest::pixelAt (image, 19, y + 1), 0xff000000u) << y;
-    }
 }
 
 TEST_F (MultiMeterTest, GainSnapsToQuarterDecibelsWithinTheRangeAndRefusesNonFiniteValues)
@@ -79,13 +51,9 @@ TEST_F (MultiMeterTest, GainSnapsToQuarterDecibelsWithinTheRangeAndRefusesNonFin
     }
     EXPECT_EQ (meter.getGainSlider().getTextFromValue (-12.25), "-12.2");
     EXPECT_TRUE (listener.gains.empty());
-}
 
-TEST_F (MultiMeterTest, GainReachesTheListenerOnlyOnceTheMessageLoopRuns)
-{
     meter.setGain (-12.0f, juce::sendNotification);
     EXPECT_TRUE (listener.gains.empty());
-
     guitest::drainMessages();
     EXPECT_EQ (listener.gains, (std::vector<double> { -12.0 }));
 }
@@ -93,7 +61,6 @@ TEST_F (MultiMeterTest, GainReachesTheListenerOnlyOnceTheMessageLoopRuns)
 TEST_F (MultiMeterTest, MasterMuteSetsEveryStripWithOneCallPerChangedStrip)
 {
     meter.setMute (1, true, juce::dontSendNotification);
-
     meter.getMasterMuteButton().triggerClick();
     guitest::drainMessages();
     EXPECT_EQ (listener.channels, (std::vector<unsigned> { 0, 2, 3 }));
@@ -109,21 +76,12 @@ TEST_F (MultiMeterTest, MasterMuteSetsEveryStripWithOneCallPerChangedStrip)
 TEST_F (MultiMeterTest, ButtonChangesNotifyOnlyWhenAStateChangesAndIsAskedTo)
 {
     meter.setMute (2, false, juce::sendNotification);
-    EXPECT_TRUE (listener.channels.empty());
-
     meter.setSolo (1, true, juce::sendNotification);
     meter.setSolo (3, true, juce::sendNotification);
-    EXPECT_EQ (listener.channels, (std::vector<unsigned> { 1, 3 }));
-
-    listener.channels.clear();
     meter.clearSolo (juce::dontSendNotification);
-    EXPECT_TRUE (listener.channels.empty());
-    EXPECT_FALSE (meter.getSolo (1) || meter.getSolo (3));
-
-    // Channels past the strips are ignored.
-    meter.setMute (99, true, juce::sendNotification);
-    EXPECT_FALSE (meter.getMute (99));
-    EXPECT_TRUE (listener.channels.empty());
+    meter.setMute (99, true, juce::sendNotification); // past the strips: ignored
+    EXPECT_EQ (listener.channels, (std::vector<unsigned> { 1, 3 }));
+    EXPECT_FALSE (meter.getSolo (1) || meter.getSolo (3) || meter.getMute (99));
 }
 
 TEST_F (MultiMeterTest, WidgetChangesOffTheMessageThreadAreFlagged)
@@ -139,7 +97,7 @@ TEST_F (MultiMeterTest, WidgetChangesOffTheMessageThreadAreFlagged)
 
 TEST_F (MultiMeterTest, ColourComponentsBecomeBytesAsTheFloatColourDoes)
 {
-    const std::pair<double, int> cases[] = { { 0.5, 127 }, { 0.502, 128 }, { 1.0, 255 }, { 1.2, 255 }, { -0.1, 0 }, { 0.0, 0 }, { NAN, 0 } };
+    const std::pair<double, int> cases[] = { { 0.5, 127 }, { 0.502, 128 }, { 1.2, 255 }, { -0.1, 0 }, { NAN, 0 } };
     for (const auto& [component, byte] : cases)
         EXPECT_EQ (oskelgui::colourComponentToByte ((float) component), byte) << component;
 
@@ -147,7 +105,7 @@ TEST_F (MultiMeterTest, ColourComponentsBecomeBytesAsTheFloatColourDoes)
     EXPECT_EQ (meter.getChannel (2).getMeter().getZoneColour (oskelgui::MeterComponent::Zone::cold).getARGB(), 0xff007f00u);
 }
 
-TEST_F (MultiMeterTest, SnapshotShowsLitLedsButtonStatesAndTheMovedSlider)
+TEST_F (MultiMeterTest, SnapshotShowsLitLedsScaleLinesButtonStatesAndTheMovedSlider)
 {
     const float levels[] = { -50.0f, -20.0f, 0.0f, 6.0f };
     meter.setLevels (levels);
@@ -159,13 +117,41 @@ TEST_F (MultiMeterTest, SnapshotShowsLitLedsButtonStatesAndTheMovedSlider)
     guitest::savePng (image, "multimeter_4_channels");
     guitest::savePng (meter.createComponentSnapshot (meter.getLocalBounds(), true, 4.0f), "multimeter_4_channels_x4");
 
+    // The scale lines mark the slider's decibels beside it.
+    EXPECT_EQ (meter.getScaleLineYs(), (std::vector<float> { 25.5f, 30.5f, 33.5f, 37.5f, 43.5f, 49.5f, 85.5f }));
+    for (const int y : { 25, 30, 33, 37, 43, 49, 85 })
+    {
+        EXPECT_EQ (guitest::pixelAt (image, 19, y), 0xff808080u) << y;
+        EXPECT_EQ (guitest::pixelAt (image, 19, y + 1), 0xff000000u) << y;
+    }
+
     // LED 0 of every strip is lit cold; LED 23 only on the strip at +6 dB.
     for (int strip = 0; strip < 4; ++strip)
         EXPECT_EQ (guitest::pixelAt (image, 20 * (strip + 1) + 10, 88), 0xff006000u) << strip;
     EXPECT_GT (image.getPixelAt (90, 19).getRed(), 0xe0);
     EXPECT_LT (image.getPixelAt (70, 19).getRed(), 0x40);
 
-    EXPECT_EQ (guitest::pixelAt (image, 43, 109), 0xff93bbffu);
-    EXPECT_EQ (guitest::pixelAt (image, 23, 109), 0xff000000u);
-    EXPECT_EQ (guitest::pixelAt (image, 63, 123), 0xffefff00u);
+    EXPECT_EQ (guitest::pixelAt (image, 43, 109), 0xff93bbffu); // "M" on
+    EXPECT_EQ (guitest::pixelAt (image, 23, 109), 0xff000000u); // "M" off
+    EXPECT_EQ (guitest::pixelAt (image, 63, 123), 0xffefff00u); // "S" on, outlined white
+    EXPECT_EQ (guitest::pixelAt (image, 61, 121), 0xffffffffu);
+}
+
+TEST_F (MultiMeterTest, GainSliderTextBoxIgnoresTheWheel)
+{
+    auto& slider = meter.getGainSlider();
+    slider.setValue (-6.0, juce::dontSendNotification);
+
+    oskelgui::MeterSliderLabelComp* textBox = nullptr;
+    for (auto* child : slider.getChildren())
+        if (auto* label = dynamic_cast<oskelgui::MeterSliderLabelComp*> (child))
+            textBox = label;
+    ASSERT_NE (textBox, nullptr);
+    EXPECT_EQ (textBox->getText(), "-6.0");
+    EXPECT_EQ (textBox->getFont().getHeight(), 9.0f);
+
+    const juce::MouseEvent event (juce::Desktop::getInstance().getMainMouseSource(), {}, {}, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f,
+                                  textBox, textBox, juce::Time(), {}, juce::Time(), 1, false);
+    textBox->mouseWheelMove (event, juce::MouseWheelDetails { 0.0f, 1.0f, false, false, false });
+    EXPECT_EQ (slider.getValue(), -6.0);
 }

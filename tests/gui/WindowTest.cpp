@@ -2,8 +2,6 @@
 // click through XTest, a screenshot of the window, and OpenGL rendering.
 #include "GuiTestSupport.h"
 
-#include "gui/MultiMeterComponent.h"
-
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
@@ -14,13 +12,6 @@ using oskelgui::MultiMeterComponent;
 
 namespace
 {
-struct RecordingListener : public MultiMeterComponent::Listener
-{
-    void channelButtonClicked (unsigned channelIndex) override { channels.push_back (channelIndex); }
-    void sliderValueChanged (juce::Slider*) override {}
-    std::vector<unsigned> channels;
-};
-
 /** Keeps the OpenGL driver modules loaded until the process ends, so that the leak
     checker can name the driver's own allocations (and the suppressions match them). */
 void keepGraphicsDriversLoaded()
@@ -38,7 +29,7 @@ class WindowTest : public guitest::GuiTest
 {
 protected:
     std::unique_ptr<MultiMeterComponent> meter;
-    RecordingListener listener;
+    guitest::RecordingListener listener;
     Display* display = nullptr;
 
     void SetUp() override
@@ -50,7 +41,6 @@ protected:
 
         display = XOpenDisplay (nullptr);
         ASSERT_NE (display, nullptr);
-
         meter = std::make_unique<MultiMeterComponent> (4, 24, 20);
         meter->addListener (&listener);
         // Tests may run at once on one X server: each window gets a place of its own.
@@ -75,38 +65,27 @@ protected:
             meter->removeFromDesktop();
             meter.reset();
         }
-
         if (display != nullptr)
             XCloseDisplay (display);
 
         GuiTest::TearDown();
-    }
-
-    void click (juce::Point<int> screenPosition)
-    {
-        XTestFakeMotionEvent (display, -1, screenPosition.x, screenPosition.y, CurrentTime);
-        XFlush (display);
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
-        XTestFakeButtonEvent (display, 1, True, CurrentTime);
-        XTestFakeButtonEvent (display, 1, False, CurrentTime);
-        XFlush (display);
     }
 };
 } // namespace
 
 TEST_F (WindowTest, ARealClickOnAStripMuteReachesTheListenerAndLightsTheButton)
 {
-    const auto renderers = meter->getAvailableRenderers();
-    ASSERT_FALSE (renderers.empty());
-    EXPECT_EQ (renderers.back(), "OpenGL Renderer");
-    EXPECT_EQ (meter->getCurrentRendererName(), renderers.front());
-
     const float levels[] = { -40.0f, -10.0f, 0.0f, 5.0f };
     meter->setLevels (levels);
     meter->repaint();
 
     auto& mute = meter->getChannel (1).getMuteButton();
-    click (mute.getScreenBounds().getCentre());
+    XTestFakeMotionEvent (display, -1, mute.getScreenBounds().getCentreX(), mute.getScreenBounds().getCentreY(), CurrentTime);
+    XFlush (display);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    XTestFakeButtonEvent (display, 1, True, CurrentTime);
+    XTestFakeButtonEvent (display, 1, False, CurrentTime);
+    XFlush (display);
 
     ASSERT_TRUE (guitest::pumpMessagesUntil ([this] { return ! listener.channels.empty(); }, 5000));
     EXPECT_EQ (listener.channels, (std::vector<unsigned> { 1 }));
@@ -125,6 +104,8 @@ TEST_F (WindowTest, ARealClickOnAStripMuteReachesTheListenerAndLightsTheButton)
 
 TEST_F (WindowTest, OpenGLAttachesPaintsAndDetaches)
 {
+    const auto software = meter->getCurrentRendererName();
+    EXPECT_EQ (software, meter->getAvailableRenderers().front());
     meter->setShowFps (true);
     meter->setUseOpenGL (true);
     EXPECT_EQ (meter->getCurrentRendererName(), "OpenGL Renderer");
@@ -137,24 +118,24 @@ TEST_F (WindowTest, OpenGLAttachesPaintsAndDetaches)
     EXPECT_EQ (meter->getCurrentRendererName(), "OpenGL Renderer");
 
     meter->setUseOpenGL (false);
-    EXPECT_EQ (meter->getCurrentRendererName(), meter->getAvailableRenderers().front());
+    EXPECT_EQ (meter->getCurrentRendererName(), software);
 }
 
 TEST_F (WindowTest, DisplayTicksWithUnchangedLevelsPaintNothing)
 {
     meter->setShowFps (true);
-    const float levels[] = { -40.0f, -10.0f, 0.0f, 5.0f };
-    auto tick = [&]
+    const float levels[] = { -40.0f, -10.0f, 0.0f, 5.0f }, louder[] = { -40.0f, -10.0f, 0.0f, 6.0f };
+    auto tick = [&] (const float* newLevels)
     {
-        meter->setLevels (levels);
+        meter->setLevels (newLevels);
         meter->advance (2206);
         meter->refresh();
         juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
     };
 
-    tick();
+    tick (levels);
     ASSERT_TRUE (guitest::pumpMessagesUntil ([this] { return meter->getFramesPerSecond() > 0.0; }));
-    tick();
+    tick (levels);
 
     // On a loaded machine the paints asked for so far may land late: wait until
     // 200 ms pass without one before taking the reference.
@@ -169,12 +150,9 @@ TEST_F (WindowTest, DisplayTicksWithUnchangedLevelsPaintNothing)
 
     // Long enough for the held peaks to time out: they stay where they are, so nothing changes.
     for (int i = 0; i < 60; ++i)
-        tick();
+        tick (levels);
     EXPECT_EQ (meter->getFramesPerSecond(), framesAfterLevelsSettled);
 
-    const float louder[] = { -40.0f, -10.0f, 0.0f, 6.0f };
-    meter->setLevels (louder);
-    meter->advance (2206);
-    meter->refresh();
+    tick (louder);
     EXPECT_TRUE (guitest::pumpMessagesUntil ([&] { return meter->getFramesPerSecond() != framesAfterLevelsSettled; }));
 }

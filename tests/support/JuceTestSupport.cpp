@@ -43,13 +43,15 @@ void prepareX()
     XSetErrorHandler (ignoreXError);
 
     // Without a window manager the server lacks the atoms of its properties, and
-    // each of JUCE's frequent queries of them would end in an X error.
-    if (auto* display = XOpenDisplay (nullptr))
+    // each of JUCE's frequent queries of them would end in an X error. The connection
+    // stays open: when its last client leaves, a bare X server resets and forgets
+    // every atom.
+    static Display* const atomKeeper = XOpenDisplay (nullptr);
+
+    if (auto* display = atomKeeper)
     {
         for (const char* name : { "WM_STATE", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_FRAME_EXTENTS" })
             XInternAtom (display, name, False);
-
-        XCloseDisplay (display);
     }
 }
 

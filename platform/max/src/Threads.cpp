@@ -175,13 +175,15 @@ void setupX11()
 
         // Without a window manager the server lacks the atoms of the window-manager
         // properties, and every query a plug-in's toolkit makes of them would end in
-        // an X error; a flood of those can stall the connection.
-        if (auto* display = XOpenDisplay (nullptr))
+        // an X error; a flood of those can stall the connection. The connection
+        // stays open: when its last client leaves, a bare X server resets and forgets
+        // every atom.
+        static Display* const atomKeeper = XOpenDisplay (nullptr);
+
+        if (auto* display = atomKeeper)
         {
             for (const char* name : { "WM_STATE", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_FRAME_EXTENTS" })
                 XInternAtom (display, name, False);
-
-            XCloseDisplay (display);
         }
         return true;
     }();

@@ -1,9 +1,10 @@
 #include "dsp/Mixer.h"
 
+#include "../TestChannels.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <vector>
 
 // RealtimeSanitizer's entry points: inside the context, an allocation, a lock
 // or a blocking system call ends the process with a report.
@@ -20,16 +21,7 @@ struct RealtimeContext
 
 void processInRealtimeContext (kul::Mixer& mixer, unsigned int numChannels, unsigned int numSamples, int numBlocks)
 {
-    std::vector<std::vector<double>> in (numChannels, std::vector<double> (numSamples, 0.25));
-    std::vector<std::vector<double>> out (numChannels, std::vector<double> (numSamples));
-    std::vector<double*> inPointers;
-    std::vector<double*> outPointers;
-
-    for (unsigned int c = 0; c < numChannels; ++c)
-    {
-        inPointers.push_back (in[c].data());
-        outPointers.push_back (out[c].data());
-    }
+    TestChannels<double> in (numChannels, numSamples, 0.25), out (numChannels, numSamples, 0.0);
 
     for (int block = 0; block < numBlocks; ++block)
     {
@@ -42,7 +34,7 @@ void processInRealtimeContext (kul::Mixer& mixer, unsigned int numChannels, unsi
         mixer.SetPostGainMetering (block % 2 == 0);
 
         const RealtimeContext realtime;
-        mixer.Process (outPointers.data(), inPointers.data(), numSamples);
+        mixer.Process (out.get(), in.get(), numSamples);
     }
 }
 } // namespace
