@@ -81,4 +81,18 @@ juce::Colour colourFromFloats (double red, double green, double blue, double alp
                          colourComponentToByte (static_cast<float> (alpha)));
 }
 
+void setSliderTextBoxColours (juce::Label& label, const juce::Slider& slider)
+{
+    const bool isBar = slider.getSliderStyle() == juce::Slider::LinearBar;
+
+    label.setColour (juce::Label::textColourId, slider.findColour (juce::Slider::textBoxTextColourId));
+    label.setColour (juce::Label::backgroundColourId,
+                     isBar ? juce::Colours::transparentBlack : slider.findColour (juce::Slider::textBoxBackgroundColourId));
+    label.setColour (juce::Label::outlineColourId, slider.findColour (juce::Slider::textBoxOutlineColourId));
+    label.setColour (juce::TextEditor::textColourId, slider.findColour (juce::Slider::textBoxTextColourId));
+    label.setColour (juce::TextEditor::backgroundColourId,
+                     slider.findColour (juce::Slider::textBoxBackgroundColourId).withAlpha (isBar ? 0.7f : 1.0f));
+    label.setColour (juce::TextEditor::outlineColourId, slider.findColour (juce::Slider::textBoxOutlineColourId));
+}
+
 } // namespace oskelgui

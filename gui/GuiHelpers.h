@@ -33,6 +33,10 @@ std::uint8_t colourComponentToByte (float component) noexcept;
 /** A colour from four components between 0 and 1, each converted with colourComponentToByte. */
 juce::Colour colourFromFloats (double red, double green, double blue, double alpha) noexcept;
 
+/** Gives a slider's text box the slider's text-box colours, with a see-through
+    background for a bar slider, whose bar shows behind its text. */
+void setSliderTextBoxColours (juce::Label& label, const juce::Slider& slider);
+
 /** A count of samples from a non-negative product; NaN and negative values give 0,
     values past the type's range its largest value. */
 template <typename Integer>

@@ -1,5 +1,7 @@
 #include "gui/MeterLookAndFeel.h"
 
+#include "gui/GuiHelpers.h"
+
 namespace oskelgui
 {
 
@@ -29,18 +31,10 @@ void MeterLookAndFeel::drawButtonBackground (juce::Graphics& g, juce::Button& bu
 
 juce::Label* MeterLookAndFeel::createSliderTextBox (juce::Slider& slider)
 {
-    const bool isBar = slider.getSliderStyle() == juce::Slider::LinearBar;
     auto* label = new MeterSliderLabelComp();
 
     label->setJustificationType (juce::Justification::centred);
-    label->setColour (juce::Label::textColourId, slider.findColour (juce::Slider::textBoxTextColourId));
-    label->setColour (juce::Label::backgroundColourId,
-                      isBar ? juce::Colours::transparentBlack : slider.findColour (juce::Slider::textBoxBackgroundColourId));
-    label->setColour (juce::Label::outlineColourId, slider.findColour (juce::Slider::textBoxOutlineColourId));
-    label->setColour (juce::TextEditor::textColourId, slider.findColour (juce::Slider::textBoxTextColourId));
-    label->setColour (juce::TextEditor::backgroundColourId,
-                      slider.findColour (juce::Slider::textBoxBackgroundColourId).withAlpha (isBar ? 0.7f : 1.0f));
-    label->setColour (juce::TextEditor::outlineColourId, slider.findColour (juce::Slider::textBoxOutlineColourId));
+    setSliderTextBoxColours (*label, slider);
     label->setFont (juce::Font (9.0f));
     return label;
 }

@@ -215,19 +215,11 @@ void Zelm4LookAndFeelCommon<Base>::drawLinearSliderBackground (juce::Graphics& g
 template <typename Base>
 juce::Label* Zelm4LookAndFeelCommon<Base>::createSliderTextBox (juce::Slider& slider)
 {
-    const bool isBar = slider.getSliderStyle() == juce::Slider::LinearBar;
     auto* label = new juce::Label ("n", {});
 
     label->setFont (juce::Font (12.0f));
     label->setJustificationType (juce::Justification::centred);
-    label->setColour (juce::Label::textColourId, slider.findColour (juce::Slider::textBoxTextColourId));
-    label->setColour (juce::Label::backgroundColourId,
-                      isBar ? juce::Colours::transparentBlack : slider.findColour (juce::Slider::textBoxBackgroundColourId));
-    label->setColour (juce::Label::outlineColourId, slider.findColour (juce::Slider::textBoxOutlineColourId));
-    label->setColour (juce::TextEditor::textColourId, slider.findColour (juce::Slider::textBoxTextColourId));
-    label->setColour (juce::TextEditor::backgroundColourId,
-                      slider.findColour (juce::Slider::textBoxBackgroundColourId).withAlpha (isBar ? 0.7f : 1.0f));
-    label->setColour (juce::TextEditor::outlineColourId, slider.findColour (juce::Slider::textBoxOutlineColourId));
+    setSliderTextBoxColours (*label, slider);
     return label;
 }
 
