@@ -1,28 +1,8 @@
 #include "HostTestClass.h"
 
-#include <cstring>
+#include <functional>
 
 using namespace hosttest;
-
-namespace
-{
-std::string text (const std::vector<t_atom>& atoms)
-{
-    return maxhost::atomsToText (atoms);
-}
-
-std::vector<t_atom> meta (t_object* x, const char* attribute, const char* metaName, t_max_err* result = nullptr)
-{
-    long ac = 0;
-    t_atom* av = nullptr;
-    const auto err = object_attr_getvalueof (object_attr_get (x, gensym (attribute)), gensym (metaName), &ac, &av);
-    if (result != nullptr)
-        *result = err;
-    std::vector<t_atom> atoms (av, av + ac);
-    sysmem_freeptr (av);
-    return atoms;
-}
-} // namespace
 
 using AttributeTest = HostTest;
 
@@ -39,8 +19,8 @@ TEST_F (AttributeTest, ClipFilterAppliesOnEveryPathBeforeTheSetter)
     };
     const std::vector<Case> cases = {
         { "setvalueof", [&] { object_attr_setlong (object, gensym ("count"), 42); }, 10 },
-        { "message", [&] { maxhost::send (object, "count", { atomLong (-5) }); }, 0 },
-        { "float message", [&] { maxhost::send (object, "count", { atomFloat (7.0) }); }, 7 },
+        { "message", [&] { maxhost::send (object, "count", maxhost::parseAtoms ("-5")); }, 0 },
+        { "float message", [&] { maxhost::send (object, "count", maxhost::parseAtoms ("7.")); }, 7 },
     };
     for (auto& c : cases)
     {
@@ -55,68 +35,63 @@ TEST_F (AttributeTest, ClipFilterAppliesOnEveryPathBeforeTheSetter)
     EXPECT_FLOAT_EQ (x->level, 6.0f);
 }
 
-TEST_F (AttributeTest, DefaultGetterReadsFieldsOfEveryType)
+TEST_F (AttributeTest, ValuesAndMetaAttributesReadBackWithTheAttributeType)
 {
-    auto* x = makeProbe ("@colour 0.1 0.2 0.3 0.4 @corner 1.5 2.5 @mode rms");
-    auto* object = &x->header.z_ob;
-    EXPECT_EQ (text (values (object, "colour")), "0.1 0.2 0.3 0.4");
-    EXPECT_EQ (text (values (object, "corner")), "1.5 2.5");
-    EXPECT_EQ (text (values (object, "mode")), "rms");
-    EXPECT_EQ (values (object, "count")[0].a_type, A_LONG);
-    EXPECT_EQ (values (object, "level")[0].a_type, A_FLOAT);
-}
-
-TEST_F (AttributeTest, MetaAttributesAreParsedWithTheAttributeType)
-{
-    auto* object = &makeProbe()->header.z_ob;
-    auto rate = meta (object, "rate", "maxvalue");
-    ASSERT_EQ (rate.size(), 1u);
-    EXPECT_EQ (rate[0].a_type, A_FLOAT);
-    EXPECT_DOUBLE_EQ (rate[0].a_w.w_float, 3.6e7);
-    EXPECT_EQ (meta (object, "rate", "minvalue")[0].a_type, A_FLOAT) << "\"100\" becomes a float for a float32 attribute";
-
-    auto corner = meta (object, "corner", "default");
-    ASSERT_EQ (corner.size(), 2u);
-    EXPECT_EQ (corner[0].a_type, A_FLOAT);
-    EXPECT_EQ (text (corner), "50. 800.");
-
-    auto colour = meta (object, "colour", "default");
-    ASSERT_EQ (colour.size(), 4u);
-    EXPECT_DOUBLE_EQ (colour[1].a_w.w_float, 0.502);
-
-    EXPECT_EQ (text (meta (object, "mode", "enumvals")), "peak rms");
-    EXPECT_EQ (text (meta (object, "level", "label")), "global level") << "a formatted symbol keeps its blanks";
-    EXPECT_EQ (meta (object, "count", "dontreset")[0].a_w.w_long, 1);
+    auto* object = &makeProbe ("@colour 0.1 0.2 0.3 0.4 @mode rms")->header.z_ob;
+    struct Case
+    {
+        const char* attribute;
+        const char* metaName;   // none: the attribute's own value
+        const char* printed;
+        short type;
+    };
+    const Case cases[] = {
+        { "colour", nullptr, "0.1 0.2 0.3 0.4", A_FLOAT },
+        { "corner", nullptr, "50. 800.", A_FLOAT },   // a default where the box says nothing
+        { "mode", nullptr, "rms", A_SYM },
+        { "count", nullptr, "3", A_LONG },
+        { "level", nullptr, "0.", A_FLOAT },
+        { "rate", "maxvalue", "36000000.", A_FLOAT },
+        { "rate", "minvalue", "100.", A_FLOAT },   // "100" becomes a float for a float32 attribute
+        { "corner", "default", "50. 800.", A_FLOAT },
+        { "colour", "default", "0. 0.502 0. 1.", A_FLOAT },
+        { "mode", "enumvals", "peak rms", A_SYM },
+        { "level", "label", "global level", A_SYM },   // a formatted symbol keeps its blanks
+        { "count", "dontreset", "1", A_LONG },
+    };
+    for (const auto& c : cases)
+    {
+        const auto atoms = values (object, c.attribute, c.metaName);
+        const auto where = std::string (c.attribute) + " " + (c.metaName != nullptr ? c.metaName : "");
+        ASSERT_FALSE (atoms.empty()) << where;
+        EXPECT_EQ (maxhost::atomsToText (atoms), c.printed) << where;
+        EXPECT_EQ (atoms[0].a_type, c.type) << where;
+    }
 
     auto* defaultOfColour = object_attr_get (object_attr_get (object, gensym ("colour")), gensym ("default"));
     ASSERT_NE (defaultOfColour, nullptr);
     EXPECT_EQ (reinterpret_cast<t_eattr*> (defaultOfColour)->flags, ATTR_SET_DEFER_LOW) << "meta-attributes keep their own flags";
 }
 
-TEST_F (AttributeTest, MissingAttributeOrMetaAttributeAnswersGenericErrorWithNoAtoms)
+TEST_F (AttributeTest, MissingAttributesAnswerGenericErrorWithNoAtomsAndCallerArraysAreNeverOverrun)
 {
     auto* object = &makeProbe()->header.z_ob;
-    long ac = 5;
+    long ac = 0;
     t_atom* av = nullptr;
-    ac = 0;
     EXPECT_EQ (object_attr_getvalueof (object, gensym ("nosuch"), &ac, &av), MAX_ERR_GENERIC);
     EXPECT_EQ (ac, 0);
     EXPECT_EQ (av, nullptr);
 
     t_max_err err = MAX_ERR_NONE;
-    EXPECT_TRUE (meta (object, "count", "order", &err).empty());
+    EXPECT_TRUE (values (object, "count", "order", &err).empty());
     EXPECT_EQ (err, MAX_ERR_GENERIC);
     EXPECT_EQ (object_attr_get (object, gensym ("nosuch")), nullptr);
     EXPECT_EQ (object_attr_setlong (object, gensym ("nosuch"), 1), MAX_ERR_GENERIC);
-}
 
-TEST_F (AttributeTest, CallerArrayIsNeverOverrun)
-{
-    auto* object = &makeProbe()->header.z_ob;
     t_atom buffer[3];
-    buffer[2] = atomSym ("untouched");
-    long ac = 2;
-    t_atom* av = buffer;
+    atom_setsym (&buffer[2], gensym ("untouched"));
+    ac = 2;
+    av = buffer;
     EXPECT_EQ (object_attr_getvalueof (object, gensym ("colour"), &ac, &av), MAX_ERR_NONE);
     EXPECT_EQ (ac, 2);
     EXPECT_EQ (av, buffer);
@@ -134,12 +109,10 @@ TEST_F (AttributeTest, NamesComeInRegistrationOrderAndSortByteWise)
         listed.push_back (names[i]->s_name);
     EXPECT_EQ (listed, (std::vector<std::string> { "count", "level", "colour", "mode", "secret", "rate", "corner" }));
 
+    sysmem_freeptr (names);
     t_symbol* toSort[] = { gensym ("b"), gensym ("Z"), gensym ("a"), gensym ("_x") };
     symbolarray_sort (4, toSort);
-    EXPECT_STREQ (toSort[0]->s_name, "Z");
-    EXPECT_STREQ (toSort[1]->s_name, "_x");
-    EXPECT_STREQ (toSort[3]->s_name, "b");
-    sysmem_freeptr (names);
+    EXPECT_EQ (std::vector<t_symbol*> (toSort, toSort + 4), (std::vector<t_symbol*> { gensym ("Z"), gensym ("_x"), gensym ("a"), gensym ("b") }));
 
     auto* attr = object_attr_get (object, gensym ("level"));
     EXPECT_EQ (object_method (attr, gensym ("gettype")), gensym ("float32"));
@@ -157,7 +130,7 @@ TEST_F (AttributeTest, UserOpaqueAttributeRefusesMessagesButNotTheObject)
 {
     auto* x = makeProbe();
     auto* object = &x->header.z_ob;
-    maxhost::send (object, "secret", { atomLong (5) });
+    maxhost::send (object, "secret", maxhost::parseAtoms ("5"));
     EXPECT_EQ (x->secret, 0);
     EXPECT_EQ (consoleTexts (maxhost::Severity::error).size(), 1u);
     object_attr_setlong (object, gensym ("secret"), 5);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <memory>
 
 namespace hosttest
 {
@@ -73,23 +74,18 @@ namespace
             log().performOnAudioThread = false;
         if (numins > 0 && numouts > 0 && ins[0] == outs[0])
             log().buffersShared = true;
-        switch (log().performMode)
+        if (log().performMode == PerformMode::allocate)
         {
-            case PerformMode::allocate:
-            {
-                void* volatile p = std::malloc (64);
-                std::free (p);
-                break;
-            }
-            case PerformMode::lock:
-            {
-                static std::mutex m;
-                std::lock_guard<std::mutex> guard (m);
-                break;
-            }
-            case PerformMode::signalMain: qelem_set (x->qelem); break;
-            case PerformMode::copy: break;
+            void* volatile p = std::malloc (64);
+            std::free (p);
         }
+        else if (log().performMode == PerformMode::lock)
+        {
+            static std::mutex m;
+            std::lock_guard<std::mutex> guard (m);
+        }
+        else if (log().performMode == PerformMode::signalMain)
+            qelem_set (x->qelem);
         for (long c = 0; c < std::min (numins, numouts); ++c)
             for (long i = 0; i < frames; ++i)
                 outs[c][i] = ins[c][i] * 0.5;
@@ -102,7 +98,7 @@ namespace
             std::lock_guard<std::mutex> lock (log().mutex);
             log().dspSampleRate = sampleRate;
             log().dspMaxVectorSize = maxVectorSize;
-            log().connectionCounts.assign (count, count + log().signalInlets + log().signalOutlets);
+            log().connectionCounts.assign (count, count + signalInlets + signalOutlets);
         }
         object_method (dsp64, gensym ("dsp_add64"), x, probePerform, 0L, static_cast<void*> (nullptr));
     }
@@ -138,8 +134,8 @@ namespace
         x->dump = outlet_new (x, nullptr);
         x->clock = clock_new (x, asMethod (probeTick));
         x->qelem = qelem_new (x, asMethod (probeTask));
-        z_dsp_setup (&x->header, log().signalInlets);
-        for (long i = 0; i < log().signalOutlets; ++i)
+        z_dsp_setup (&x->header, signalInlets);
+        for (long i = 0; i < signalOutlets; ++i)
             outlet_new (x, "signal");
         x->header.z_misc = log().noInPlace;
         if (auto* d = object_dictionaryarg (argc, argv))
@@ -155,30 +151,21 @@ namespace
     }
 } // namespace
 
+// Replaced whole by resetLog, which runs only while no other thread uses it.
+static std::unique_ptr<Log>& logInstance()
+{
+    static auto instance = std::make_unique<Log>();
+    return instance;
+}
+
 Log& log()
 {
-    static Log l;
-    return l;
+    return *logInstance();
 }
 
 void resetLog()
 {
-    auto& l = log();
-    std::lock_guard<std::mutex> lock (l.mutex);
-    l.setters.clear();
-    l.events.clear();
-    l.connectionCounts.clear();
-    l.dspSampleRate = 0.0;
-    l.dspMaxVectorSize = 0;
-    l.performCalls = 0;
-    l.performOnAudioThread = true;
-    l.buffersShared = false;
-    l.lastFrames = 0;
-    l.tickDelayMs = 0;
-    l.performMode = PerformMode::copy;
-    l.noInPlace = Z_NO_INPLACE;
-    l.signalInlets = 2;
-    l.signalOutlets = 2;
+    logInstance() = std::make_unique<Log>();
 }
 
 std::vector<SetterCall> setterCalls()
@@ -246,10 +233,11 @@ t_class* registerProbeClass()
     return c;
 }
 
-void HostTest::SetUp()
+void HostTest::restart (const maxhost::Options& options)
 {
+    maxhost::shutdown();
     resetLog();
-    maxhost::initialise();
+    maxhost::initialise (options);
     registerProbeClass();
 }
 
@@ -272,34 +260,16 @@ std::vector<std::string> HostTest::consoleTexts (maxhost::Severity severity) con
     return texts;
 }
 
-std::vector<t_atom> values (t_object* x, const char* attribute)
+std::vector<t_atom> values (t_object* x, const char* attribute, const char* metaName, t_max_err* result)
 {
     long ac = 0;
     t_atom* av = nullptr;
-    object_attr_getvalueof (x, gensym (attribute), &ac, &av);
-    std::vector<t_atom> result (av, av + ac);
+    const auto err = metaName == nullptr ? object_attr_getvalueof (x, gensym (attribute), &ac, &av)
+                                         : object_attr_getvalueof (object_attr_get (x, gensym (attribute)), gensym (metaName), &ac, &av);
+    if (result != nullptr)
+        *result = err;
+    std::vector<t_atom> atoms (av, av + ac);
     sysmem_freeptr (av);
-    return result;
-}
-
-t_atom atomLong (t_atom_long v)
-{
-    t_atom a;
-    atom_setlong (&a, v);
-    return a;
-}
-
-t_atom atomFloat (double v)
-{
-    t_atom a;
-    atom_setfloat (&a, v);
-    return a;
-}
-
-t_atom atomSym (const char* s)
-{
-    t_atom a;
-    atom_setsym (&a, gensym (s));
-    return a;
+    return atoms;
 }
 } // namespace hosttest

@@ -64,10 +64,11 @@ struct Log
     std::atomic<long> lastFrames { 0 };
     std::atomic<int> tickDelayMs { 0 };
     PerformMode performMode = PerformMode::copy;
-    short noInPlace = 1;
-    long signalInlets = 2;
-    long signalOutlets = 2;
+    short noInPlace = Z_NO_INPLACE;
 };
+
+constexpr long signalInlets = 2;
+constexpr long signalOutlets = 2;
 
 Log& log();
 t_class* registerProbeClass();
@@ -86,15 +87,14 @@ method asMethod (Function f)
 class HostTest : public ::testing::Test
 {
 protected:
-    void SetUp() override;
+    void SetUp() override { restart(); }
     void TearDown() override;
+    static void restart (const maxhost::Options& options = {});
 
     Probe* makeProbe (const std::string& args = {});
     std::vector<std::string> consoleTexts (maxhost::Severity severity) const;
 };
 
-std::vector<t_atom> values (t_object* x, const char* attribute);
-t_atom atomLong (t_atom_long v);
-t_atom atomFloat (double v);
-t_atom atomSym (const char* s);
+// The value of an attribute, or with a meta name the value of that meta-attribute.
+std::vector<t_atom> values (t_object* x, const char* attribute, const char* metaName = nullptr, t_max_err* result = nullptr);
 } // namespace hosttest

@@ -15,7 +15,6 @@ struct Gain
 {
     t_pxobject header;
     double gain;
-    t_symbol* label;
     void* dump;
     t_clock* clock;
     t_qelem* qelem;
@@ -24,6 +23,12 @@ struct Gain
 };
 
 t_class* gainClass = nullptr;
+
+template <typename Function>
+method asMethod (Function f)
+{
+    return reinterpret_cast<method> (reinterpret_cast<void (*)()> (f));
+}
 
 void gainPerform (t_object* x, t_object*, double** ins, long, double** outs, long, long frames, long, void*)
 {
@@ -90,8 +95,8 @@ void* gainNew (t_symbol*, long argc, t_atom* argv)
     z_dsp_setup (&x->header, 1);
     x->dump = outlet_new (x, nullptr);
     outlet_new (x, "signal");
-    x->clock = clock_new (x, reinterpret_cast<method> (reinterpret_cast<void (*)()> (gainClockFired)));
-    x->qelem = qelem_new (x, reinterpret_cast<method> (reinterpret_cast<void (*)()> (gainQelemRan)));
+    x->clock = clock_new (x, asMethod (gainClockFired));
+    x->qelem = qelem_new (x, asMethod (gainQelemRan));
     attr_dictionary_process (x, object_dictionaryarg (argc, argv));
     return x;
 }
@@ -109,11 +114,6 @@ void gainFree (Gain* x)
     }
 }
 
-template <typename Function>
-method asMethod (Function f)
-{
-    return reinterpret_cast<method> (reinterpret_cast<void (*)()> (f));
-}
 } // namespace
 
 __attribute__ ((visibility ("default"))) int main()
@@ -128,8 +128,6 @@ __attribute__ ((visibility ("default"))) int main()
     CLASS_ATTR_DOUBLE (c, "gain", 0, Gain, gain);
     CLASS_ATTR_FILTER_CLIP (c, "gain", 0.0, 2.0);
     CLASS_ATTR_DEFAULT (c, "gain", 0, "1");
-    CLASS_ATTR_SYM (c, "label", 0, Gain, label);
-    CLASS_ATTR_DEFAULT (c, "label", 0, "none");
     class_dspinit (c);
     class_register (CLASS_BOX, c);
     gainClass = c;
