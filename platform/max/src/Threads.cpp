@@ -182,7 +182,10 @@ void setupX11()
 
         if (auto* display = atomKeeper)
         {
-            for (const char* name : { "WM_STATE", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_FRAME_EXTENTS" })
+            for (const char* name : { "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "WM_CHANGE_STATE", "WM_STATE",
+                                      "_NET_WM_PING", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_WM_WINDOW_TYPE",
+                                      "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_ALLOWED_ACTIONS", "_NET_FRAME_EXTENTS",
+                                      "_MOTIF_WM_HINTS" })
                 XInternAtom (display, name, False);
         }
         return true;
