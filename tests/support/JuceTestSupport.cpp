@@ -1,5 +1,7 @@
 #include "JuceTestSupport.h"
 
+#include "WindowManagerAtoms.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -42,20 +44,7 @@ void prepareX()
     XInitThreads();
     XSetErrorHandler (ignoreXError);
 
-    // Without a window manager the server lacks the atoms of its properties, and
-    // each of JUCE's frequent queries of them would end in an X error. The connection
-    // stays open: when its last client leaves, a bare X server resets and forgets
-    // every atom.
-    static Display* const atomKeeper = XOpenDisplay (nullptr);
-
-    if (auto* display = atomKeeper)
-    {
-        for (const char* name : { "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "WM_CHANGE_STATE", "WM_STATE",
-                                      "_NET_WM_PING", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_WM_WINDOW_TYPE",
-                                      "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_ALLOWED_ACTIONS", "_NET_FRAME_EXTENTS",
-                                      "_MOTIF_WM_HINTS" })
-            XInternAtom (display, name, False);
-    }
+    internWindowManagerAtoms();
 }
 
 int runAllTestsWithJuce()

@@ -3,6 +3,8 @@
 // the main loop's file descriptors, and time.
 #include "Host.h"
 
+#include "WindowManagerAtoms.h"
+
 #include <X11/Xlib.h>
 #include <algorithm>
 #include <atomic>
@@ -173,21 +175,7 @@ void setupX11()
         XInitThreads();
         XSetErrorHandler (xErrorHandler);
 
-        // Without a window manager the server lacks the atoms of the window-manager
-        // properties, and every query a plug-in's toolkit makes of them would end in
-        // an X error; a flood of those can stall the connection. The connection
-        // stays open: when its last client leaves, a bare X server resets and forgets
-        // every atom.
-        static Display* const atomKeeper = XOpenDisplay (nullptr);
-
-        if (auto* display = atomKeeper)
-        {
-            for (const char* name : { "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "WM_CHANGE_STATE", "WM_STATE",
-                                      "_NET_WM_PING", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_WM_WINDOW_TYPE",
-                                      "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_ALLOWED_ACTIONS", "_NET_FRAME_EXTENTS",
-                                      "_MOTIF_WM_HINTS" })
-                XInternAtom (display, name, False);
-        }
+        internWindowManagerAtoms();
         return true;
     }();
     (void) done;
