@@ -1,0 +1,92 @@
+#include "files/FileHandle.h"
+
+#include "common/Exception.h"
+#include "files/File.h"
+#include "text/StringHelper.h"
+
+#include <cerrno>
+#include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kul
+{
+namespace
+{
+constexpr const char* sourceFile = "files/OskelDspFileHandle";
+constexpr mode_t fileMode = 0644;
+
+struct FailureLines
+{
+    long library, standard, unknown;
+};
+
+// The descriptors must not leak into processes the host starts.
+int openRetrying (const std::string& path, int flags)
+{
+    int descriptor;
+
+    do
+        descriptor = ::open (path.c_str(), flags | O_CLOEXEC, fileMode);
+    while (descriptor < 0 && errno == EINTR);
+
+    return descriptor;
+}
+
+/** Runs the opening; a failure to open throws at openFailureLine, and anything that
+    escapes the opening itself leaves as a library exception with the catcher's line. */
+template <typename Opening>
+int openOrThrow (const File& file, long openFailureLine, FailureLines lines, Opening&& opening)
+{
+    std::string message;
+
+    try
+    {
+        if (const int descriptor = opening(); descriptor >= 0)
+            return descriptor;
+
+        message = "Couldnt open file " + StringHelper::Quoted (file.GetFullPathName());
+    }
+    catch (const Exception& caught)
+    {
+        throw Exception (caught, sourceFile, lines.library, true, false);
+    }
+    catch (const std::exception& caught)
+    {
+        throw Exception (caught, sourceFile, lines.standard, true, false);
+    }
+    catch (...)
+    {
+        throw UnknownException (sourceFile, lines.unknown, true, false);
+    }
+
+    throw Exception (message, sourceFile, openFailureLine, true, false);
+}
+} // namespace
+
+int OpenFileForReading (const File& file)
+{
+    return openOrThrow (file, 75, { 84, 90, 96 }, [&] { return openRetrying (file.GetFullPathName(), O_RDONLY); });
+}
+
+int OpenFileForWriting (const File& file)
+{
+    const bool exists = file.ExistsAsFile();
+
+    return openOrThrow (file, exists ? 142 : 160, { 169, 175, 181 }, [&]
+    {
+        if (! exists)
+            return openRetrying (file.GetFullPathName(), O_RDWR | O_CREAT);
+
+        const int descriptor = openRetrying (file.GetFullPathName(), O_RDWR);
+
+        // Where the end cannot be sought (a pipe), the writer finds out by its own seek.
+        if (descriptor >= 0)
+            ::lseek (descriptor, 0, SEEK_END);
+
+        return descriptor;
+    });
+}
+
+} // namespace kul

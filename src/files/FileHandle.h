@@ -1,0 +1,20 @@
+#pragma once
+
+namespace kul
+{
+class File;
+
+/** The descriptor a FileReader or FileWriter holds when it has no open file. Descriptor 0
+    is a valid one (standard input closed and the number reused), so it cannot mean "none". */
+constexpr int noFileHandle = -1;
+
+/** Opens the file read-only and returns its descriptor; throws kul::Exception
+    ("Couldnt open file " and the quoted path) when it cannot be opened. */
+int OpenFileForReading (const File& file);
+
+/** Opens the file for writing and returns its descriptor. An existing file is opened at its
+    end, so that writes append; a missing one is created. Throws kul::Exception ("Couldnt open
+    file " and the quoted path) when it cannot be opened. */
+int OpenFileForWriting (const File& file);
+
+} // namespace kul
