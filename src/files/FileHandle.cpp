@@ -4,6 +4,7 @@
 #include "files/File.h"
 #include "text/StringHelper.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -16,6 +17,9 @@ namespace
 {
 constexpr const char* sourceFile = "files/OskelDspFileHandle";
 constexpr mode_t fileMode = 0644;
+
+// No single read or write moves more than this on Linux; asking for no more keeps each call whole.
+constexpr std::int64_t largestTransfer = 0x7ffff000;
 
 struct FailureLines
 {
@@ -32,6 +36,25 @@ int openRetrying (const std::string& path, int flags)
     while (descriptor < 0 && errno == EINTR);
 
     return descriptor;
+}
+
+template <typename Byte, typename SystemCall>
+std::int64_t transferWhole (int handle, Byte* bytes, std::int64_t numBytes, SystemCall&& call)
+{
+    std::int64_t numDone = 0;
+
+    while (numDone < numBytes)
+    {
+        const auto request = static_cast<size_t> (std::min (numBytes - numDone, largestTransfer));
+        const ssize_t n = call (handle, bytes + numDone, request);
+
+        if (n > 0)
+            numDone += n;
+        else if (n == 0 || errno != EINTR)
+            break;
+    }
+
+    return numDone;
 }
 
 /** Runs the opening; a failure to open throws at openFailureLine, and anything that
@@ -87,6 +110,16 @@ int OpenFileForWriting (const File& file)
 
         return descriptor;
     });
+}
+
+std::int64_t ReadFromFileHandle (int handle, void* destination, std::int64_t numBytes)
+{
+    return transferWhole (handle, static_cast<char*> (destination), numBytes, ::read);
+}
+
+std::int64_t WriteToFileHandle (int handle, const void* data, std::int64_t numBytes)
+{
+    return transferWhole (handle, static_cast<const char*> (data), numBytes, ::write);
 }
 
 } // namespace kul

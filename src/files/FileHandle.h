@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace kul
 {
 class File;
@@ -16,5 +18,13 @@ int OpenFileForReading (const File& file);
     end, so that writes append; a missing one is created. Throws kul::Exception ("Couldnt open
     file " and the quoted path) when it cannot be opened. */
 int OpenFileForWriting (const File& file);
+
+/** Reads until numBytes have arrived, the file ends or the system refuses, going on after
+    signals and short reads; gives the number of bytes read. */
+std::int64_t ReadFromFileHandle (int handle, void* destination, std::int64_t numBytes);
+
+/** Writes until all numBytes are written or the system refuses, going on after signals and
+    short writes; gives the number of bytes written. */
+std::int64_t WriteToFileHandle (int handle, const void* data, std::int64_t numBytes);
 
 } // namespace kul

@@ -5,8 +5,6 @@
 #include "text/TextExceptions.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,9 +14,6 @@ namespace kul
 namespace
 {
 constexpr const char* sourceFile = "files/OskelDspFileReader";
-
-// No single read(2) transfers more than this on Linux; asking for less keeps each call whole.
-constexpr std::int64_t largestRead = 0x7ffff000;
 
 // The size of the file actually opened, not of whatever stands at its path by now.
 std::int64_t sizeOf (int descriptor)
@@ -86,20 +81,7 @@ std::int64_t FileReader::Read (void* destination, std::int64_t numBytes)
         needsSeek = false;
     }
 
-    auto* bytes = static_cast<char*> (destination);
-    std::int64_t numRead = 0;
-
-    while (numRead < numBytes)
-    {
-        const auto request = static_cast<size_t> (std::min (numBytes - numRead, largestRead));
-        const ssize_t n = ::read (handle, bytes + numRead, request);
-
-        if (n > 0)
-            numRead += n;
-        else if (n == 0 || errno != EINTR)
-            break;
-    }
-
+    const std::int64_t numRead = ReadFromFileHandle (handle, destination, numBytes);
     position += numRead;
     return numRead;
 }

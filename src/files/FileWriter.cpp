@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <cstring>
 #include <type_traits>
 
@@ -17,7 +16,6 @@ namespace kul
 namespace
 {
 constexpr const char* sourceFile = "files/OskelDspFileWriter";
-constexpr std::int64_t largestWrite = 0x7ffff000;
 constexpr std::int64_t repeatedBlockSize = 16384;
 } // namespace
 
@@ -66,8 +64,6 @@ bool FileWriter::SetPosition (std::int64_t newPosition)
     return reached;
 }
 
-// Interrupted and short writes go on with the rest, so that a signal in the host never
-// leaves a value half written.
 bool FileWriter::Write (const void* data, std::int64_t numBytes)
 {
     if (numBytes == 0)
@@ -76,19 +72,7 @@ bool FileWriter::Write (const void* data, std::int64_t numBytes)
     if (numBytes < 0 || data == nullptr || handle < 0)
         return false;
 
-    const auto* bytes = static_cast<const char*> (data);
-    std::int64_t numWritten = 0;
-
-    while (numWritten < numBytes)
-    {
-        const auto request = static_cast<size_t> (std::min (numBytes - numWritten, largestWrite));
-        const ssize_t n = ::write (handle, bytes + numWritten, request);
-
-        if (n > 0)
-            numWritten += n;
-        else if (n == 0 || errno != EINTR)
-            break;
-    }
+    const std::int64_t numWritten = WriteToFileHandle (handle, data, numBytes);
 
     // An unknown position stays unknown until a seek succeeds.
     if (position >= 0)
