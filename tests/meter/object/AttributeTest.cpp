@@ -352,6 +352,13 @@ TEST_F (AttributeTest, EachAttributeHasItsTypeFlagsDefaultAndMetaAttributesInThe
         EXPECT_EQ (text (valueOf (attr, "category")), "documentation");
     }
 
+    std::vector<std::string> registered;
+    for (const auto& [name, label] : documentation)
+        registered.emplace_back (name);
+    for (const auto& attribute : attributes)
+        registered.emplace_back (attribute.name);
+    EXPECT_EQ (namesOf (asObject (meter)), registered) << "the documentation attributes first, then the table's order";
+
     std::vector<std::string> stateNames;
     for (const auto* attribute : byName())
         stateNames.emplace_back (attribute->name);
@@ -640,8 +647,10 @@ TEST_F (AttributeTest, TheWholeStateTravelsThroughEveryPathFromOneBoxToAnother)
         ASSERT_NE (to, nullptr);
         ASSERT_NE (widgetState (to), widgetState (from));
         maxhost::clearRecordings();
+        const auto notified = notificationCount (to);
         path (from, to);
         settle();
+        EXPECT_EQ (notificationCount (to) - notified, attributes.size()) << "each setter notifies once";
         EXPECT_EQ (values (to), expectedValues (true));
         EXPECT_EQ (widgetState (to), widgetState (from));
         EXPECT_EQ (values (from), expectedValues (true)) << "the source is left alone";
@@ -649,4 +658,22 @@ TEST_F (AttributeTest, TheWholeStateTravelsThroughEveryPathFromOneBoxToAnother)
         EXPECT_TRUE (consoleLines (maxhost::Severity::bug).empty());
         object_free (asObject (to));
     }
+}
+
+TEST_F (AttributeTest, ResetBringsBackTheDefaultsOfAllButTheDontResetAttributes)
+{
+    auto* meter = createWithTestValues();
+    maxhost::clearRecordings();
+    send (meter, "reset");
+    settle();
+
+    std::vector<std::string> expected;
+    for (const auto& attribute : attributes)
+    {
+        const bool kept = metaNamed (attribute, "dontreset").text == "1";
+        expected.push_back (std::string (attribute.name) + " " + (kept ? testText (attribute) : defaultText (attribute)));
+    }
+    EXPECT_EQ (values (meter), expected);
+    EXPECT_TRUE (consoleLines (maxhost::Severity::error).empty());
+    EXPECT_TRUE (consoleLines (maxhost::Severity::warn).empty());
 }

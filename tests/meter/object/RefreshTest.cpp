@@ -7,6 +7,7 @@
 #include "gui/MultiMeterComponent.h"
 
 #include <cmath>
+#include <tuple>
 
 using namespace metertest;
 
@@ -19,17 +20,11 @@ protected:
 
     void SetUp() override
     {
+        MeterTest::SetUp();
         if (! hasDisplay())
             GTEST_SKIP() << "needs an X display";
-        MeterTest::SetUp();
         meter = create ("@numchannels 2");
         ASSERT_NE (meter, nullptr);
-    }
-
-    void TearDown() override
-    {
-        if (hasDisplay())
-            MeterTest::TearDown();
     }
 
     void open()
@@ -116,26 +111,18 @@ TEST_F (RefreshTest, EachRefreshAdvancesTheDisplayByTheRateInSamplesAndANewRateC
     const auto start = counted();
     EXPECT_EQ (start, 2205u) << "50 ms at 44100 Hz";
 
-    const std::vector<std::pair<double, std::uint64_t>> steps {
-        { 49.0, 0 }, { 1.0, 2205 }, { 49.0, 0 }, { 1.0, 2205 },
+    const std::vector<std::tuple<std::string, double, std::uint64_t>> steps {
+        { "", 49.0, 0 }, { "", 1.0, 2205 }, { "", 49.0, 0 }, { "", 1.0, 2205 },
+        // The clock already armed fires when it was due, with the new rate's count; then every 200 ms.
+        { "rate 200", 49.0, 0 }, { "", 1.0, 8820 }, { "", 199.0, 0 }, { "", 1.0, 8820 },
     };
-    for (const auto& [ms, samples] : steps)
+    for (const auto& [message, ms, samples] : steps)
     {
+        if (! message.empty())
+            send (meter, message);
         const auto previous = counted();
         maxhost::advance (ms);
-        EXPECT_EQ (counted() - previous, samples) << ms;
-    }
-
-    // The clock already armed fires as before, with the new rate's count; then every 200 ms.
-    send (meter, "rate 200");
-    const std::vector<std::pair<double, std::uint64_t>> slower {
-        { 49.0, 0 }, { 1.0, 8820 }, { 199.0, 0 }, { 1.0, 8820 },
-    };
-    for (const auto& [ms, samples] : slower)
-    {
-        const auto previous = counted();
-        maxhost::advance (ms);
-        EXPECT_EQ (counted() - previous, samples) << ms;
+        EXPECT_EQ (counted() - previous, samples) << message << " " << ms;
     }
 }
 
