@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -44,16 +45,13 @@ struct Attribute
     const char* testValue;     // differs from the default; message text
 };
 
-/** "maxvalue", "minvalue" and "default", added in that order after the clip filter. */
-std::vector<Meta> numbers (const char* maximum, const char* minimum, const char* defaultValue, bool defaultDeferred = false)
+/** "maxvalue", "minvalue" and "default", added in that order after the clip filter, then the others. */
+std::vector<Meta> numbers (const char* maximum, const char* minimum, const char* defaultValue, const std::vector<Meta>& others,
+                           bool defaultDeferred = false)
 {
-    return { { "maxvalue", maximum }, { "minvalue", minimum }, { "default", defaultValue, defaultDeferred } };
-}
-
-std::vector<Meta> operator+ (std::vector<Meta> a, const std::vector<Meta>& b)
-{
-    a.insert (a.end(), b.begin(), b.end());
-    return a;
+    std::vector<Meta> metas { { "maxvalue", maximum }, { "minvalue", minimum }, { "default", defaultValue, defaultDeferred } };
+    metas.insert (metas.end(), others.begin(), others.end());
+    return metas;
 }
 
 const std::string numChannelsDescription =
@@ -70,27 +68,27 @@ Attribute colour (const char* name, const char* label, const char* defaultText, 
 
 Attribute renderFlag (const char* name, const char* label)
 {
-    return { name, "long", 1, true, numbers ("1", "0", "0", true) + std::vector<Meta> { { "label", label, true }, { "style", "onoff", true } }, "1" };
+    return { name, "long", 1, true, numbers ("1", "0", "0", { { "label", label, true }, { "style", "onoff", true } }, true), "1" };
 }
 
 const std::vector<Attribute> attributes {
     { "numchannels", "long", 1, false,
-      numbers ("250", "1", "1") + std::vector<Meta> { { "dontreset", "1" }, { "label", "number of channels" }, { "description", numChannelsDescription } },
+      numbers ("250", "1", "1", { { "dontreset", "1" }, { "label", "number of channels" }, { "description", numChannelsDescription } }),
       "3" },
-    { "numleds", "long", 1, false, numbers ("80", "10", "40") + std::vector<Meta> { { "dontreset", "1" }, { "label", "number of leds" } }, "20" },
-    { "mute", "long", 1, true, numbers ("1", "0", "0") + std::vector<Meta> { { "label", "global mute" }, { "style", "onoff" } }, "1" },
+    { "numleds", "long", 1, false, numbers ("80", "10", "40", { { "dontreset", "1" }, { "label", "number of leds" } }), "20" },
+    { "mute", "long", 1, true, numbers ("1", "0", "0", { { "label", "global mute" }, { "style", "onoff" } }), "1" },
     { "gain", "float32", 1, true,
-      numbers ("6", "-60", "0") + std::vector<Meta> { { "label", "global gain" }, { "units", "dB" }, { "description", "global gain" } }, "-12.5" },
+      numbers ("6", "-60", "0", { { "label", "global gain" }, { "units", "dB" }, { "description", "global gain" } }), "-12.5" },
     { "post", "long", 1, true,
-      numbers ("1", "0", "1")
-          + std::vector<Meta> { { "dontreset", "1" },
-                                { "label", "vumeter pre or post gain" },
-                                { "description", "decide whether the vumeters are calculated pre or post mixing gain" },
-                                { "style", "onoff" } },
+      numbers ("1", "0", "1",
+               { { "dontreset", "1" },
+                 { "label", "vumeter pre or post gain" },
+                 { "description", "decide whether the vumeters are calculated pre or post mixing gain" },
+                 { "style", "onoff" } }),
       "0" },
     { "style", "symbol", 1, true, { { "default", "leds" }, { "label", "style" }, { "style", "enum" }, { "enumvals", "leds gradient" } }, "gradient" },
     { "windowmoveable", "long", 1, false,
-      numbers ("1", "0", "1") + std::vector<Meta> { { "label", "window moveable" }, { "style", "onoff" }, { "category", "window options" } }, "0" },
+      numbers ("1", "0", "1", { { "label", "window moveable" }, { "style", "onoff" }, { "category", "window options" } }), "0" },
     { "windowtopleft", "float32", 2, false,
       { { "default", "50 800" }, { "label", "window top left corner" }, { "units", "px" }, { "category", "window options" } }, "120 640" },
     { "windowtitle", "symbol", 1, false,
@@ -102,14 +100,13 @@ const std::vector<Attribute> attributes {
       "levels" },
     { "mode", "symbol", 1, true, { { "default", "peak" }, { "style", "enum" }, { "enumvals", "peak rms" }, { "label", "mode" } }, "rms" },
     { "rate", "float32", 1, true,
-      numbers ("3000", "5", "50") + std::vector<Meta> { { "label", "refresh rate" }, { "units", "msec" }, { "description", "refresh rate" } }, "125" },
+      numbers ("3000", "5", "50", { { "label", "refresh rate" }, { "units", "msec" }, { "description", "refresh rate" } }), "125" },
     { "peakhold", "long", 1, true,
-      numbers ("1", "0", "1")
-          + std::vector<Meta> { { "label", "peak hold" }, { "description", "enable or disable the peak hold display" }, { "style", "onoff" } },
+      numbers ("1", "0", "1", { { "label", "peak hold" }, { "description", "enable or disable the peak hold display" }, { "style", "onoff" } }),
       "0" },
     { "peakholdrate", "float32", 1, true,
-      numbers ("3.6e+07", "100", "2000")
-          + std::vector<Meta> { { "label", "peak hold refresh rate" }, { "description", "refresh rate for peak hold" }, { "units", "msec" } },
+      numbers ("3.6e+07", "100", "2000",
+               { { "label", "peak hold refresh rate" }, { "description", "refresh rate for peak hold" }, { "units", "msec" } }),
       "500" },
     colour ("coldcolor", "cold color", "0.000 0.502 0.000 1.000", "0.25 0.5 0.75 1"),
     colour ("tepidcolor", "tepid color", "0.980 0.867 0.098 1.000", "0.5 0.5 0.25 1"),
@@ -117,20 +114,17 @@ const std::vector<Attribute> attributes {
     colour ("hotcolor", "hot color", "0.973 0.141 0.102 1.000", "1 0.25 0.125 1"),
     colour ("inactivecolor", "inactive color", "0.310 0.161 0.063 1.000", "0.125 0.125 0.25 0.75"),
     { "width", "long", 1, true,
-      numbers ("40", "10", "26")
-          + std::vector<Meta> { { "dontreset", "1" }, { "label", "width" }, { "units", "px" }, { "description", "width of each meter" } },
+      numbers ("40", "10", "26", { { "dontreset", "1" }, { "label", "width" }, { "units", "px" }, { "description", "width of each meter" } }),
       "30" },
     { "showrms", "long", 1, true,
-      numbers ("1", "0", "1")
-          + std::vector<Meta> { { "dontreset", "1" }, { "label", "show rms values" }, { "description", "show rms values" }, { "style", "onoff" } },
+      numbers ("1", "0", "1",
+               { { "dontreset", "1" }, { "label", "show rms values" }, { "description", "show rms values" }, { "style", "onoff" } }),
       "0" },
     renderFlag ("showfps", "show fps (for debug)"),
     renderFlag ("useopengl", "use openGL rendering"),
 };
 
-/** The fixed sizes, which a box is created with and which every transfer keeps. */
-const std::string fixedSizes = "@numchannels 3 @numleds 20 @width 30";
-
+/** The sizes that are fixed once the box is made. */
 bool isFixedSize (const std::string& name)
 {
     return name == "numchannels" || name == "numleds" || name == "width";
@@ -280,20 +274,22 @@ protected:
         return state.str();
     }
 
-    static std::vector<std::string> expectedValues (bool testValues)
+    /** The lines of `values` when the chosen attributes hold their test value and the others their default. */
+    static std::vector<std::string> expectedValues (const std::function<bool (const Attribute&)>& holdsTestValue = [] (const Attribute&) { return true; })
     {
         std::vector<std::string> lines;
         for (const auto& attribute : attributes)
-            lines.push_back (std::string (attribute.name) + " " + (testValues ? testText (attribute) : defaultText (attribute)));
+            lines.push_back (std::string (attribute.name) + " " + (holdsTestValue (attribute) ? testText (attribute) : defaultText (attribute)));
         return lines;
     }
 
-    /** A box given every test value in its own arguments. */
-    t_meter* createWithTestValues()
+    /** A box given the test values of the chosen attributes (all by default) in its own arguments. */
+    t_meter* createWithTestValues (const std::function<bool (const std::string&)>& chosen = [] (const std::string&) { return true; })
     {
         std::string arguments;
         for (const auto& attribute : attributes)
-            arguments += std::string (arguments.empty() ? "" : " ") + "@" + attribute.name + " " + attribute.testValue;
+            if (chosen (attribute.name))
+                arguments += std::string (arguments.empty() ? "" : " ") + "@" + attribute.name + " " + attribute.testValue;
         return create (arguments);
     }
 };
@@ -504,7 +500,7 @@ TEST_F (AttributeTest, DumpAndExportWriteEveryAttributeInNameOrder)
 {
     auto* meter = createWithTestValues();
     ASSERT_NE (meter, nullptr);
-    EXPECT_EQ (values (meter), expectedValues (true)) << "the box's own arguments";
+    EXPECT_EQ (values (meter), expectedValues()) << "the box's own arguments";
 
     std::string dump = "list";
     std::vector<std::string> single;
@@ -643,7 +639,7 @@ TEST_F (AttributeTest, TheWholeStateTravelsThroughEveryPathFromOneBoxToAnother)
     for (const auto& [name, path] : paths)
     {
         SCOPED_TRACE (name);
-        auto* to = create (fixedSizes);
+        auto* to = createWithTestValues (isFixedSize);
         ASSERT_NE (to, nullptr);
         ASSERT_NE (widgetState (to), widgetState (from));
         maxhost::clearRecordings();
@@ -651,9 +647,9 @@ TEST_F (AttributeTest, TheWholeStateTravelsThroughEveryPathFromOneBoxToAnother)
         path (from, to);
         settle();
         EXPECT_EQ (notificationCount (to) - notified, attributes.size()) << "each setter notifies once";
-        EXPECT_EQ (values (to), expectedValues (true));
+        EXPECT_EQ (values (to), expectedValues());
         EXPECT_EQ (widgetState (to), widgetState (from));
-        EXPECT_EQ (values (from), expectedValues (true)) << "the source is left alone";
+        EXPECT_EQ (values (from), expectedValues()) << "the source is left alone";
         EXPECT_TRUE (consoleLines (maxhost::Severity::error).empty());
         EXPECT_TRUE (consoleLines (maxhost::Severity::bug).empty());
         object_free (asObject (to));
@@ -667,13 +663,7 @@ TEST_F (AttributeTest, ResetBringsBackTheDefaultsOfAllButTheDontResetAttributes)
     send (meter, "reset");
     settle();
 
-    std::vector<std::string> expected;
-    for (const auto& attribute : attributes)
-    {
-        const bool kept = metaNamed (attribute, "dontreset").text == "1";
-        expected.push_back (std::string (attribute.name) + " " + (kept ? testText (attribute) : defaultText (attribute)));
-    }
-    EXPECT_EQ (values (meter), expected);
+    EXPECT_EQ (values (meter), expectedValues ([] (const Attribute& attribute) { return metaNamed (attribute, "dontreset").text == "1"; }));
     EXPECT_TRUE (consoleLines (maxhost::Severity::error).empty());
     EXPECT_TRUE (consoleLines (maxhost::Severity::warn).empty());
 }
