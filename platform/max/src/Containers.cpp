@@ -35,6 +35,8 @@ namespace maxhost::detail
 {
 namespace
 {
+    // The mutex also guards every dictionary's name and reference count: a
+    // name is found and retained on one thread while another releases it.
     struct DictionaryRegistry
     {
         std::mutex mutex;
@@ -91,16 +93,21 @@ namespace
         return store (d, key, { atom }, true);
     }
 
-    void unregisterName (t_dictionary* d)
+    void unregisterNameLocked (t_dictionary* d)
     {
         if (d->registeredName == nullptr)
             return;
-        auto& r = dictionaryRegistry();
-        std::lock_guard<std::mutex> lock (r.mutex);
-        auto it = r.named.find (d->registeredName);
-        if (it != r.named.end() && it->second == d)
-            r.named.erase (it);
+        auto& named = dictionaryRegistry().named;
+        auto it = named.find (d->registeredName);
+        if (it != named.end() && it->second == d)
+            named.erase (it);
         d->registeredName = nullptr;
+    }
+
+    void unregisterName (t_dictionary* d)
+    {
+        std::lock_guard<std::mutex> lock (dictionaryRegistry().mutex);
+        unregisterNameLocked (d);
     }
 } // namespace
 
@@ -449,9 +456,9 @@ t_dictionary* dictobj_register (t_dictionary* d, t_symbol** name)
 {
     if (d == nullptr || shouldFail ("dictobj_register", name != nullptr && *name != nullptr ? (*name)->s_name : ""))
         return nullptr;
-    unregisterName (d);
     auto& r = dictionaryRegistry();
     std::lock_guard<std::mutex> lock (r.mutex);
+    unregisterNameLocked (d);
     t_symbol* chosen = name != nullptr ? *name : nullptr;
     if (chosen == nullptr || chosen->s_name[0] == '\0' || (r.named.count (chosen) != 0 && r.named[chosen] != d))
     {
@@ -489,14 +496,26 @@ t_max_err dictobj_release (t_dictionary* d)
 {
     if (d == nullptr || ! isKind (d, Kind::dictionary))
         return MAX_ERR_INVALID_PTR;
-    if (--d->references <= 0)
+    bool last = false;
+    {
+        std::lock_guard<std::mutex> lock (dictionaryRegistry().mutex);
+        // The last reference takes the name with it under the same lock, so
+        // that no other thread can find and retain a dictionary being freed.
+        last = --d->references <= 0;
+        if (last)
+            unregisterNameLocked (d);
+    }
+    if (last)
         object_free (d);
     return MAX_ERR_NONE;
 }
 
 t_symbol* dictobj_namefromptr (t_dictionary* d)
 {
-    return d != nullptr ? d->registeredName : nullptr;
+    if (d == nullptr)
+        return nullptr;
+    std::lock_guard<std::mutex> lock (dictionaryRegistry().mutex);
+    return d->registeredName;
 }
 
 // Binbufs ---------------------------------------------------------------------------
