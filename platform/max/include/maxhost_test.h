@@ -67,7 +67,8 @@ bool isInitialised();
 ThreadRole currentRole();
 
 // Recordings. The listener is called for every event, in order, on the thread
-// that caused it, before the call that caused it returns.
+// that caused it, before the call that caused it returns, with an event of its
+// own: it may post, send or clear the recordings meanwhile.
 using EventListener = std::function<void (const ConsoleEntry*, const OutletEvent*)>;
 void setEventListener (EventListener listener);
 std::vector<ConsoleEntry> console();
