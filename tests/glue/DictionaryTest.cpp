@@ -3,6 +3,7 @@
 #include "maxglue/Dictionaries.h"
 
 #include <filesystem>
+#include <fstream>
 
 using namespace gluetest;
 
@@ -151,4 +152,38 @@ TEST_F (DictionaryTest, ExportdictWritesToTheGivenOrChosenPathOnTheMainThread)
     EXPECT_EQ (maxhost::dialogsShown(), 2);
     EXPECT_EQ (std::distance (std::filesystem::directory_iterator (folder.path()), std::filesystem::directory_iterator()), 2);
     EXPECT_TRUE (maxhost::console().empty());
+}
+
+TEST_F (DictionaryTest, HostFailuresWhileReadingADictionaryArePostedAndTheOtherEntriesApplied)
+{
+    TemporaryFolder folder;
+    auto* x = asObject (makeProbe());
+    auto* d = dictionary_new();
+    dictionary_appendlong (d, gensym ("count"), 6);
+    dictionary_appendsym (d, gensym ("mode"), gensym ("rms"));
+    t_symbol* name = gensym ("settings");
+    ASSERT_NE (dictobj_register (d, &name), nullptr);
+
+    maxhost::failCall ("dictionary_getkeys", "settings", 1);
+    maxhost::send (x, "dictionary", { atomSym ("settings") });
+    EXPECT_EQ (text (getValueOf (x)), "0. 0.5 0. 1. 3 0. peak 0 untitled ") << "nothing applied without the keys";
+    maxhost::failCall ("dictionary_getatom", "count", 2);
+    maxhost::send (x, "dictionary", { atomSym ("settings") });
+    EXPECT_EQ (text (getValueOf (x)), "0. 0.5 0. 1. 3 0. rms 0 untitled ");
+    EXPECT_FALSE (oskelmax_setattributefromdictionary (x, d, gensym ("count")));
+
+    const auto path = folder.path() + "/state.json";
+    std::ofstream (path) << "older";
+    maxhost::failCall ("dictionary_getkeys_ordered", "settings", 1);
+    EXPECT_FALSE (writeDictionaryAsJson (x, d, path));
+    EXPECT_EQ (readFile (path), "older") << "a dictionary whose keys cannot be read leaves the file as it was";
+    maxhost::failCall ("dictionary_getatom", "mode", 1);
+    EXPECT_TRUE (writeDictionaryAsJson (x, d, path));
+    EXPECT_EQ (readFile (path), "{\n    \"count\" : 6, \n    \"mode\" : null\n}\n");
+
+    EXPECT_EQ (texts (maxhost::Severity::error),
+               (std::vector<std::string> { "couldnt get dict key : MAX_ERR_OUT_OF_MEM", "error parsing dictionary named settings",
+                                           "entry count is not atom ? ", "error getting atom value from dict for entry count",
+                                           "couldnt get dict key : MAX_ERR_OUT_OF_MEM", "entry mode is not atom ? " }));
+    dictobj_release (d);
 }

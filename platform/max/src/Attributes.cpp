@@ -402,6 +402,13 @@ t_max_err object_attr_getvalueof (void* x, t_symbol* attrname, long* ac, t_atom*
         return MAX_ERR_INVALID_PTR;
     const bool callerMemory = *ac > 0 && *av != nullptr;
     auto* attrObject = checkLive (x, "object_attr_getvalueof") ? findAttribute (x, attrname) : nullptr;
+    if (attrObject != nullptr && shouldFail ("object_attr_getvalueof", attrname->s_name))
+    {
+        if (! callerMemory)
+            *av = nullptr;
+        *ac = 0;
+        return MAX_ERR_OUT_OF_MEM;
+    }
     if (attrObject == nullptr)
     {
         if (! callerMemory)

@@ -93,6 +93,28 @@ namespace
         return store (d, key, { atom }, true);
     }
 
+    // The keys in their order, in an array the caller frees; a fault fails
+    // the call for a dictionary registered under the fault's name.
+    t_max_err copyKeys (const char* call, const t_dictionary* d, long* numkeys, t_symbol*** keys)
+    {
+        if (d == nullptr || numkeys == nullptr || keys == nullptr)
+            return MAX_ERR_INVALID_PTR;
+        *numkeys = 0;
+        *keys = nullptr;
+        auto* name = dictobj_namefromptr (const_cast<t_dictionary*> (d));
+        if (shouldFail (call, name != nullptr ? name->s_name : ""))
+            return MAX_ERR_OUT_OF_MEM;
+        if (d->entries.empty())
+            return MAX_ERR_NONE;
+        *keys = reinterpret_cast<t_symbol**> (sysmem_newptr (static_cast<long> (d->entries.size() * sizeof (t_symbol*))));
+        if (*keys == nullptr)
+            return MAX_ERR_OUT_OF_MEM;
+        for (size_t i = 0; i < d->entries.size(); ++i)
+            (*keys)[i] = d->entries[i].key;
+        *numkeys = static_cast<long> (d->entries.size());
+        return MAX_ERR_NONE;
+    }
+
     void unregisterNameLocked (t_dictionary* d)
     {
         if (d->registeredName == nullptr)
@@ -303,7 +325,7 @@ t_max_err dictionary_appendstring (t_dictionary* d, t_symbol* key, const char* v
 t_max_err dictionary_getatom (const t_dictionary* d, t_symbol* key, t_atom* value)
 {
     auto* entry = findEntry (d, key);
-    if (entry == nullptr || value == nullptr || entry->atoms.empty())
+    if (entry == nullptr || value == nullptr || entry->atoms.empty() || shouldFail ("dictionary_getatom", key->s_name))
         return MAX_ERR_GENERIC;
     *value = entry->atoms[0];
     return MAX_ERR_NONE;
@@ -384,26 +406,12 @@ t_atom_long dictionary_getentrycount (const t_dictionary* d)
 
 t_max_err dictionary_getkeys_ordered (const t_dictionary* d, long* numkeys, t_symbol*** keys)
 {
-    if (d == nullptr || numkeys == nullptr || keys == nullptr)
-        return MAX_ERR_INVALID_PTR;
-    *numkeys = static_cast<long> (d->entries.size());
-    *keys = nullptr;
-    if (d->entries.empty())
-        return MAX_ERR_NONE;
-    *keys = reinterpret_cast<t_symbol**> (sysmem_newptr (static_cast<long> (d->entries.size() * sizeof (t_symbol*))));
-    if (*keys == nullptr)
-    {
-        *numkeys = 0;
-        return MAX_ERR_OUT_OF_MEM;
-    }
-    for (size_t i = 0; i < d->entries.size(); ++i)
-        (*keys)[i] = d->entries[i].key;
-    return MAX_ERR_NONE;
+    return copyKeys ("dictionary_getkeys_ordered", d, numkeys, keys);
 }
 
 t_max_err dictionary_getkeys (const t_dictionary* d, long* numkeys, t_symbol*** keys)
 {
-    return dictionary_getkeys_ordered (d, numkeys, keys);
+    return copyKeys ("dictionary_getkeys", d, numkeys, keys);
 }
 
 void dictionary_freekeys (t_dictionary*, long, t_symbol** keys)
