@@ -42,10 +42,14 @@ TEST_F (DictionaryTest, DumpdictSendsAFreshNameReleasedAfterUseAndPostsFailures)
     maxhost::clearRecordings();
     maxhost::failCall ("dictobj_register", "", 1);
     maxhost::send (x, "dumpdict");
+    maxhost::failCall ("dictionary_new", "", 2);
+    maxhost::send (x, "dumpdict");
+    maxhost::send (x, "dumpdict", { atomSym ("mode") });
     object_obex_store (x, gensym ("dumpout"), nullptr);
     maxhost::send (x, "dumpdict");
     EXPECT_TRUE (maxhost::outletEvents().empty());
-    EXPECT_EQ (texts (maxhost::Severity::error), (std::vector<std::string> { "couldnt outlet dictionary", "no dump outlet", "no dump outlet" }));
+    EXPECT_EQ (texts (maxhost::Severity::error), (std::vector<std::string> { "couldnt outlet dictionary", "couldnt outlet dictionary",
+                                                                            "couldnt outlet dictionary", "no dump outlet", "no dump outlet" }));
 }
 
 TEST_F (DictionaryTest, DictionaryMessageAppliesANamedDictionaryAndGivesItsReferenceBack)
@@ -152,6 +156,11 @@ TEST_F (DictionaryTest, ExportdictWritesToTheGivenOrChosenPathOnTheMainThread)
     EXPECT_EQ (maxhost::dialogsShown(), 2);
     EXPECT_EQ (std::distance (std::filesystem::directory_iterator (folder.path()), std::filesystem::directory_iterator()), 2);
     EXPECT_TRUE (maxhost::console().empty());
+
+    maxhost::failCall ("dictionary_new", "", 1);
+    maxhost::send (x, "exportdict", { atomSym ((folder.path() + "/unmade.json").c_str()) });
+    EXPECT_FALSE (std::filesystem::exists (folder.path() + "/unmade.json"));
+    EXPECT_EQ (texts (maxhost::Severity::error), std::vector<std::string> { "couldnt outlet dictionary" });
 }
 
 TEST_F (DictionaryTest, HostFailuresWhileReadingADictionaryArePostedAndTheOtherEntriesApplied)
