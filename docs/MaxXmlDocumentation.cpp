@@ -1,6 +1,7 @@
 #include "docs/MaxXmlDocumentation.h"
 
 #include "maxglue/AttributeState.h"
+#include "maxglue/ClassDocumentation.h"
 #include "maxglue/MaxAttribute.h"
 #include "maxglue/StandardMethods.h"
 #include "maxglue/SymbolTable.h"
@@ -59,7 +60,7 @@ void readDescriptions (t_object* object, const char* reader, const char* arrayNa
     if (record == nullptr)
         return;
 
-    auto* array = reinterpret_cast<t_atomarray*> (object_attr_getobj (record, gensym (arrayName)));
+    auto* array = oskelmax::class_doc_atomarray (record, arrayName, (std::string ("MaxXmlDocumentation::") + reader).c_str());
 
     if (array == nullptr)
         return;
@@ -192,7 +193,7 @@ void MaxXmlDocumentation::getObjectMethodsDescription (std::vector<MethodDescrip
     if (record == nullptr)
         return;
 
-    auto* dictionary = reinterpret_cast<t_dictionary*> (object_attr_getobj (record, gensym ("methods")));
+    auto* dictionary = oskelmax::class_doc_dictionary (record, "methods", "MaxXmlDocumentation::getObjectMethodsDescription");
 
     if (dictionary == nullptr)
         return;

@@ -1,6 +1,7 @@
 #include "GlueTestClass.h"
 
 #include "docs/MaxXmlDocumentation.h"
+#include "maxglue/ClassDocumentation.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -130,5 +131,26 @@ TEST_F (ReferencePageTest, ClassWithoutDocumentationGivesEmptySections)
                                            "MaxXmlDocumentation::GetObjectListOfArguments no classdescription class attribute",
                                            "MaxXmlDocumentation::getObjectMethodsDescription no classdescription class attribute",
                                            "documentation generated in " + pagePath (folder.path(), "") }));
+    object_free (x);
+}
+
+TEST_F (ReferencePageTest, RecordsOfAnotherKindGiveEmptySectionsAndAnError)
+{
+    auto* c = bareClass ("glue.mixedup");
+    class_addattr (c, attr_offset_new ("classdescription", gensym ("symbol"), 0, nullptr, nullptr, offsetof (t_oskelmax_object, classdescription)));
+    oskelmax::class_doc_array_add_description (c, "methods", 0, "an array under the name of the messages' record");
+    object_addattr_format (class_attr_get (c, gensym ("classdescription")), "inlets", gensym ("object"), 0, "o", dictionary_new());
+    class_register (CLASS_BOX, c);
+    auto* x = static_cast<t_object*> (object_alloc (c));
+    ASSERT_NE (x, nullptr);
+
+    maxhost::clearRecordings();
+    oskelmax_generatexml (x);
+    const auto text = readFile (pagePath (folder.path(), "glue.mixedup"));
+    EXPECT_NE (text.find ("\t<inletlist>\n\t</inletlist>\n"), std::string::npos);
+    EXPECT_NE (text.find ("\t<methodlist>\n\t</methodlist>\n"), std::string::npos);
+    EXPECT_EQ (texts (maxhost::Severity::error),
+               (std::vector<std::string> { "MaxXmlDocumentation::GetObjectListOfInletsDescription : the inlets record is not an atom array",
+                                           "MaxXmlDocumentation::getObjectMethodsDescription : the methods record is not a dictionary" }));
     object_free (x);
 }
