@@ -4,8 +4,21 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <nlohmann/json.hpp>
 
 using namespace gluetest;
+
+namespace
+{
+// An exported file, which must parse as JSON whatever it holds.
+std::string readJson (const std::string& path)
+{
+    auto text = readFile (path);
+    EXPECT_TRUE (nlohmann::json::accept (text)) << path << " is not JSON:\n" << text;
+    return text;
+}
+} // namespace
 
 using DictionaryTest = GlueTest;
 
@@ -99,27 +112,43 @@ TEST_F (DictionaryTest, JsonFileHoldsEveryTypeByteForByteAndFailuresGiveFalse)
     auto* d = dictionary_new();
     const auto path = folder.path() + "/state.json";
     ASSERT_TRUE (writeDictionaryAsJson (x, d, path));
-    EXPECT_EQ (readFile (path), "{\n}\n");
+    EXPECT_EQ (readJson (path), "{\n}\n");
     dictionary_appendfloat (d, gensym ("gain"), 0.1);
     dictionary_appendlong (d, gensym ("mode"), 1);
-    dictionary_appendsym (d, gensym ("quote"), gensym ("say \"hi\" \\ there"));
+    dictionary_appendsym (d, gensym ("quote"), gensym ("say \"hi\" \\ there\ttoo"));
+    dictionary_appendfloat (d, gensym ("infinite"), std::numeric_limits<double>::infinity());
     for (const auto& [key, value] : { std::pair { "longs", "1 2 3" }, { "floats", "0.5 1." }, { "symbols", "a b" }, { "mixed", "x -4 16777217." } })
     {
         auto atoms = maxhost::parseAtoms (value);
         dictionary_appendatoms (d, gensym (key), static_cast<long> (atoms.size()), atoms.data());
     }
+    auto* inner = dictionary_new();
+    auto* empty = atomarray_new (0, nullptr);
+    t_atom objects[5];
+    atom_setlong (&objects[0], 1);
+    atom_setobj (&objects[1], inner);
+    atom_setobj (&objects[2], empty);
+    atom_setfloat (&objects[3], std::numeric_limits<double>::quiet_NaN());
+    atom_setobj (&objects[4], x);
+    dictionary_appendatoms (d, gensym ("objects"), 5, objects);
+    dictionary_appendatoms (d, gensym ("nothing"), 0, nullptr);
     dictionary_appenddictionary (d, gensym ("nested"), reinterpret_cast<t_object*> (dictionary_new()));
     ASSERT_TRUE (writeDictionaryAsJson (x, d, path));
-    EXPECT_EQ (readFile (path), "{\n"
+    EXPECT_EQ (readJson (path), "{\n"
                                 "    \"gain\" : 0.100000, \n"
                                 "    \"mode\" : 1, \n"
-                                "    \"quote\" : \"say \"hi\" \\ there\", \n"
+                                "    \"quote\" : \"say \\\"hi\\\" \\\\ there\\u0009too\", \n"
+                                "    \"infinite\" : null, \n"
                                 "    \"longs\" : [ 1, 2, 3 ], \n"
                                 "    \"floats\" : [ 0.500000, 1.000000 ], \n"
                                 "    \"symbols\" : [ \"a\", \"b\"], \n"
                                 "    \"mixed\" : [ \"x\", -4, 16777216.000000 ], \n"
+                                "    \"objects\" : [ 1, null, null, null, null ], \n"
+                                "    \"nothing\" : null, \n"
                                 "    \"nested\" : null\n"
                                 "}\n");
+    object_free (inner);
+    object_free (empty);
     EXPECT_FALSE (writeDictionaryAsJson (x, nullptr, path));
     EXPECT_FALSE (writeDictionaryAsJson (x, d, folder.path() + "/missing/file.json"));
     if (std::filesystem::exists ("/dev/full"))
@@ -145,12 +174,12 @@ TEST_F (DictionaryTest, ExportdictWritesToTheGivenOrChosenPathOnTheMainThread)
     const auto given = folder.path() + "/given.json";
     maxhost::sendFromScheduler (x, "exportdict", { atomSym (given.c_str()) });
     maxhost::pumpMainThread();
-    EXPECT_EQ (readFile (given), expected) << "deferred to the main thread";
+    EXPECT_EQ (readJson (given), expected) << "deferred to the main thread";
     EXPECT_EQ (maxhost::dialogsShown(), 0);
     maxhost::setDialogAnswer (folder.path() + "/chosen.json");
     maxhost::send (x, "exportdict", { atomLong (3) });
     EXPECT_EQ (maxhost::dialogsShown(), 1) << "a number is no path";
-    EXPECT_EQ (readFile (folder.path() + "/chosen.json"), expected);
+    EXPECT_EQ (readJson (folder.path() + "/chosen.json"), expected);
     maxhost::setDialogAnswer ("cancelled");
     maxhost::send (x, "exportdict");
     EXPECT_EQ (maxhost::dialogsShown(), 2);
@@ -188,7 +217,7 @@ TEST_F (DictionaryTest, HostFailuresWhileReadingADictionaryArePostedAndTheOtherE
     EXPECT_EQ (readFile (path), "older") << "a dictionary whose keys cannot be read leaves the file as it was";
     maxhost::failCall ("dictionary_getatom", "mode", 1);
     EXPECT_TRUE (writeDictionaryAsJson (x, d, path));
-    EXPECT_EQ (readFile (path), "{\n    \"count\" : 6, \n    \"mode\" : null\n}\n");
+    EXPECT_EQ (readJson (path), "{\n    \"count\" : 6, \n    \"mode\" : null\n}\n");
 
     EXPECT_EQ (texts (maxhost::Severity::error),
                (std::vector<std::string> { "couldnt get dict key : MAX_ERR_OUT_OF_MEM", "error parsing dictionary named settings",
