@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <pwd.h>
 #include <sstream>
 #include <unistd.h>
@@ -343,12 +344,9 @@ void MaxXmlDocumentation::WritePage() const
         return;
     }
 
-    std::ostringstream page;
-    page.imbue (std::locale::classic());
-    WriteContents (page, className);
-    const auto text = page.str();
-
-    auto* file = std::fopen (path.c_str(), "w");
+    // The file is opened before anything is read: a page that cannot be
+    // written makes no posts and no output of the readers.
+    std::unique_ptr<std::FILE, int (*) (std::FILE*)> file (std::fopen (path.c_str(), "w"), &std::fclose);
 
     if (file == nullptr)
     {
@@ -356,8 +354,13 @@ void MaxXmlDocumentation::WritePage() const
         return;
     }
 
-    const bool written = std::fwrite (text.data(), 1, text.size(), file) == text.size();
-    const bool closed = std::fclose (file) == 0;
+    std::ostringstream page;
+    page.imbue (std::locale::classic());
+    WriteContents (page, className);
+    const auto text = page.str();
+
+    const bool written = std::fwrite (text.data(), 1, text.size(), file.get()) == text.size();
+    const bool closed = std::fclose (file.release()) == 0;
 
     if (! written || ! closed)
     {

@@ -90,14 +90,25 @@ TEST_F (ReferencePageTest, HomeVariablesAreReadInTheirOrderThenTheUserDatabase)
     }
 }
 
-TEST_F (ReferencePageTest, UnwritableFolderIsReportedAndNothingClaimsSuccess)
+TEST_F (ReferencePageTest, UnwritableFolderIsReportedAndNothingElseIsSaid)
 {
     const auto missing = folder.path() + "/missing";
     setHome ({ { "HOME", missing } });
+    auto* bare = bareClass ("glue.bare");
+    class_register (CLASS_BOX, bare);
+    auto* undocumented = static_cast<t_object*> (object_alloc (bare));
+    ASSERT_NE (undocumented, nullptr);
+    maxhost::clearRecordings();
+
+    testing::internal::CaptureStderr();
     maxhost::send (asObject (makeProbe()), "generatexml");
-    EXPECT_EQ (texts (maxhost::Severity::error), std::vector<std::string> { "could not create " + pagePath (missing) });
-    EXPECT_TRUE (texts (maxhost::Severity::post).empty());
+    oskelmax_generatexml (undocumented);
+    EXPECT_EQ (testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ (texts (maxhost::Severity::error),
+               (std::vector<std::string> { "could not create " + pagePath (missing), "could not create " + pagePath (missing, "glue.bare") }));
+    EXPECT_TRUE (texts (maxhost::Severity::post).empty()) << "the readers of a class without documentation post nothing either";
     EXPECT_FALSE (std::filesystem::exists (missing));
+    object_free (undocumented);
 }
 
 TEST_F (ReferencePageTest, StylesheetAndSortModeAreTheCallers)
