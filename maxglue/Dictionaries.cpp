@@ -412,8 +412,10 @@ std::string maxPathToPosix (const std::string& path)
         posix = "/Volumes/" + volume + rest;
     }
 
-    // Text that is valid UTF-8 already is kept as it is; anything else is read
-    // as Mac OS Roman, the host's older 8-bit encoding.
+    // The host's paths are UTF-8 already, and reading them as Mac OS Roman
+    // would garble every name with a non-ASCII letter: valid UTF-8 is kept as
+    // it is, and only other text is read as Mac OS Roman, the host's older
+    // 8-bit encoding.
     if (auto* utf8 = CFStringCreateWithCString (kCFAllocatorDefault, posix.c_str(), kCFStringEncodingUTF8))
     {
         CFRelease (utf8);
