@@ -1,6 +1,6 @@
 #include "GlueTestClass.h"
 
-#include "docs/MaxXmlDocumentation.h"
+#include "docgen/MaxXmlDocumentation.h"
 #include "maxglue/ClassDocumentation.h"
 
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "docs/MaxXmlDocumentation.h"
+#include "docgen/MaxXmlDocumentation.h"
 
 #include "maxglue/AttributeState.h"
 #include "maxglue/ClassDocumentation.h"
