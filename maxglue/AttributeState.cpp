@@ -183,7 +183,10 @@ int CompareAttributeOrder (const void* a, const void* b)
     const auto oa = orderOf (a);
     const auto ob = orderOf (b);
 
-    // Ordered attributes before the others; the others are equal among themselves.
+    // Ordered attributes before the others; the others are equal among
+    // themselves. Sorting needs a strict ordering: were two unordered
+    // attributes each greater than the other, their places would depend on
+    // the sort's inner working.
     if (oa == 0 || ob == 0)
         return oa == ob ? 0 : (oa == 0 ? 1 : -1);
 

@@ -14,11 +14,36 @@ namespace
         return gensym (text != nullptr ? text : "");
     }
 
-    // The named record of the class description, made empty on first use.
-    t_atomarray* atomArrayRecord (t_object* description, const char* name)
+    bool hasRecord (t_object* description, const char* name)
     {
-        if (auto* existing = reinterpret_cast<t_atomarray*> (object_attr_getobj (description, gensym (name))))
-            return existing;
+        return object_attr_get (description, gensym (name)) != nullptr;
+    }
+
+    // The record's object when it is of the kind asked for. Anyone can store
+    // a meta-attribute of any name on the class description, so a record is
+    // never taken for granted: one of another kind is reported and left alone.
+    t_object* recordOfKind (t_object* description, const char* name, long (*isOfKind) (const t_atom*), const char* kind,
+                            const char* caller)
+    {
+        if (description == nullptr || ! hasRecord (description, name))
+            return nullptr;
+
+        t_atom atom {};
+        auto* object = object_attr_getobj (description, gensym (name));
+        atom_setobj (&atom, object);
+
+        if (object != nullptr && isOfKind (&atom) != 0)
+            return object;
+
+        object_error (nullptr, "%s : the %s record is not %s", caller, name, kind);
+        return nullptr;
+    }
+
+    // The named array of the class description, made empty on first use.
+    t_atomarray* atomArrayRecord (t_object* description, const char* name, const char* caller)
+    {
+        if (hasRecord (description, name))
+            return class_doc_atomarray (description, name, caller);
 
         auto* created = atomarray_new (0, nullptr);
         if (created != nullptr)
@@ -26,7 +51,30 @@ namespace
 
         return created;
     }
+
+    // The named dictionary of the class description, made empty on first use.
+    t_dictionary* dictionaryRecord (t_object* description, const char* name, const char* caller)
+    {
+        if (hasRecord (description, name))
+            return class_doc_dictionary (description, name, caller);
+
+        auto* created = dictionary_new();
+        if (created != nullptr)
+            object_addattr_format (description, name, gensym ("object"), 0, "o", created);
+
+        return created;
+    }
 } // namespace
+
+t_atomarray* class_doc_atomarray (t_object* classDescription, const char* name, const char* caller)
+{
+    return reinterpret_cast<t_atomarray*> (recordOfKind (classDescription, name, &atomisatomarray, "an atom array", caller));
+}
+
+t_dictionary* class_doc_dictionary (t_object* classDescription, const char* name, const char* caller)
+{
+    return reinterpret_cast<t_dictionary*> (recordOfKind (classDescription, name, &atomisdictionary, "a dictionary", caller));
+}
 
 void class_doc_arg (t_class* c, const char* name, const char* type, const char* description)
 {
@@ -38,7 +86,7 @@ void class_doc_arg (t_class* c, const char* name, const char* type, const char* 
         return;
     }
 
-    if (auto* arguments = atomArrayRecord (record, "arguments"))
+    if (auto* arguments = atomArrayRecord (record, "arguments", "oskelmax::class_doc_arg"))
     {
         t_atom triple[3];
         atom_setsym (&triple[0], symbolOf (name));
@@ -55,15 +103,10 @@ void class_doc_method (t_class* c, const char* name, const char* description)
     if (record == nullptr)
         return;
 
-    auto* methods = reinterpret_cast<t_dictionary*> (object_attr_getobj (record, gensym ("methods")));
+    auto* methods = dictionaryRecord (record, "methods", "oskelmax::class_doc_method");
 
     if (methods == nullptr)
-    {
-        methods = dictionary_new();
-        if (methods == nullptr)
-            return;
-        object_addattr_format (record, "methods", gensym ("object"), 0, "o", methods);
-    }
+        return;
 
     t_atom entry[2];
     atom_setsym (&entry[0], symbolOf (description));
@@ -80,7 +123,7 @@ void class_doc_method_arg (t_class* c, const char* methodName, const char* argum
     if (record == nullptr)
         return;
 
-    auto* methods = reinterpret_cast<t_dictionary*> (object_attr_getobj (record, gensym ("methods")));
+    auto* methods = class_doc_dictionary (record, "methods", "oskelmax::class_doc_method_arg");
     t_atom entry {};
 
     if (methods == nullptr || dictionary_getatom (methods, symbolOf (methodName), &entry) != MAX_ERR_NONE || atomisatomarray (&entry) == 0)
@@ -112,9 +155,17 @@ void class_doc_array_add_description (t_class* c, const char* arrayName, int ind
         return;
     }
 
-    auto* array = atomArrayRecord (record, arrayName);
+    // Each lower index takes an atom: an index past any real count of ports
+    // would grow the record without bound.
+    if (index < 0 || index >= class_doc_max_index)
+    {
+        object_error (nullptr, "oskelmax::class_doc_array_add_description index %d of %s is out of range", index, arrayName);
+        return;
+    }
 
-    if (array == nullptr || index < 0)
+    auto* array = atomArrayRecord (record, arrayName, "oskelmax::class_doc_array_add_description");
+
+    if (array == nullptr)
         return;
 
     const auto size = atomarray_getsize (array);

@@ -8,6 +8,7 @@
 #include "corefoundation/CFString.h"
 
 #include <cstdarg>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -219,25 +220,58 @@ bool readDictionaryIntoAttributes (t_object* x, t_dictionary* d)
 
 namespace
 {
-void appendJsonAtom (std::string& text, const t_atom& atom, bool last)
+// A text as a JSON string: quotes, backslashes and control characters are
+// escaped, so that every exported file parses; any other byte is kept.
+void appendJsonString (std::string& text, const char* value)
+{
+    text += '"';
+
+    for (const char* c = value != nullptr ? value : ""; *c != '\0'; ++c)
+    {
+        const auto byte = static_cast<unsigned char> (*c);
+
+        if (byte == '"' || byte == '\\')
+        {
+            text += '\\';
+            text += *c;
+        }
+        else if (byte < 0x20)
+        {
+            char escaped[8];
+            std::snprintf (escaped, sizeof (escaped), "\\u%04x", byte);
+            text += escaped;
+        }
+        else
+            text += *c;
+    }
+
+    text += '"';
+}
+
+// One atom; what JSON cannot hold (an object, a value that is not finite)
+// is null, alone as in an array.
+void appendJsonAtom (std::string& text, const t_atom& atom)
 {
     switch (atom.a_type)
     {
-        case A_LONG:
-            text += std::to_string (atom.a_w.w_long);
-            text += last ? " " : ", ";
-            break;
+        case A_LONG: text += std::to_string (atom.a_w.w_long); return;
         case A_FLOAT:
-            text += oskelmax::FormatFixed (static_cast<double> (static_cast<float> (atom.a_w.w_float)), 6);
-            text += last ? " " : ", ";
+        {
+            const auto value = static_cast<float> (atom.a_w.w_float);
+
+            if (std::isfinite (value))
+            {
+                text += oskelmax::FormatFixed (static_cast<double> (value), 6);
+                return;
+            }
+
             break;
-        case A_SYM:
-            text += '"';
-            text += atom.a_w.w_sym != nullptr ? atom.a_w.w_sym->s_name : "";
-            text += last ? "\"" : "\", ";
-            break;
+        }
+        case A_SYM: appendJsonString (text, atom.a_w.w_sym != nullptr ? atom.a_w.w_sym->s_name : ""); return;
         default: break;
     }
+
+    text += "null";
 }
 
 std::string jsonValueText (long count, const t_atom* atoms)
@@ -245,23 +279,27 @@ std::string jsonValueText (long count, const t_atom* atoms)
     std::string text;
 
     if (count <= 0 || atoms == nullptr)
-        return text;
+        return "null";
 
     if (count == 1)
     {
-        appendJsonAtom (text, atoms[0], true);
-
-        // A single number carries no trailing blank.
-        if (! text.empty() && text.back() == ' ')
-            text.pop_back();
-
+        appendJsonAtom (text, atoms[0]);
         return text;
     }
 
+    // Every item but the last is followed by ", "; a last item other than a
+    // symbol by a blank.
     text = "[ ";
 
     for (long i = 0; i < count; ++i)
-        appendJsonAtom (text, atoms[i], i == count - 1);
+    {
+        appendJsonAtom (text, atoms[i]);
+
+        if (i != count - 1)
+            text += ", ";
+        else if (atoms[i].a_type != A_SYM)
+            text += " ";
+    }
 
     text += "]";
     return text;
@@ -304,9 +342,9 @@ bool writeDictionaryAsJson (t_object* x, t_dictionary* d, const std::string& pat
     for (long i = 0; i < count && keys != nullptr; ++i)
     {
         auto* key = keys[i];
-        text += "    \"";
-        text += key->s_name;
-        text += "\" : ";
+        text += "    ";
+        appendJsonString (text, key->s_name);
+        text += " : ";
 
         std::string value;
         t_atom atom {};
@@ -374,8 +412,10 @@ std::string maxPathToPosix (const std::string& path)
         posix = "/Volumes/" + volume + rest;
     }
 
-    // Text that is valid UTF-8 already is kept as it is; anything else is read
-    // as Mac OS Roman, the host's older 8-bit encoding.
+    // The host's paths are UTF-8 already, and reading them as Mac OS Roman
+    // would garble every name with a non-ASCII letter: valid UTF-8 is kept as
+    // it is, and only other text is read as Mac OS Roman, the host's older
+    // 8-bit encoding.
     if (auto* utf8 = CFStringCreateWithCString (kCFAllocatorDefault, posix.c_str(), kCFStringEncodingUTF8))
     {
         CFRelease (utf8);

@@ -26,8 +26,10 @@ bool readDictionaryIntoAttributes (t_object* x, t_dictionary* d);
 
 // The JSON-style export.
 
-/** Writes the dictionary as a JSON-style text file; false when the keys cannot
-    be read, the file cannot be opened, or writing or closing it fails. */
+/** Writes the dictionary as a JSON text file, one key a line; symbols are
+    JSON strings, and what JSON cannot hold (objects, values that are not
+    finite) is null, alone or in an array. False when the keys cannot be
+    read, the file cannot be opened, or writing or closing it fails. */
 bool writeDictionaryAsJson (t_object* x, t_dictionary* d, const std::string& path);
 
 /** The save dialog's choice as a POSIX path; empty when the user cancels. */

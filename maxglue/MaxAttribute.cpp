@@ -51,7 +51,8 @@ const char* typeText (t_symbol* type)
     if (type == gensym ("long"))
         return "int";
 
-    // A 32-bit float attribute is a float for the reader of the page.
+    // The page knows only int, float and symbol: a 32-bit float attribute is
+    // a float for its reader, not an unknown type.
     if (type == gensym ("float") || type == gensym ("float32") || type == gensym ("float64"))
         return "float";
 

@@ -154,7 +154,10 @@ void exportdictHandler (t_object* x, t_symbol* s, long argc, t_atom* argv)
     auto* state = makeStateDictionary (x);
 
     if (state == nullptr)
+    {
+        object_error (x, "couldnt outlet dictionary");
         return;
+    }
 
     const auto path = argc >= 1 && argv != nullptr && isSymbol (argv[0]) ? std::string (argv[0].a_w.w_sym->s_name) : chooseJsonFile();
 
@@ -170,13 +173,8 @@ void dumpdictHandler (t_object* x, t_symbol*, long argc, t_atom* argv)
 
     if (argc <= 0 || argv == nullptr)
         d = makeStateDictionary (x);
-    else
+    else if ((d = dictionary_new()) != nullptr)
     {
-        d = dictionary_new();
-
-        if (d == nullptr)
-            return;
-
         for (long i = 0; i < argc; ++i)
         {
             if (! isSymbol (argv[i]))
@@ -191,11 +189,13 @@ void dumpdictHandler (t_object* x, t_symbol*, long argc, t_atom* argv)
         }
     }
 
-    if (d == nullptr)
-        return;
-
+    // Without a dictionary this reports that none could be sent.
     outletDictionaryToDumpOutlet (x, d);
-    dictobj_release (d);
+
+    // Receivers had the dictionary only while the outlet call ran; it is
+    // released here so that dumping again and again leaks nothing.
+    if (d != nullptr)
+        dictobj_release (d);
 }
 
 void dictionaryHandler (t_object* x, t_symbol* name)

@@ -4,7 +4,7 @@
 #include "meter/HostEventLoop.h"
 
 #include "common/NumberToString.h"
-#include "docs/ExternalDocumentation.h"
+#include "docgen/ExternalDocumentation.h"
 #include "dsp/MultiRMSMetering.h"
 #include "gui/MeterColours.h"
 #include "maxglue/ClassDocumentation.h"

@@ -3,8 +3,22 @@
 #include "maxglue/Dictionaries.h"
 
 #include <filesystem>
+#include <fstream>
+#include <limits>
+#include <nlohmann/json.hpp>
 
 using namespace gluetest;
+
+namespace
+{
+// An exported file, which must parse as JSON whatever it holds.
+std::string readJson (const std::string& path)
+{
+    auto text = readFile (path);
+    EXPECT_TRUE (nlohmann::json::accept (text)) << path << " is not JSON:\n" << text;
+    return text;
+}
+} // namespace
 
 using DictionaryTest = GlueTest;
 
@@ -41,10 +55,14 @@ TEST_F (DictionaryTest, DumpdictSendsAFreshNameReleasedAfterUseAndPostsFailures)
     maxhost::clearRecordings();
     maxhost::failCall ("dictobj_register", "", 1);
     maxhost::send (x, "dumpdict");
+    maxhost::failCall ("dictionary_new", "", 2);
+    maxhost::send (x, "dumpdict");
+    maxhost::send (x, "dumpdict", { atomSym ("mode") });
     object_obex_store (x, gensym ("dumpout"), nullptr);
     maxhost::send (x, "dumpdict");
     EXPECT_TRUE (maxhost::outletEvents().empty());
-    EXPECT_EQ (texts (maxhost::Severity::error), (std::vector<std::string> { "couldnt outlet dictionary", "no dump outlet", "no dump outlet" }));
+    EXPECT_EQ (texts (maxhost::Severity::error), (std::vector<std::string> { "couldnt outlet dictionary", "couldnt outlet dictionary",
+                                                                            "couldnt outlet dictionary", "no dump outlet", "no dump outlet" }));
 }
 
 TEST_F (DictionaryTest, DictionaryMessageAppliesANamedDictionaryAndGivesItsReferenceBack)
@@ -94,27 +112,43 @@ TEST_F (DictionaryTest, JsonFileHoldsEveryTypeByteForByteAndFailuresGiveFalse)
     auto* d = dictionary_new();
     const auto path = folder.path() + "/state.json";
     ASSERT_TRUE (writeDictionaryAsJson (x, d, path));
-    EXPECT_EQ (readFile (path), "{\n}\n");
+    EXPECT_EQ (readJson (path), "{\n}\n");
     dictionary_appendfloat (d, gensym ("gain"), 0.1);
     dictionary_appendlong (d, gensym ("mode"), 1);
-    dictionary_appendsym (d, gensym ("quote"), gensym ("say \"hi\" \\ there"));
+    dictionary_appendsym (d, gensym ("quote"), gensym ("say \"hi\" \\ there\ttoo"));
+    dictionary_appendfloat (d, gensym ("infinite"), std::numeric_limits<double>::infinity());
     for (const auto& [key, value] : { std::pair { "longs", "1 2 3" }, { "floats", "0.5 1." }, { "symbols", "a b" }, { "mixed", "x -4 16777217." } })
     {
         auto atoms = maxhost::parseAtoms (value);
         dictionary_appendatoms (d, gensym (key), static_cast<long> (atoms.size()), atoms.data());
     }
+    auto* inner = dictionary_new();
+    auto* empty = atomarray_new (0, nullptr);
+    t_atom objects[5];
+    atom_setlong (&objects[0], 1);
+    atom_setobj (&objects[1], inner);
+    atom_setobj (&objects[2], empty);
+    atom_setfloat (&objects[3], std::numeric_limits<double>::quiet_NaN());
+    atom_setobj (&objects[4], x);
+    dictionary_appendatoms (d, gensym ("objects"), 5, objects);
+    dictionary_appendatoms (d, gensym ("nothing"), 0, nullptr);
     dictionary_appenddictionary (d, gensym ("nested"), reinterpret_cast<t_object*> (dictionary_new()));
     ASSERT_TRUE (writeDictionaryAsJson (x, d, path));
-    EXPECT_EQ (readFile (path), "{\n"
+    EXPECT_EQ (readJson (path), "{\n"
                                 "    \"gain\" : 0.100000, \n"
                                 "    \"mode\" : 1, \n"
-                                "    \"quote\" : \"say \"hi\" \\ there\", \n"
+                                "    \"quote\" : \"say \\\"hi\\\" \\\\ there\\u0009too\", \n"
+                                "    \"infinite\" : null, \n"
                                 "    \"longs\" : [ 1, 2, 3 ], \n"
                                 "    \"floats\" : [ 0.500000, 1.000000 ], \n"
                                 "    \"symbols\" : [ \"a\", \"b\"], \n"
                                 "    \"mixed\" : [ \"x\", -4, 16777216.000000 ], \n"
+                                "    \"objects\" : [ 1, null, null, null, null ], \n"
+                                "    \"nothing\" : null, \n"
                                 "    \"nested\" : null\n"
                                 "}\n");
+    object_free (inner);
+    object_free (empty);
     EXPECT_FALSE (writeDictionaryAsJson (x, nullptr, path));
     EXPECT_FALSE (writeDictionaryAsJson (x, d, folder.path() + "/missing/file.json"));
     if (std::filesystem::exists ("/dev/full"))
@@ -140,15 +174,54 @@ TEST_F (DictionaryTest, ExportdictWritesToTheGivenOrChosenPathOnTheMainThread)
     const auto given = folder.path() + "/given.json";
     maxhost::sendFromScheduler (x, "exportdict", { atomSym (given.c_str()) });
     maxhost::pumpMainThread();
-    EXPECT_EQ (readFile (given), expected) << "deferred to the main thread";
+    EXPECT_EQ (readJson (given), expected) << "deferred to the main thread";
     EXPECT_EQ (maxhost::dialogsShown(), 0);
     maxhost::setDialogAnswer (folder.path() + "/chosen.json");
     maxhost::send (x, "exportdict", { atomLong (3) });
     EXPECT_EQ (maxhost::dialogsShown(), 1) << "a number is no path";
-    EXPECT_EQ (readFile (folder.path() + "/chosen.json"), expected);
+    EXPECT_EQ (readJson (folder.path() + "/chosen.json"), expected);
     maxhost::setDialogAnswer ("cancelled");
     maxhost::send (x, "exportdict");
     EXPECT_EQ (maxhost::dialogsShown(), 2);
     EXPECT_EQ (std::distance (std::filesystem::directory_iterator (folder.path()), std::filesystem::directory_iterator()), 2);
     EXPECT_TRUE (maxhost::console().empty());
+
+    maxhost::failCall ("dictionary_new", "", 1);
+    maxhost::send (x, "exportdict", { atomSym ((folder.path() + "/unmade.json").c_str()) });
+    EXPECT_FALSE (std::filesystem::exists (folder.path() + "/unmade.json"));
+    EXPECT_EQ (texts (maxhost::Severity::error), std::vector<std::string> { "couldnt outlet dictionary" });
+}
+
+TEST_F (DictionaryTest, HostFailuresWhileReadingADictionaryArePostedAndTheOtherEntriesApplied)
+{
+    TemporaryFolder folder;
+    auto* x = asObject (makeProbe());
+    auto* d = dictionary_new();
+    dictionary_appendlong (d, gensym ("count"), 6);
+    dictionary_appendsym (d, gensym ("mode"), gensym ("rms"));
+    t_symbol* name = gensym ("settings");
+    ASSERT_NE (dictobj_register (d, &name), nullptr);
+
+    maxhost::failCall ("dictionary_getkeys", "settings", 1);
+    maxhost::send (x, "dictionary", { atomSym ("settings") });
+    EXPECT_EQ (text (getValueOf (x)), "0. 0.5 0. 1. 3 0. peak 0 untitled ") << "nothing applied without the keys";
+    maxhost::failCall ("dictionary_getatom", "count", 2);
+    maxhost::send (x, "dictionary", { atomSym ("settings") });
+    EXPECT_EQ (text (getValueOf (x)), "0. 0.5 0. 1. 3 0. rms 0 untitled ");
+    EXPECT_FALSE (oskelmax_setattributefromdictionary (x, d, gensym ("count")));
+
+    const auto path = folder.path() + "/state.json";
+    std::ofstream (path) << "older";
+    maxhost::failCall ("dictionary_getkeys_ordered", "settings", 1);
+    EXPECT_FALSE (writeDictionaryAsJson (x, d, path));
+    EXPECT_EQ (readFile (path), "older") << "a dictionary whose keys cannot be read leaves the file as it was";
+    maxhost::failCall ("dictionary_getatom", "mode", 1);
+    EXPECT_TRUE (writeDictionaryAsJson (x, d, path));
+    EXPECT_EQ (readJson (path), "{\n    \"count\" : 6, \n    \"mode\" : null\n}\n");
+
+    EXPECT_EQ (texts (maxhost::Severity::error),
+               (std::vector<std::string> { "couldnt get dict key : MAX_ERR_OUT_OF_MEM", "error parsing dictionary named settings",
+                                           "entry count is not atom ? ", "error getting atom value from dict for entry count",
+                                           "couldnt get dict key : MAX_ERR_OUT_OF_MEM", "entry mode is not atom ? " }));
+    dictobj_release (d);
 }

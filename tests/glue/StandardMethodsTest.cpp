@@ -86,3 +86,46 @@ TEST_F (StandardMethodsTest, DocumentationRecordsNeedTheClassDescriptionAndKeepT
     oskelmax::class_doc_inlet (probeClass(), 2, "third");
     EXPECT_EQ (inlets(), "signal in not documented third ") << "gaps are filled";
 }
+
+namespace
+{
+long recordSize (t_class* c, const char* name)
+{
+    auto* description = class_attr_get (c, gensym ("classdescription"));
+    t_atom atom {};
+    atom_setobj (&atom, object_attr_getobj (description, gensym (name)));
+    if (atomisdictionary (&atom) != 0)
+        return static_cast<long> (dictionary_getentrycount (reinterpret_cast<t_dictionary*> (atom.a_w.w_obj)));
+    return static_cast<long> (atomarray_getsize (reinterpret_cast<t_atomarray*> (atom.a_w.w_obj)));
+}
+} // namespace
+
+TEST_F (StandardMethodsTest, DocumentationRecordOfAnotherKindIsReportedAndLeftAlone)
+{
+    auto* c = bareClass ("glue.mixedup");
+    class_addattr (c, attr_offset_new ("classdescription", gensym ("symbol"), 0, nullptr, nullptr, offsetof (t_oskelmax_object, classdescription)));
+    oskelmax::class_doc_array_add_description (c, "methods", 1, "an array under the name of the messages' record");
+    oskelmax::class_doc_method (c, "reset", "reset things");
+    oskelmax::class_doc_method_arg (c, "reset", "name", "symbol");
+    EXPECT_EQ (recordSize (c, "methods"), 2);
+
+    oskelmax::class_doc_array_add_description (probeClass(), "methods", 0, "over the messages' dictionary");
+    EXPECT_EQ (recordSize (probeClass(), "methods"), 13);
+    EXPECT_EQ (texts (maxhost::Severity::error),
+               (std::vector<std::string> { "oskelmax::class_doc_method : the methods record is not a dictionary",
+                                           "oskelmax::class_doc_method_arg : the methods record is not a dictionary",
+                                           "oskelmax::class_doc_array_add_description : the methods record is not an atom array" }));
+}
+
+TEST_F (StandardMethodsTest, DocumentationIndexesOutsideTheLimitAreRefused)
+{
+    oskelmax::class_doc_outlet (probeClass(), oskelmax::class_doc_max_index - 1, "the last one");
+    EXPECT_EQ (recordSize (probeClass(), "outlets"), oskelmax::class_doc_max_index);
+    for (int index : { oskelmax::class_doc_max_index, 100000, -1 })
+        oskelmax::class_doc_inlet (probeClass(), index, "too far");
+    EXPECT_EQ (recordSize (probeClass(), "inlets"), 1);
+    EXPECT_EQ (texts (maxhost::Severity::error),
+               (std::vector<std::string> { "oskelmax::class_doc_array_add_description index 4096 of inlets is out of range",
+                                           "oskelmax::class_doc_array_add_description index 100000 of inlets is out of range",
+                                           "oskelmax::class_doc_array_add_description index -1 of inlets is out of range" }));
+}

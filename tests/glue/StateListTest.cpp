@@ -91,3 +91,23 @@ TEST_F (MaxAttributeTest, MistypedMetaAttributesArePostedAndGiveTheNeutralResult
                                                                            "error attribute invisible not typed long ??",
                                                                            "enumvals attribute with an atom that is not a symbol ??" }));
 }
+
+TEST_F (MaxAttributeTest, FailedMetaReadsArePostedAndGiveTheNeutralResult)
+{
+    auto* x = asObject (makeProbe());
+    for (const char* meta : { "dontreset", "label", "enumvals", "invisible", "order" })
+        maxhost::failCall ("object_attr_getvalueof", meta, 1);
+    EXPECT_TRUE (MaxAttribute (x, "count").CanBeReset()) << "its dontreset of 1 could not be read";
+    EXPECT_EQ (MaxAttribute (x, "gain").GetLabel ("fallback"), "fallback");
+    kul::StringArray choices;
+    MaxAttribute (x, "mode").GetEnumChoices (choices, "none");
+    EXPECT_EQ (choices, names ({ "none" }));
+    EXPECT_FALSE (MaxAttribute (x, "ghost").IsInvisible());
+    EXPECT_EQ (MaxAttribute (x, "gain").GetOrder(), 0) << "an order that cannot be read is none, silently";
+    EXPECT_EQ (texts (maxhost::Severity::post),
+               (std::vector<std::string> { "MaxAttribute::CanBeReset : MAX_ERR_OUT_OF_MEM in object_attr_getvalueof",
+                                           "MaxAttribute::GetValueOf : MAX_ERR_OUT_OF_MEM in object_attr_getvalueof (label gain)",
+                                           "MaxAttribute::GetEnumChoices : MAX_ERR_OUT_OF_MEM in object_attr_getvalueof",
+                                           "MaxAttribute::IsInvisible : MAX_ERR_OUT_OF_MEM in object_attr_getvalueof" }));
+    EXPECT_EQ (MaxAttribute (x, "gain").GetOrder(), 1) << "each fault failed one read";
+}

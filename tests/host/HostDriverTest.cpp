@@ -1,9 +1,13 @@
+#include "HostTestClass.h"
+#include "Script.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -127,4 +131,51 @@ TEST (DriverTest, ScreenshotWritesTheObjectsWindowAsPng)
     EXPECT_EQ (raw[1], 255);
     EXPECT_EQ (raw[2], 0);
     EXPECT_EQ (raw[3], 0);
+}
+
+namespace
+{
+// The driver's script reader run in-process, against the test's own host.
+std::vector<std::string> runInProcess (const std::string& script)
+{
+    std::FILE* output = std::tmpfile();
+    std::FILE* errors = std::tmpfile();
+    std::istringstream input (script);
+    int status = -1;
+    {
+        ScriptRunner runner (output, errors, false);
+        status = runner.run (input);
+    }
+    std::vector<std::string> lines;
+    std::rewind (output);
+    char buffer[4096];
+    while (std::fgets (buffer, sizeof (buffer), output) != nullptr)
+        lines.emplace_back (buffer, std::strcspn (buffer, "\n"));
+    std::fclose (output);
+    std::fclose (errors);
+    EXPECT_EQ (status, 0) << script;
+    return lines;
+}
+} // namespace
+
+using DriverSessionTest = hosttest::HostTest;
+
+TEST_F (DriverSessionTest, OnlyAWordThatBeginsWithAHashStartsAComment)
+{
+    EXPECT_EQ (runInProcess ("new p probe~\n"
+                             "# a whole line of comment: send p echo never\n"
+                             "send p echo a#b c# #d   # the rest is comment\n"
+                             "send p echo\t#tab\n"),
+               (std::vector<std::string> { "p out 3: echo a#b c#", "p out 3: echo" }));
+}
+
+TEST_F (DriverSessionTest, RecordingsAreDroppedOncePrinted)
+{
+    constexpr int rounds = 500;
+    std::string script = "new p probe~\n";
+    for (int i = 0; i < rounds; ++i)
+        script += "send p bang\nsend p nosuch\n";
+    EXPECT_EQ (runInProcess (script).size(), 2u * rounds);
+    EXPECT_TRUE (maxhost::console().empty());
+    EXPECT_TRUE (maxhost::outletEvents().empty());
 }

@@ -166,3 +166,26 @@ TEST_F (ThreadsConcurrencyTest, ClocksFireOnTheSchedulerInTimeOrderAndRearmingRe
     clock_free (b);
     object_free (c);
 }
+
+TEST_F (ThreadsConcurrencyTest, NamedDictionaryRetainedOnMainWhileAnotherThreadReleasesItKeepsItsCount)
+{
+    constexpr int rounds = 2000;
+    auto* d = dictionary_new();
+    t_symbol* name = gensym ("shared");
+    ASSERT_NE (dictobj_register (d, &name), nullptr);
+    for (int i = 0; i < rounds; ++i)
+        ASSERT_EQ (dictobj_findregistered_retain (name), d);
+    std::thread releaser ([d] {
+        for (int i = 0; i < rounds; ++i)
+            dictobj_release (d);
+    });
+    for (int i = 0; i < rounds; ++i)
+        dictobj_findregistered_retain (name);
+    releaser.join();
+
+    for (int i = 0; i < rounds; ++i)
+        dictobj_release (d);
+    EXPECT_EQ (dictobj_namefromptr (d), name) << "one reference is left: no count was lost";
+    dictobj_release (d);
+    EXPECT_EQ (dictobj_findregistered_retain (name), nullptr) << "the last release frees it and drops its name";
+}

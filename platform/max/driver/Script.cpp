@@ -31,6 +31,16 @@ std::string restAfter (const std::string& line, size_t n)
     return line.substr (position);
 }
 
+// A "#" that begins a word starts a comment; inside a word it belongs to a
+// symbol ("a#b").
+size_t commentStart (const std::string& line)
+{
+    for (size_t i = line.find ('#'); i != std::string::npos; i = line.find ('#', i + 1))
+        if (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t')
+            return i;
+    return std::string::npos;
+}
+
 bool parseNumber (const std::string& text, double& value)
 {
     char* end = nullptr;
@@ -51,7 +61,12 @@ std::string decibels (double linear)
 ScriptRunner::ScriptRunner (std::FILE* out, std::FILE* err, bool rt)
     : output (out), errors (err), realtime (rt)
 {
-    maxhost::setEventListener ([this] (const maxhost::ConsoleEntry* entry, const maxhost::OutletEvent* event) { print (entry, event); });
+    // Every event is printed as it happens; the host's recordings of them
+    // would only grow for the whole session, so they are dropped once printed.
+    maxhost::setEventListener ([this] (const maxhost::ConsoleEntry* entry, const maxhost::OutletEvent* event) {
+        print (entry, event);
+        maxhost::clearRecordings();
+    });
 }
 
 ScriptRunner::~ScriptRunner()
@@ -119,7 +134,7 @@ void ScriptRunner::print (const maxhost::ConsoleEntry* entry, const maxhost::Out
 
 bool ScriptRunner::runLine (const std::string& rawLine)
 {
-    const auto line = rawLine.substr (0, rawLine.find ('#'));
+    const auto line = rawLine.substr (0, commentStart (rawLine));
     const auto w = words (line);
     if (w.empty())
         return true;

@@ -67,7 +67,8 @@ bool isInitialised();
 ThreadRole currentRole();
 
 // Recordings. The listener is called for every event, in order, on the thread
-// that caused it, before the call that caused it returns.
+// that caused it, before the call that caused it returns, with an event of its
+// own: it may post, send or clear the recordings meanwhile.
 using EventListener = std::function<void (const ConsoleEntry*, const OutletEvent*)>;
 void setEventListener (EventListener listener);
 std::vector<ConsoleEntry> console();
@@ -142,7 +143,11 @@ std::vector<double> lastOutput (t_object* x, int signalOutlet);
 // class name; "" for any) the given number of times, or always (-1).
 // Calls: class_new, class_addmethod, class_addattr, object_alloc,
 // object_new, sysmem_newptr, outlet_new, clock_new, qelem_new, dictionary_new,
-// object_attr_setvalueof, dictobj_register.
+// object_attr_setvalueof, dictobj_register;
+// object_attr_getvalueof (by attribute or meta-attribute name, answering
+// MAX_ERR_OUT_OF_MEM), dictionary_getkeys and dictionary_getkeys_ordered (by
+// the dictionary's registered name, MAX_ERR_OUT_OF_MEM), dictionary_getatom
+// (by key, MAX_ERR_GENERIC).
 void failCall (const std::string& call, const std::string& name, int times = -1);
 void clearFaults();
 

@@ -401,22 +401,21 @@ t_max_err object_attr_getvalueof (void* x, t_symbol* attrname, long* ac, t_atom*
     if (ac == nullptr || av == nullptr)
         return MAX_ERR_INVALID_PTR;
     const bool callerMemory = *ac > 0 && *av != nullptr;
+    // No atoms; the caller's own array stays where it is.
+    const auto noValue = [&] (t_max_err error) {
+        if (! callerMemory)
+            *av = nullptr;
+        *ac = 0;
+        return error;
+    };
     auto* attrObject = checkLive (x, "object_attr_getvalueof") ? findAttribute (x, attrname) : nullptr;
     if (attrObject == nullptr)
-    {
-        if (! callerMemory)
-            *av = nullptr;
-        *ac = 0;
-        return MAX_ERR_GENERIC;
-    }
+        return noValue (MAX_ERR_GENERIC);
+    if (shouldFail ("object_attr_getvalueof", attrname->s_name))
+        return noValue (MAX_ERR_OUT_OF_MEM);
     auto* attr = asAttribute (attrObject);
     if ((attr->rec.flags & ATTR_GET_OPAQUE) != 0)
-    {
-        if (! callerMemory)
-            *av = nullptr;
-        *ac = 0;
-        return MAX_ERR_GENERIC;
-    }
+        return noValue (MAX_ERR_GENERIC);
     if (attr->rec.get != nullptr)
         return typed<t_max_err (*) (t_object*, t_object*, long*, t_atom**)> (attr->rec.get) (static_cast<t_object*> (x),
                                                                                                         attrObject, ac, av);

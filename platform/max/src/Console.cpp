@@ -64,9 +64,12 @@ void postText (Severity severity, t_object* x, const std::string& text)
 {
     auto& r = recordings();
     std::lock_guard<std::recursive_mutex> lock (r.mutex);
-    r.console.push_back ({ severity, x, text, currentRole() });
+    // The listener gets a copy of its own: while it holds it, it may post
+    // again or clear the recordings.
+    const ConsoleEntry entry { severity, x, text, currentRole() };
+    r.console.push_back (entry);
     if (r.listener)
-        r.listener (&r.console.back(), nullptr);
+        r.listener (&entry, nullptr);
 }
 
 void postEntry (Severity severity, t_object* x, const char* fmt, va_list args)
@@ -94,7 +97,7 @@ void recordOutlet (t_outlet* o, t_symbol* s, long ac, const t_atom* av)
     event.role = currentRole();
     r.outlets.push_back (event);
     if (r.listener)
-        r.listener (nullptr, &r.outlets.back());
+        r.listener (nullptr, &event);
 }
 
 void recordNotification (t_object* x, t_symbol* s)

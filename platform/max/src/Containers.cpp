@@ -35,6 +35,8 @@ namespace maxhost::detail
 {
 namespace
 {
+    // The mutex also guards every dictionary's name and reference count: a
+    // name is found and retained on one thread while another releases it.
     struct DictionaryRegistry
     {
         std::mutex mutex;
@@ -91,16 +93,43 @@ namespace
         return store (d, key, { atom }, true);
     }
 
-    void unregisterName (t_dictionary* d)
+    // The keys in their order, in an array the caller frees; a fault fails
+    // the call for a dictionary registered under the fault's name.
+    t_max_err copyKeys (const char* call, const t_dictionary* d, long* numkeys, t_symbol*** keys)
+    {
+        if (d == nullptr || numkeys == nullptr || keys == nullptr)
+            return MAX_ERR_INVALID_PTR;
+        *numkeys = 0;
+        *keys = nullptr;
+        auto* name = dictobj_namefromptr (const_cast<t_dictionary*> (d));
+        if (shouldFail (call, name != nullptr ? name->s_name : ""))
+            return MAX_ERR_OUT_OF_MEM;
+        if (d->entries.empty())
+            return MAX_ERR_NONE;
+        *keys = reinterpret_cast<t_symbol**> (sysmem_newptr (static_cast<long> (d->entries.size() * sizeof (t_symbol*))));
+        if (*keys == nullptr)
+            return MAX_ERR_OUT_OF_MEM;
+        for (size_t i = 0; i < d->entries.size(); ++i)
+            (*keys)[i] = d->entries[i].key;
+        *numkeys = static_cast<long> (d->entries.size());
+        return MAX_ERR_NONE;
+    }
+
+    void unregisterNameLocked (t_dictionary* d)
     {
         if (d->registeredName == nullptr)
             return;
-        auto& r = dictionaryRegistry();
-        std::lock_guard<std::mutex> lock (r.mutex);
-        auto it = r.named.find (d->registeredName);
-        if (it != r.named.end() && it->second == d)
-            r.named.erase (it);
+        auto& named = dictionaryRegistry().named;
+        auto it = named.find (d->registeredName);
+        if (it != named.end() && it->second == d)
+            named.erase (it);
         d->registeredName = nullptr;
+    }
+
+    void unregisterName (t_dictionary* d)
+    {
+        std::lock_guard<std::mutex> lock (dictionaryRegistry().mutex);
+        unregisterNameLocked (d);
     }
 } // namespace
 
@@ -296,7 +325,7 @@ t_max_err dictionary_appendstring (t_dictionary* d, t_symbol* key, const char* v
 t_max_err dictionary_getatom (const t_dictionary* d, t_symbol* key, t_atom* value)
 {
     auto* entry = findEntry (d, key);
-    if (entry == nullptr || value == nullptr || entry->atoms.empty())
+    if (entry == nullptr || value == nullptr || entry->atoms.empty() || shouldFail ("dictionary_getatom", key->s_name))
         return MAX_ERR_GENERIC;
     *value = entry->atoms[0];
     return MAX_ERR_NONE;
@@ -377,26 +406,12 @@ t_atom_long dictionary_getentrycount (const t_dictionary* d)
 
 t_max_err dictionary_getkeys_ordered (const t_dictionary* d, long* numkeys, t_symbol*** keys)
 {
-    if (d == nullptr || numkeys == nullptr || keys == nullptr)
-        return MAX_ERR_INVALID_PTR;
-    *numkeys = static_cast<long> (d->entries.size());
-    *keys = nullptr;
-    if (d->entries.empty())
-        return MAX_ERR_NONE;
-    *keys = reinterpret_cast<t_symbol**> (sysmem_newptr (static_cast<long> (d->entries.size() * sizeof (t_symbol*))));
-    if (*keys == nullptr)
-    {
-        *numkeys = 0;
-        return MAX_ERR_OUT_OF_MEM;
-    }
-    for (size_t i = 0; i < d->entries.size(); ++i)
-        (*keys)[i] = d->entries[i].key;
-    return MAX_ERR_NONE;
+    return copyKeys ("dictionary_getkeys_ordered", d, numkeys, keys);
 }
 
 t_max_err dictionary_getkeys (const t_dictionary* d, long* numkeys, t_symbol*** keys)
 {
-    return dictionary_getkeys_ordered (d, numkeys, keys);
+    return copyKeys ("dictionary_getkeys", d, numkeys, keys);
 }
 
 void dictionary_freekeys (t_dictionary*, long, t_symbol** keys)
@@ -449,9 +464,9 @@ t_dictionary* dictobj_register (t_dictionary* d, t_symbol** name)
 {
     if (d == nullptr || shouldFail ("dictobj_register", name != nullptr && *name != nullptr ? (*name)->s_name : ""))
         return nullptr;
-    unregisterName (d);
     auto& r = dictionaryRegistry();
     std::lock_guard<std::mutex> lock (r.mutex);
+    unregisterNameLocked (d);
     t_symbol* chosen = name != nullptr ? *name : nullptr;
     if (chosen == nullptr || chosen->s_name[0] == '\0' || (r.named.count (chosen) != 0 && r.named[chosen] != d))
     {
@@ -489,14 +504,26 @@ t_max_err dictobj_release (t_dictionary* d)
 {
     if (d == nullptr || ! isKind (d, Kind::dictionary))
         return MAX_ERR_INVALID_PTR;
-    if (--d->references <= 0)
+    bool last = false;
+    {
+        std::lock_guard<std::mutex> lock (dictionaryRegistry().mutex);
+        // The last reference takes the name with it under the same lock, so
+        // that no other thread can find and retain a dictionary being freed.
+        last = --d->references <= 0;
+        if (last)
+            unregisterNameLocked (d);
+    }
+    if (last)
         object_free (d);
     return MAX_ERR_NONE;
 }
 
 t_symbol* dictobj_namefromptr (t_dictionary* d)
 {
-    return d != nullptr ? d->registeredName : nullptr;
+    if (d == nullptr)
+        return nullptr;
+    std::lock_guard<std::mutex> lock (dictionaryRegistry().mutex);
+    return d->registeredName;
 }
 
 // Binbufs ---------------------------------------------------------------------------

@@ -1,4 +1,4 @@
-#include "docs/ExternalDocumentation.h"
+#include "docgen/ExternalDocumentation.h"
 
 #include "common/Exception.h"
 

@@ -1,6 +1,7 @@
 #include "GlueTestClass.h"
 
-#include "docs/MaxXmlDocumentation.h"
+#include "docgen/MaxXmlDocumentation.h"
+#include "maxglue/ClassDocumentation.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -50,6 +51,19 @@ protected:
             setenv (name.c_str(), value.c_str(), 1);
     }
 
+    // The page of a new object of the class, which is registered here; the
+    // console holds what writing it posted.
+    std::string pageOfNewObject (t_class* c, const std::string& name)
+    {
+        class_register (CLASS_BOX, c);
+        auto* x = static_cast<t_object*> (object_alloc (c));
+        EXPECT_NE (x, nullptr);
+        maxhost::clearRecordings();
+        oskelmax_generatexml (x);
+        object_free (x);
+        return readFile (pagePath (folder.path(), name));
+    }
+
     static constexpr const char* homeVariables[] = { "home", "HOME", "HOMESHARE", "HOMEDRIVE", "HOMEPATH" };
     std::map<std::string, std::string> saved;
     TemporaryFolder folder;
@@ -89,14 +103,25 @@ TEST_F (ReferencePageTest, HomeVariablesAreReadInTheirOrderThenTheUserDatabase)
     }
 }
 
-TEST_F (ReferencePageTest, UnwritableFolderIsReportedAndNothingClaimsSuccess)
+TEST_F (ReferencePageTest, UnwritableFolderIsReportedAndNothingElseIsSaid)
 {
     const auto missing = folder.path() + "/missing";
     setHome ({ { "HOME", missing } });
+    auto* bare = bareClass ("glue.bare");
+    class_register (CLASS_BOX, bare);
+    auto* undocumented = static_cast<t_object*> (object_alloc (bare));
+    ASSERT_NE (undocumented, nullptr);
+    maxhost::clearRecordings();
+
+    testing::internal::CaptureStderr();
     maxhost::send (asObject (makeProbe()), "generatexml");
-    EXPECT_EQ (texts (maxhost::Severity::error), std::vector<std::string> { "could not create " + pagePath (missing) });
-    EXPECT_TRUE (texts (maxhost::Severity::post).empty());
+    oskelmax_generatexml (undocumented);
+    EXPECT_EQ (testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ (texts (maxhost::Severity::error),
+               (std::vector<std::string> { "could not create " + pagePath (missing), "could not create " + pagePath (missing, "glue.bare") }));
+    EXPECT_TRUE (texts (maxhost::Severity::post).empty()) << "the readers of a class without documentation post nothing either";
     EXPECT_FALSE (std::filesystem::exists (missing));
+    object_free (undocumented);
 }
 
 TEST_F (ReferencePageTest, StylesheetAndSortModeAreTheCallers)
@@ -113,13 +138,7 @@ TEST_F (ReferencePageTest, ClassWithoutDocumentationGivesEmptySections)
 {
     auto* bare = bareClass ("");
     oskelmax_addstandardmethods (bare);
-    class_register (CLASS_BOX, bare);
-    auto* x = static_cast<t_object*> (object_alloc (bare));
-    ASSERT_NE (x, nullptr);
-
-    maxhost::clearRecordings();
-    oskelmax_generatexml (x);
-    const auto text = readFile (pagePath (folder.path(), ""));
+    const auto text = pageOfNewObject (bare, "");
     for (const char* section : { "<c74object name=\"\">\n\t<digest>\n\t\t\n\t</digest>", "\t\t<metadata name=\"version\">\n\t\tunknown version\n",
                                  "\t<inletlist>\n\t</inletlist>\n", "\t<methodlist>\n\t</methodlist>\n",
                                  "\t<seealsolist>\n\t\t<seealso name=\"\" />\n\t</seealsolist>\n" })
@@ -130,5 +149,18 @@ TEST_F (ReferencePageTest, ClassWithoutDocumentationGivesEmptySections)
                                            "MaxXmlDocumentation::GetObjectListOfArguments no classdescription class attribute",
                                            "MaxXmlDocumentation::getObjectMethodsDescription no classdescription class attribute",
                                            "documentation generated in " + pagePath (folder.path(), "") }));
-    object_free (x);
+}
+
+TEST_F (ReferencePageTest, RecordsOfAnotherKindGiveEmptySectionsAndAnError)
+{
+    auto* c = bareClass ("glue.mixedup");
+    class_addattr (c, attr_offset_new ("classdescription", gensym ("symbol"), 0, nullptr, nullptr, offsetof (t_oskelmax_object, classdescription)));
+    oskelmax::class_doc_array_add_description (c, "methods", 0, "an array under the name of the messages' record");
+    object_addattr_format (class_attr_get (c, gensym ("classdescription")), "inlets", gensym ("object"), 0, "o", dictionary_new());
+    const auto text = pageOfNewObject (c, "glue.mixedup");
+    EXPECT_NE (text.find ("\t<inletlist>\n\t</inletlist>\n"), std::string::npos);
+    EXPECT_NE (text.find ("\t<methodlist>\n\t</methodlist>\n"), std::string::npos);
+    EXPECT_EQ (texts (maxhost::Severity::error),
+               (std::vector<std::string> { "MaxXmlDocumentation::GetObjectListOfInletsDescription : the inlets record is not an atom array",
+                                           "MaxXmlDocumentation::getObjectMethodsDescription : the methods record is not a dictionary" }));
 }

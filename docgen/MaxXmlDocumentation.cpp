@@ -1,12 +1,14 @@
-#include "docs/MaxXmlDocumentation.h"
+#include "docgen/MaxXmlDocumentation.h"
 
 #include "maxglue/AttributeState.h"
+#include "maxglue/ClassDocumentation.h"
 #include "maxglue/MaxAttribute.h"
 #include "maxglue/StandardMethods.h"
 #include "maxglue/SymbolTable.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <pwd.h>
 #include <sstream>
 #include <unistd.h>
@@ -59,7 +61,7 @@ void readDescriptions (t_object* object, const char* reader, const char* arrayNa
     if (record == nullptr)
         return;
 
-    auto* array = reinterpret_cast<t_atomarray*> (object_attr_getobj (record, gensym (arrayName)));
+    auto* array = oskelmax::class_doc_atomarray (record, arrayName, (std::string ("MaxXmlDocumentation::") + reader).c_str());
 
     if (array == nullptr)
         return;
@@ -192,7 +194,7 @@ void MaxXmlDocumentation::getObjectMethodsDescription (std::vector<MethodDescrip
     if (record == nullptr)
         return;
 
-    auto* dictionary = reinterpret_cast<t_dictionary*> (object_attr_getobj (record, gensym ("methods")));
+    auto* dictionary = oskelmax::class_doc_dictionary (record, "methods", "MaxXmlDocumentation::getObjectMethodsDescription");
 
     if (dictionary == nullptr)
         return;
@@ -342,12 +344,9 @@ void MaxXmlDocumentation::WritePage() const
         return;
     }
 
-    std::ostringstream page;
-    page.imbue (std::locale::classic());
-    WriteContents (page, className);
-    const auto text = page.str();
-
-    auto* file = std::fopen (path.c_str(), "w");
+    // The file is opened before anything is read: a page that cannot be
+    // written makes no posts and no output of the readers.
+    std::unique_ptr<std::FILE, int (*) (std::FILE*)> file (std::fopen (path.c_str(), "w"), &std::fclose);
 
     if (file == nullptr)
     {
@@ -355,8 +354,13 @@ void MaxXmlDocumentation::WritePage() const
         return;
     }
 
-    const bool written = std::fwrite (text.data(), 1, text.size(), file) == text.size();
-    const bool closed = std::fclose (file) == 0;
+    std::ostringstream page;
+    page.imbue (std::locale::classic());
+    WriteContents (page, className);
+    const auto text = page.str();
+
+    const bool written = std::fwrite (text.data(), 1, text.size(), file.get()) == text.size();
+    const bool closed = std::fclose (file.release()) == 0;
 
     if (! written || ! closed)
     {
