@@ -21,15 +21,28 @@ bool oskelmax_setattributefromdictionary (t_object* x, t_dictionary* d, t_symbol
         return false;
     }
 
-    t_atom atom {};
+    // Only the entry's first atom is used, also when the entry holds several
+    // (the box said "@name 2 3"): they come as one atom array.
+    long ac = 0;
+    t_atom* av = nullptr;
 
-    if (dictionary_getatom (d, name, &atom) != MAX_ERR_NONE)
+    if (dictionary_getatoms (d, name, &ac, &av) != MAX_ERR_NONE || ac < 1 || av == nullptr)
     {
         object_error (x, "error getting atom value from dict for entry %s", text);
         return false;
     }
 
-    object_attr_setvalueof (x, name, 1, &atom);
+    t_atom atom = av[0];
+    const auto error = object_attr_setvalueof (x, name, 1, &atom);
+
+    // An attribute that could not be set is as good as missing: the caller
+    // must not build on its old value.
+    if (error != MAX_ERR_NONE)
+    {
+        object_error (x, "%s in object_attr_setvalueof %s", oskelmax::GetMaxErrorName (error), text);
+        return false;
+    }
+
     return true;
 }
 
