@@ -10,6 +10,8 @@
 #include "maxglue/SymbolTable.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -164,10 +166,11 @@ void displayFlag (t_meter* x, t_symbol* name, t_atom_long value)
     onMain (x, attributeWidgetWork, name, 1, &atom);
 }
 
-// The fixed sizes: stored while the GUI does not exist yet, refused afterwards.
-void setFixed (t_meter* x, t_atom_long& field, const t_atom& atom, const char* refusal)
+// The fixed sizes: stored while the GUI does not exist yet, refused afterwards;
+// always within the attribute's limits, whatever passed the host's filter.
+void setFixed (t_meter* x, t_atom_long& field, const t_atom& atom, const t_meter_range& range, const char* refusal)
 {
-    const auto value = atom_getlong (&atom);
+    const auto value = std::clamp (atom_getlong (&atom), static_cast<t_atom_long> (range.minimum), static_cast<t_atom_long> (range.maximum));
 
     if (x->gui == nullptr)
         field = value;
@@ -196,9 +199,9 @@ void applyAttribute (t_meter* x, t_symbol* name, long argc, t_atom* argv)
     const auto& first = argv[0];
 
     if (isSymbol (name, symNumChannels))
-        setFixed (x, x->numchannels, first, "could not dynamically change number of channels");
+        setFixed (x, x->numchannels, first, meter_numchannelsrange, "could not dynamically change number of channels");
     else if (isSymbol (name, symNumLeds))
-        setFixed (x, x->numleds, first, "could not dynamically change number of leds");
+        setFixed (x, x->numleds, first, meter_numledsrange, "could not dynamically change number of leds");
     else if (isSymbol (name, symGain))
         displayNumber (x, name, atomAsNumber (first));
     else if (isSymbol (name, symMode))
@@ -254,7 +257,7 @@ void applyAttribute (t_meter* x, t_symbol* name, long argc, t_atom* argv)
     }
     else if (isSymbol (name, symRate))
     {
-        x->rate = atomAsNumber (first);
+        x->rate = std::clamp (atomAsNumber (first), static_cast<float> (meter_raterange.minimum), static_cast<float> (meter_raterange.maximum));
 
         if (x->mixer != nullptr)
             x->mixer->SetRefreshInterval (x->rate);
@@ -279,7 +282,7 @@ void applyAttribute (t_meter* x, t_symbol* name, long argc, t_atom* argv)
         onMain (x, attributeWidgetWork, name, 4, atoms);
     }
     else if (isSymbol (name, symWidth))
-        setFixed (x, x->width, first, "could not dynamically change width");
+        setFixed (x, x->width, first, meter_widthrange, "could not dynamically change width");
     else if (isNamed (name, "showrms"))
     {
         x->showrms = atomAsFlag (first) ? 1 : 0;
@@ -287,6 +290,38 @@ void applyAttribute (t_meter* x, t_symbol* name, long argc, t_atom* argv)
     }
     else
         object_error (asObject (x), "unknown attribute %s", name != nullptr ? name->s_name : "");
+}
+
+void applyRenderAttribute (t_meter* x, t_symbol* name, const t_atom& first)
+{
+    if (isNamed (name, "showfps"))
+    {
+        x->showfps = atomAsFlag (first) ? 1 : 0;
+        displayFlag (x, name, x->showfps);
+    }
+    else if (isNamed (name, "useopengl"))
+    {
+        x->useopengl = atomAsFlag (first) ? 1 : 0;
+        displayFlag (x, name, x->useopengl);
+    }
+    else
+        object_error (asObject (x), "unknown attribute %s", name != nullptr ? name->s_name : "");
+}
+
+bool isFinite (const t_atom& atom)
+{
+    return atom.a_type != A_FLOAT || std::isfinite (atom.a_w.w_float);
+}
+
+/** NaN and the infinities are no value of any attribute: the change is refused
+    whole and the attribute keeps its value. */
+bool refuseNonFinite (t_meter* x, t_symbol* name, long argc, const t_atom* argv)
+{
+    if (std::all_of (argv, argv + argc, isFinite))
+        return false;
+
+    object_error (asObject (x), "invalid value for attribute %s", name != nullptr ? name->s_name : "");
+    return true;
 }
 } // namespace
 
@@ -340,7 +375,7 @@ void meter_fadeout (t_meter* x, t_symbol*, long argc, t_atom* argv)
 
     if (argc > 0 && argv != nullptr)
     {
-        if (! meter_checkpattern ("n", argc, argv))
+        if (! meter_checkpattern ("n", argc, argv) || ! isFinite (argv[0]))
         {
             oskelmax_postinvalidmessage (asObject (x), argc, argv, "invalid message : fadeout");
             return;
@@ -365,7 +400,7 @@ void meter_channel (t_meter* x, t_symbol*, long argc, t_atom* argv)
 
     if (index < 1 || index > x->numchannels)
     {
-        object_error (asObject (x), "invalid channel index %d", static_cast<int> (index));
+        object_error (asObject (x), "invalid channel index %lld", static_cast<long long> (index));
         return;
     }
 
@@ -421,8 +456,10 @@ void meter_assist (t_meter* x, void*, long kind, long index, char* text)
     if (text == nullptr || x->mixer == nullptr || (kind != 1 && kind != 2))
         return;
 
-    const auto description = kind == 1 ? x->mixer->GetInletDescription (static_cast<int> (index))
-                                       : x->mixer->GetOutletDescription (static_cast<int> (index));
+    // An index beyond what an int holds names no signal inlet or outlet; narrowed,
+    // it could name one.
+    const auto port = static_cast<int> (std::clamp (index, -1L, static_cast<long> (INT_MAX)));
+    const auto description = kind == 1 ? x->mixer->GetInletDescription (port) : x->mixer->GetOutletDescription (port);
     std::snprintf (text, meter_assistsize, "%s", description.c_str());
 }
 
@@ -431,7 +468,11 @@ t_max_err meter_attr_set (t_meter* x, t_object* attr, long argc, t_atom* argv)
     if (argc <= 0 || argv == nullptr)
         return MAX_ERR_NONE;
 
-    applyAttribute (x, oskelmax_getattributename (attr), argc, argv);
+    auto* name = oskelmax_getattributename (attr);
+
+    if (! refuseNonFinite (x, name, argc, argv))
+        applyAttribute (x, name, argc, argv);
+
     notifyChanged (x);
     return MAX_ERR_NONE;
 }
@@ -443,18 +484,8 @@ t_max_err meter_attr_set_render (t_meter* x, t_object* attr, long argc, t_atom* 
 
     auto* name = oskelmax_getattributename (attr);
 
-    if (isNamed (name, "showfps"))
-    {
-        x->showfps = atomAsFlag (argv[0]) ? 1 : 0;
-        displayFlag (x, name, x->showfps);
-    }
-    else if (isNamed (name, "useopengl"))
-    {
-        x->useopengl = atomAsFlag (argv[0]) ? 1 : 0;
-        displayFlag (x, name, x->useopengl);
-    }
-    else
-        object_error (asObject (x), "unknown attribute %s", name != nullptr ? name->s_name : "");
+    if (! refuseNonFinite (x, name, argc, argv))
+        applyRenderAttribute (x, name, argv[0]);
 
     notifyChanged (x);
     return MAX_ERR_NONE;

@@ -92,8 +92,23 @@ struct t_meter : t_meter_fields
 /** The word of an empty fade request: two NaN halves, which no request holds. */
 constexpr std::uint64_t meter_nofaderequest = ~std::uint64_t (0);
 
-/** The smallest delay that the refresh clock is re-armed with, in ms. */
-constexpr double meter_minimumrefreshdelay = 5.0;
+/** The limits and default of an attribute that the meter keeps within, whatever
+    reaches its setter: the host's clip filter has the same limits. */
+struct t_meter_range
+{
+    double minimum;
+    double maximum;
+    double defaultValue;
+};
+
+constexpr t_meter_range meter_numchannelsrange { 1, 250, 1 };
+constexpr t_meter_range meter_numledsrange { 10, 80, 40 };
+constexpr t_meter_range meter_widthrange { 10, 40, 26 };
+constexpr t_meter_range meter_raterange { 5, 3000, 50 };
+
+/** The delay of the refresh clock for a "rate": within the attribute's limits
+    whatever the value, NaN included. */
+double meter_refreshdelay (float rate) noexcept;
 
 extern t_class* meter_class;
 

@@ -133,6 +133,8 @@ TEST_F (MessageTest, MessagesAndSettersReportTheirErrors)
     const std::vector<std::tuple<std::string, std::string, bool>> cases {
         { "channel 0 mute 1", "invalid channel index 0", false },
         { "channel 5 solo 1", "invalid channel index 5", false },
+        { "channel 4294967297 mute 1", "invalid channel index 4294967297", false },
+        { "channel -4294967295 solo 1", "invalid channel index -4294967295", false },
         { "channel 1 mute", "invalid message : channel 1 mute ", false },
         { "channel 1.5 mute 1", "invalid message : channel 1.5 mute 1 ", false },
         { "channel 1 loud 1", "invalid message : channel 1 loud 1 ", false },
