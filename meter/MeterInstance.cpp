@@ -27,7 +27,7 @@ void constructMembers (t_meter* x)
     std::construct_at (&x->fading, false);
     std::construct_at (&x->fadeRequest, meter_nofaderequest);
     std::construct_at (&x->fadeValue, 0.0f);
-    std::construct_at (&x->notifiedGain, 0.0f);
+    std::construct_at (&x->sliderGain, 0.0f);
     x->membersConstructed = true;
 }
 
@@ -36,7 +36,7 @@ void destroyMembers (t_meter* x)
     if (! x->membersConstructed)
         return;
 
-    std::destroy_at (&x->notifiedGain);
+    std::destroy_at (&x->sliderGain);
     std::destroy_at (&x->fadeValue);
     std::destroy_at (&x->fadeRequest);
     std::destroy_at (&x->fading);

@@ -118,7 +118,7 @@ void attributeWidgetWork (t_meter* x, t_symbol* name, long argc, t_atom* argv)
     const auto text = [argv] { return std::string (atomAsSymbol (argv[0])->s_name); };
 
     if (isSymbol (name, oskelmax::symGain))
-        gui->setGain (static_cast<float> (number (0)), juce::sendNotification);
+        meter_setslidergain (x, static_cast<float> (number (0)));
     else if (isSymbol (name, oskelmax::symMute))
         gui->setMasterMute (flag, juce::sendNotification);
     else if (isNamed (name, "style"))
@@ -363,10 +363,20 @@ void meter_parse_rgba (double* colour, long argc, const t_atom* argv)
         colour[i] = atomAsNumber (argv[i]);
 }
 
+void meter_setslidergain (t_meter* x, float dB)
+{
+    if (x->gui == nullptr)
+        return;
+
+    x->gui->setGain (dB, juce::sendNotification);
+    x->sliderGain.store (x->gui->getGain(), std::memory_order_relaxed);
+}
+
 void meter_fadeout (t_meter* x, t_symbol*, long argc, t_atom* argv)
 {
-    // Only the main thread may read the slider; elsewhere its last notified value stands in.
-    const float gain = onMainThread() && x->gui != nullptr ? x->gui->getGain() : x->notifiedGain.load (std::memory_order_relaxed);
+    // Only the main thread may read the slider; elsewhere the value last set on it
+    // stands in (its notification may still be on its way).
+    const float gain = onMainThread() && x->gui != nullptr ? x->gui->getGain() : x->sliderGain.load (std::memory_order_relaxed);
 
     if (! (gain > fadeFloorDb))
         return;

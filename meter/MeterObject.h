@@ -82,9 +82,10 @@ struct t_meter : t_meter_fields
     std::atomic<float> fadeValue;
     t_qelem* fadeQelem;
 
-    // The gain slider's value as last notified, for "fadeout" sent from a thread
-    // that may not read the slider itself.
-    std::atomic<float> notifiedGain;
+    // The gain slider's value as last set, wherever it was set (the "gain"
+    // attribute, the fade, the mouse), for "fadeout" sent from a thread that
+    // may not read the slider itself.
+    std::atomic<float> sliderGain;
 
     bool membersConstructed;
 };
@@ -135,6 +136,9 @@ void meter_perform64 (t_meter* x, t_object* dsp64, double** ins, long numins, do
 void meter_refresh_tick (t_meter* x);
 void meter_refresh_task (t_meter* x);
 void meter_fade_task (t_meter* x);
+
+/** Sets the gain slider (main thread), with notification, and keeps its value for other threads. */
+void meter_setslidergain (t_meter* x, float dB);
 
 /** Packs a fade request for the audio thread. */
 std::uint64_t meter_packfaderequest (float startDb, float timeMs) noexcept;

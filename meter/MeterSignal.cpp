@@ -124,8 +124,8 @@ void meter_perform64 (t_meter* x, t_object*, double** ins, long numins, double**
 
 void meter_fade_task (t_meter* x)
 {
-    if (x != nullptr && x->gui != nullptr)
-        x->gui->setGain (x->fadeValue.load (std::memory_order_acquire), juce::sendNotification);
+    if (x != nullptr)
+        meter_setslidergain (x, x->fadeValue.load (std::memory_order_acquire));
 }
 
 double meter_refreshdelay (float rate) noexcept
