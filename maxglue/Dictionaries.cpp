@@ -30,7 +30,24 @@ bool oskelmax_setattributefromdictionary (t_object* x, t_dictionary* d, t_symbol
         return false;
     }
 
-    object_attr_setvalueof (x, name, 1, &atom);
+    // Only the entry's first atom is used, also when the entry holds several
+    // (the box said "@name 2 3"): they come as one atom array.
+    if (atomisatomarray (&atom) != 0
+        && atomarray_getindex (static_cast<t_atomarray*> (atom_getobj (&atom)), 0, &atom) != MAX_ERR_NONE)
+    {
+        object_error (x, "error getting atom value from dict for entry %s", text);
+        return false;
+    }
+    const auto error = object_attr_setvalueof (x, name, 1, &atom);
+
+    // An attribute that could not be set is as good as missing: the caller
+    // must not build on its old value.
+    if (error != MAX_ERR_NONE)
+    {
+        object_error (x, "%s in object_attr_setvalueof %s", oskelmax::GetMaxErrorName (error), text);
+        return false;
+    }
+
     return true;
 }
 

@@ -57,9 +57,10 @@ auto guarded (t_object* x, Args... args) noexcept
         return Result {};
 }
 
+// A symbol atom without its symbol is a bad argument like any other.
 bool isSymbol (const t_atom& atom)
 {
-    return atom.a_type == A_SYM;
+    return atom.a_type == A_SYM && atom.a_w.w_sym != nullptr;
 }
 
 // Handlers --------------------------------------------------------------------
@@ -105,7 +106,7 @@ void postattributesHandler (t_object* x, t_symbol*, long argc, t_atom* argv)
     if (argc <= 0 || argv == nullptr)
     {
         const auto names = oskelmax::GetStateAttributeNames (x);
-        object_post (x, "found %d attributes", static_cast<int> (names.size()));
+        object_post (x, "found %ld attributes", static_cast<long> (names.size()));
 
         for (const auto& name : names)
             PostValueOfAttribute (x, name);

@@ -27,7 +27,7 @@ void constructMembers (t_meter* x)
     std::construct_at (&x->fading, false);
     std::construct_at (&x->fadeRequest, meter_nofaderequest);
     std::construct_at (&x->fadeValue, 0.0f);
-    std::construct_at (&x->notifiedGain, 0.0f);
+    std::construct_at (&x->sliderGain, 0.0f);
     x->membersConstructed = true;
 }
 
@@ -36,7 +36,7 @@ void destroyMembers (t_meter* x)
     if (! x->membersConstructed)
         return;
 
-    std::destroy_at (&x->notifiedGain);
+    std::destroy_at (&x->sliderGain);
     std::destroy_at (&x->fadeValue);
     std::destroy_at (&x->fadeRequest);
     std::destroy_at (&x->fading);
@@ -87,6 +87,34 @@ void prepareMixer (t_meter* x, unsigned blockSize, float sampleRate)
     }
 }
 
+/** The sizes that the GUI and the mixer are built with must lie within their
+    attributes' limits: a setter that never ran (its value refused, or the host
+    failing to set it) leaves a size of 0. */
+bool sizesWithinLimits (t_meter* x)
+{
+    const struct
+    {
+        const char* name;
+        t_atom_long value;
+        t_meter_range range;
+    } sizes[] = {
+        { "numchannels", x->numchannels, meter_numchannelsrange },
+        { "numleds", x->numleds, meter_numledsrange },
+        { "width", x->width, meter_widthrange },
+    };
+
+    for (const auto& size : sizes)
+    {
+        if (size.value < static_cast<t_atom_long> (size.range.minimum) || size.value > static_cast<t_atom_long> (size.range.maximum))
+        {
+            object_error (asObject (x), "no valid %s in the creation dictionary", size.name);
+            return false;
+        }
+    }
+
+    return true;
+}
+
 void* failCreation (t_meter* x)
 {
     // object_free runs meter_free, which releases whatever was built.
@@ -118,7 +146,13 @@ void* meter_new (t_symbol*, long argc, t_atom* argv)
 
     oskelmax_createdumpoutlet (asObject (x));
 
+    // A refused "rate" in the creation dictionary keeps this one.
+    x->rate = static_cast<float> (meter_raterange.defaultValue);
+
     if (! oskelmax_processdictionaryentries (asObject (x), argc, argv, 3, "width", "numchannels", "numleds"))
+        return failCreation (x);
+
+    if (! sizesWithinLimits (x))
         return failCreation (x);
 
     if (! createParts (x))
@@ -137,8 +171,7 @@ void* meter_new (t_symbol*, long argc, t_atom* argv)
         return failCreation (x);
     }
 
-    // Never at 0 ms: a clock re-armed at once would keep the scheduler busy.
-    clock_fdelay (x->refreshClock, std::max (static_cast<double> (x->rate), meter_minimumrefreshdelay));
+    clock_fdelay (x->refreshClock, meter_refreshdelay (x->rate));
 
     oskelmax_createdumpoutlet (asObject (x));
 

@@ -10,6 +10,8 @@
 #include "maxglue/SymbolTable.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -116,7 +118,7 @@ void attributeWidgetWork (t_meter* x, t_symbol* name, long argc, t_atom* argv)
     const auto text = [argv] { return std::string (atomAsSymbol (argv[0])->s_name); };
 
     if (isSymbol (name, oskelmax::symGain))
-        gui->setGain (static_cast<float> (number (0)), juce::sendNotification);
+        meter_setslidergain (x, static_cast<float> (number (0)));
     else if (isSymbol (name, oskelmax::symMute))
         gui->setMasterMute (flag, juce::sendNotification);
     else if (isNamed (name, "style"))
@@ -164,10 +166,11 @@ void displayFlag (t_meter* x, t_symbol* name, t_atom_long value)
     onMain (x, attributeWidgetWork, name, 1, &atom);
 }
 
-// The fixed sizes: stored while the GUI does not exist yet, refused afterwards.
-void setFixed (t_meter* x, t_atom_long& field, const t_atom& atom, const char* refusal)
+// The fixed sizes: stored while the GUI does not exist yet, refused afterwards;
+// always within the attribute's limits, whatever passed the host's filter.
+void setFixed (t_meter* x, t_atom_long& field, const t_atom& atom, const t_meter_range& range, const char* refusal)
 {
-    const auto value = atom_getlong (&atom);
+    const auto value = std::clamp (atom_getlong (&atom), static_cast<t_atom_long> (range.minimum), static_cast<t_atom_long> (range.maximum));
 
     if (x->gui == nullptr)
         field = value;
@@ -196,9 +199,9 @@ void applyAttribute (t_meter* x, t_symbol* name, long argc, t_atom* argv)
     const auto& first = argv[0];
 
     if (isSymbol (name, symNumChannels))
-        setFixed (x, x->numchannels, first, "could not dynamically change number of channels");
+        setFixed (x, x->numchannels, first, meter_numchannelsrange, "could not dynamically change number of channels");
     else if (isSymbol (name, symNumLeds))
-        setFixed (x, x->numleds, first, "could not dynamically change number of leds");
+        setFixed (x, x->numleds, first, meter_numledsrange, "could not dynamically change number of leds");
     else if (isSymbol (name, symGain))
         displayNumber (x, name, atomAsNumber (first));
     else if (isSymbol (name, symMode))
@@ -254,7 +257,7 @@ void applyAttribute (t_meter* x, t_symbol* name, long argc, t_atom* argv)
     }
     else if (isSymbol (name, symRate))
     {
-        x->rate = atomAsNumber (first);
+        x->rate = std::clamp (atomAsNumber (first), static_cast<float> (meter_raterange.minimum), static_cast<float> (meter_raterange.maximum));
 
         if (x->mixer != nullptr)
             x->mixer->SetRefreshInterval (x->rate);
@@ -279,7 +282,7 @@ void applyAttribute (t_meter* x, t_symbol* name, long argc, t_atom* argv)
         onMain (x, attributeWidgetWork, name, 4, atoms);
     }
     else if (isSymbol (name, symWidth))
-        setFixed (x, x->width, first, "could not dynamically change width");
+        setFixed (x, x->width, first, meter_widthrange, "could not dynamically change width");
     else if (isNamed (name, "showrms"))
     {
         x->showrms = atomAsFlag (first) ? 1 : 0;
@@ -287,6 +290,38 @@ void applyAttribute (t_meter* x, t_symbol* name, long argc, t_atom* argv)
     }
     else
         object_error (asObject (x), "unknown attribute %s", name != nullptr ? name->s_name : "");
+}
+
+void applyRenderAttribute (t_meter* x, t_symbol* name, const t_atom& first)
+{
+    if (isNamed (name, "showfps"))
+    {
+        x->showfps = atomAsFlag (first) ? 1 : 0;
+        displayFlag (x, name, x->showfps);
+    }
+    else if (isNamed (name, "useopengl"))
+    {
+        x->useopengl = atomAsFlag (first) ? 1 : 0;
+        displayFlag (x, name, x->useopengl);
+    }
+    else
+        object_error (asObject (x), "unknown attribute %s", name != nullptr ? name->s_name : "");
+}
+
+bool isFinite (const t_atom& atom)
+{
+    return atom.a_type != A_FLOAT || std::isfinite (atom.a_w.w_float);
+}
+
+/** NaN and the infinities are no value of any attribute: the change is refused
+    whole and the attribute keeps its value. */
+bool refuseNonFinite (t_meter* x, t_symbol* name, long argc, const t_atom* argv)
+{
+    if (std::all_of (argv, argv + argc, isFinite))
+        return false;
+
+    object_error (asObject (x), "invalid value for attribute %s", name != nullptr ? name->s_name : "");
+    return true;
 }
 } // namespace
 
@@ -328,10 +363,20 @@ void meter_parse_rgba (double* colour, long argc, const t_atom* argv)
         colour[i] = atomAsNumber (argv[i]);
 }
 
+void meter_setslidergain (t_meter* x, float dB)
+{
+    if (x->gui == nullptr)
+        return;
+
+    x->gui->setGain (dB, juce::sendNotification);
+    x->sliderGain.store (x->gui->getGain(), std::memory_order_relaxed);
+}
+
 void meter_fadeout (t_meter* x, t_symbol*, long argc, t_atom* argv)
 {
-    // Only the main thread may read the slider; elsewhere its last notified value stands in.
-    const float gain = onMainThread() && x->gui != nullptr ? x->gui->getGain() : x->notifiedGain.load (std::memory_order_relaxed);
+    // Only the main thread may read the slider; elsewhere the value last set on it
+    // stands in (its notification may still be on its way).
+    const float gain = onMainThread() && x->gui != nullptr ? x->gui->getGain() : x->sliderGain.load (std::memory_order_relaxed);
 
     if (! (gain > fadeFloorDb))
         return;
@@ -340,7 +385,7 @@ void meter_fadeout (t_meter* x, t_symbol*, long argc, t_atom* argv)
 
     if (argc > 0 && argv != nullptr)
     {
-        if (! meter_checkpattern ("n", argc, argv))
+        if (! meter_checkpattern ("n", argc, argv) || ! isFinite (argv[0]))
         {
             oskelmax_postinvalidmessage (asObject (x), argc, argv, "invalid message : fadeout");
             return;
@@ -365,7 +410,7 @@ void meter_channel (t_meter* x, t_symbol*, long argc, t_atom* argv)
 
     if (index < 1 || index > x->numchannels)
     {
-        object_error (asObject (x), "invalid channel index %d", static_cast<int> (index));
+        object_error (asObject (x), "invalid channel index %lld", static_cast<long long> (index));
         return;
     }
 
@@ -421,8 +466,10 @@ void meter_assist (t_meter* x, void*, long kind, long index, char* text)
     if (text == nullptr || x->mixer == nullptr || (kind != 1 && kind != 2))
         return;
 
-    const auto description = kind == 1 ? x->mixer->GetInletDescription (static_cast<int> (index))
-                                       : x->mixer->GetOutletDescription (static_cast<int> (index));
+    // An index beyond what an int holds names no signal inlet or outlet; narrowed,
+    // it could name one.
+    const auto port = static_cast<int> (std::clamp (index, -1L, static_cast<long> (INT_MAX)));
+    const auto description = kind == 1 ? x->mixer->GetInletDescription (port) : x->mixer->GetOutletDescription (port);
     std::snprintf (text, meter_assistsize, "%s", description.c_str());
 }
 
@@ -431,7 +478,11 @@ t_max_err meter_attr_set (t_meter* x, t_object* attr, long argc, t_atom* argv)
     if (argc <= 0 || argv == nullptr)
         return MAX_ERR_NONE;
 
-    applyAttribute (x, oskelmax_getattributename (attr), argc, argv);
+    auto* name = oskelmax_getattributename (attr);
+
+    if (! refuseNonFinite (x, name, argc, argv))
+        applyAttribute (x, name, argc, argv);
+
     notifyChanged (x);
     return MAX_ERR_NONE;
 }
@@ -443,18 +494,8 @@ t_max_err meter_attr_set_render (t_meter* x, t_object* attr, long argc, t_atom* 
 
     auto* name = oskelmax_getattributename (attr);
 
-    if (isNamed (name, "showfps"))
-    {
-        x->showfps = atomAsFlag (argv[0]) ? 1 : 0;
-        displayFlag (x, name, x->showfps);
-    }
-    else if (isNamed (name, "useopengl"))
-    {
-        x->useopengl = atomAsFlag (argv[0]) ? 1 : 0;
-        displayFlag (x, name, x->useopengl);
-    }
-    else
-        object_error (asObject (x), "unknown attribute %s", name != nullptr ? name->s_name : "");
+    if (! refuseNonFinite (x, name, argc, argv))
+        applyRenderAttribute (x, name, argv[0]);
 
     notifyChanged (x);
     return MAX_ERR_NONE;

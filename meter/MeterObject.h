@@ -82,9 +82,10 @@ struct t_meter : t_meter_fields
     std::atomic<float> fadeValue;
     t_qelem* fadeQelem;
 
-    // The gain slider's value as last notified, for "fadeout" sent from a thread
-    // that may not read the slider itself.
-    std::atomic<float> notifiedGain;
+    // The gain slider's value as last set, wherever it was set (the "gain"
+    // attribute, the fade, the mouse), for "fadeout" sent from a thread that
+    // may not read the slider itself.
+    std::atomic<float> sliderGain;
 
     bool membersConstructed;
 };
@@ -92,8 +93,23 @@ struct t_meter : t_meter_fields
 /** The word of an empty fade request: two NaN halves, which no request holds. */
 constexpr std::uint64_t meter_nofaderequest = ~std::uint64_t (0);
 
-/** The smallest delay that the refresh clock is re-armed with, in ms. */
-constexpr double meter_minimumrefreshdelay = 5.0;
+/** The limits and default of an attribute that the meter keeps within, whatever
+    reaches its setter: the host's clip filter has the same limits. */
+struct t_meter_range
+{
+    double minimum;
+    double maximum;
+    double defaultValue;
+};
+
+constexpr t_meter_range meter_numchannelsrange { 1, 250, 1 };
+constexpr t_meter_range meter_numledsrange { 10, 80, 40 };
+constexpr t_meter_range meter_widthrange { 10, 40, 26 };
+constexpr t_meter_range meter_raterange { 5, 3000, 50 };
+
+/** The delay of the refresh clock for a "rate": within the attribute's limits
+    whatever the value, NaN included. */
+double meter_refreshdelay (float rate) noexcept;
 
 extern t_class* meter_class;
 
@@ -120,6 +136,9 @@ void meter_perform64 (t_meter* x, t_object* dsp64, double** ins, long numins, do
 void meter_refresh_tick (t_meter* x);
 void meter_refresh_task (t_meter* x);
 void meter_fade_task (t_meter* x);
+
+/** Sets the gain slider (main thread), with notification, and keeps its value for other threads. */
+void meter_setslidergain (t_meter* x, float dB);
 
 /** Packs a fade request for the audio thread. */
 std::uint64_t meter_packfaderequest (float startDb, float timeMs) noexcept;

@@ -124,8 +124,18 @@ void meter_perform64 (t_meter* x, t_object*, double** ins, long numins, double**
 
 void meter_fade_task (t_meter* x)
 {
-    if (x != nullptr && x->gui != nullptr)
-        x->gui->setGain (x->fadeValue.load (std::memory_order_acquire), juce::sendNotification);
+    if (x != nullptr)
+        meter_setslidergain (x, x->fadeValue.load (std::memory_order_acquire));
+}
+
+double meter_refreshdelay (float rate) noexcept
+{
+    // Never at 0 ms (a clock re-armed at once keeps the scheduler busy), nor
+    // at NaN, which no comparison would catch.
+    if (! (rate >= meter_raterange.minimum))
+        return meter_raterange.minimum;
+
+    return std::min (static_cast<double> (rate), meter_raterange.maximum);
 }
 
 void meter_refresh_tick (t_meter* x)
@@ -140,11 +150,12 @@ void meter_refresh_task (t_meter* x)
         x->mixer->CopyLevels (x->levels);
         x->gui->setLevels (x->levels.GetData());
 
+        // The time since the last refresh is the delay the clock was armed with.
         const float samplesPerMs = x->mixer->GetSampleRate() * 0.001f;
-        const auto elapsed = static_cast<std::int64_t> (samplesPerMs * x->rate);
+        const auto elapsed = static_cast<std::int64_t> (samplesPerMs * static_cast<float> (meter_refreshdelay (x->rate)));
         x->gui->advance (static_cast<unsigned> (std::max<std::int64_t> (elapsed, 0)));
         x->gui->refresh();
     }
 
-    clock_fdelay (x->refreshClock, std::max (static_cast<double> (x->rate), meter_minimumrefreshdelay));
+    clock_fdelay (x->refreshClock, meter_refreshdelay (x->rate));
 }

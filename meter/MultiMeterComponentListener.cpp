@@ -40,7 +40,7 @@ void MultiMeterComponentListener::sliderValueChanged (juce::Slider* slider)
 
     const auto value = static_cast<float> (slider->getValue());
     owner->gain = value;
-    owner->notifiedGain.store (value, std::memory_order_relaxed);
+    owner->sliderGain.store (value, std::memory_order_relaxed);
 
     if (owner->mixer != nullptr)
         owner->mixer->SetGain (value, false);

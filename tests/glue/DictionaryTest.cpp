@@ -225,3 +225,25 @@ TEST_F (DictionaryTest, HostFailuresWhileReadingADictionaryArePostedAndTheOtherE
                                            "couldnt get dict key : MAX_ERR_OUT_OF_MEM", "entry mode is not atom ? " }));
     dictobj_release (d);
 }
+
+TEST_F (DictionaryTest, ACreationEntryOfSeveralAtomsGivesItsFirstAndAnEntryThatCannotBeSetIsAFailure)
+{
+    auto* probe = makeProbe();
+    auto* x = asObject (probe);
+    auto* d = dictionary_new();
+    auto counts = maxhost::parseAtoms ("5 6");
+    dictionary_appendatoms (d, gensym ("count"), 2, counts.data());
+    dictionary_appendsym (d, gensym ("title"), gensym ("made"));
+    t_atom argument;
+    atom_setobj (&argument, d);
+    EXPECT_TRUE (oskelmax_processdictionaryentries (x, 1, &argument, 1, "count"));
+    EXPECT_EQ (probe->count, 5);
+    EXPECT_TRUE (maxhost::console().empty());
+
+    maxhost::failCall ("object_attr_setvalueof", "count", 1);
+    EXPECT_FALSE (oskelmax_processdictionaryentries (x, 1, &argument, 2, "count", "title"));
+    EXPECT_EQ (probe->title, gensym ("made")) << "the other entries are still applied";
+    EXPECT_EQ (texts (maxhost::Severity::error),
+               (std::vector<std::string> { "MAX_ERR_GENERIC in object_attr_setvalueof count", "error parsing dictionary" }));
+    object_free (d);
+}

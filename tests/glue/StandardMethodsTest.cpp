@@ -129,3 +129,26 @@ TEST_F (StandardMethodsTest, DocumentationIndexesOutsideTheLimitAreRefused)
                                            "oskelmax::class_doc_array_add_description index 100000 of inlets is out of range",
                                            "oskelmax::class_doc_array_add_description index -1 of inlets is out of range" }));
 }
+
+TEST_F (StandardMethodsTest, ASymbolAtomWithoutItsSymbolIsABadArgument)
+{
+    auto* x = asObject (makeProbe());
+    t_atom none {};
+    none.a_type = A_SYM;
+    none.a_w.w_sym = nullptr;
+    maxhost::setDialogAnswer ("cancelled");
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases {
+        { "reset", { "invalid message : reset  " } },
+        { "postattributes", { "invalid message : postattributes  " } },
+        { "dump", { "invalid message : dump  " } },
+        { "dumpdict", { "invalid message : dumpdict  " } },
+        { "exportdict", {} },   // no path given: the dialog asks for one
+    };
+    for (const auto& [selector, errors] : cases)
+    {
+        maxhost::clearRecordings();
+        maxhost::send (x, selector, { none });
+        EXPECT_EQ (texts (maxhost::Severity::error), errors) << selector;
+    }
+    EXPECT_EQ (maxhost::dialogsShown(), 1);
+}

@@ -1,6 +1,8 @@
 #include "HostTestClass.h"
 
+#include <cmath>
 #include <functional>
+#include <limits>
 
 using namespace hosttest;
 
@@ -136,4 +138,79 @@ TEST_F (AttributeTest, UserOpaqueAttributeRefusesMessagesButNotTheObject)
     object_attr_setlong (object, gensym ("secret"), 5);
     EXPECT_EQ (x->secret, 5);
     EXPECT_EQ (reinterpret_cast<t_eattr*> (object_attr_get (object, gensym ("secret")))->flags & 0x300, 0x300);
+}
+
+TEST_F (AttributeTest, ClipFilterCountsANonNumberAsZeroAndLeavesNaNAndInfinitiesToTheSetter)
+{
+    auto* x = makeProbe();
+    auto* object = &x->header.z_ob;
+    const double inf = std::numeric_limits<double>::infinity();
+    const auto number = [] (double v) { t_atom a; atom_setfloat (&a, v); return a; };
+
+    // "count" has no setter of its own: the host's keeps the field for what is no number.
+    struct Case
+    {
+        std::vector<t_atom> atoms;
+        t_atom_long expected;
+    };
+    const std::vector<Case> cases = {
+        { maxhost::parseAtoms ("7"), 7 },
+        { { number (inf) }, 7 },
+        { { number (-inf) }, 7 },
+        { { number (std::nan ("")) }, 7 },
+        { maxhost::parseAtoms ("many"), 0 },
+    };
+    for (const auto& c : cases)
+    {
+        maxhost::send (object, "count", c.atoms);
+        EXPECT_EQ (x->count, c.expected) << maxhost::atomsToText (c.atoms);
+    }
+
+    resetLog();
+    maxhost::send (object, "level", maxhost::parseAtoms ("loud"));
+    maxhost::send (object, "level", { number (inf) });
+    const auto calls = setterCalls();
+    ASSERT_EQ (calls.size(), 2u);
+    EXPECT_EQ (calls[0].values[0].a_type, A_FLOAT) << "the setter sees the number, not the symbol";
+    EXPECT_EQ (atom_getfloat (&calls[0].values[0]), 0.0);
+    EXPECT_EQ (atom_getfloat (&calls[1].values[0]), inf);
+}
+
+TEST_F (AttributeTest, FloatsConvertToLongsOnlyWithinTheirRange)
+{
+    const std::vector<std::pair<double, t_atom_long>> cases = {
+        { -2.9, -2 },
+        { std::nan (""), 0 },
+        { 1e300, std::numeric_limits<t_atom_long>::max() },
+        { 9223372036854775808.0, std::numeric_limits<t_atom_long>::max() },
+        { -1e300, std::numeric_limits<t_atom_long>::min() },
+        { -std::numeric_limits<double>::infinity(), std::numeric_limits<t_atom_long>::min() },
+    };
+    for (const auto& [value, expected] : cases)
+    {
+        t_atom atom;
+        atom_setfloat (&atom, value);
+        EXPECT_EQ (atom_getlong (&atom), expected) << value;
+    }
+}
+
+TEST_F (AttributeTest, BoxArgumentsWithASymbolAtomWithoutItsSymbolAreNoAttributeKeys)
+{
+    t_atom none {};
+    none.a_type = A_SYM;
+    none.a_w.w_sym = nullptr;
+    std::vector<t_atom> args { none };
+    const auto rest = maxhost::parseAtoms ("@count 4 @mode rms");
+    args.insert (args.end(), rest.begin(), rest.end());
+    args.insert (args.begin() + 3, none);   // a second value of "count"
+
+    EXPECT_EQ (attr_args_offset (static_cast<short> (args.size()), args.data()), 1);
+    auto* x = reinterpret_cast<Probe*> (maxhost::newObject ("probe~", args));
+    ASSERT_NE (x, nullptr);
+    EXPECT_EQ (x->count, 4);
+    EXPECT_EQ (x->mode, gensym ("rms"));
+
+    x->count = 0;
+    attr_args_process (x, static_cast<short> (args.size()), args.data());
+    EXPECT_EQ (x->count, 4);
 }

@@ -123,6 +123,11 @@ t_object* findAttribute (const void* x, t_symbol* name)
     return nullptr;
 }
 
+bool isAttributeKey (const t_atom& atom)
+{
+    return atom.a_type == A_SYM && atom.a_w.w_sym != nullptr && atom.a_w.w_sym->s_name[0] == '@';
+}
+
 std::vector<t_atom> convertToType (const std::vector<t_atom>& atoms, t_symbol* type)
 {
     std::vector<t_atom> result = atoms;
@@ -188,6 +193,9 @@ namespace
         for (long i = 0; i < count; ++i)
         {
             const auto& atom = av[i];
+            // NaN or an infinity is no value of a number field: the field keeps its own.
+            if (atom.a_type == A_FLOAT && ! std::isfinite (atom.a_w.w_float) && (isLongType (type) || isFloatType (type)))
+                continue;
             if (type == gensym ("long"))
                 reinterpret_cast<t_atom_long*> (base)[i] = atom_getlong (&atom);
             else if (type == gensym ("char"))
@@ -212,13 +220,25 @@ namespace
             *reinterpret_cast<long*> (reinterpret_cast<char*> (owner) + attr->offsetCount) = count;
     }
 
+    // As a host's clip filter: each atom counts as the number it converts to (a
+    // symbol or any other non-number as 0) and that number is clipped. NaN and
+    // the infinities are no number that a limit could stand in for: they go on
+    // unchanged, for the setter to refuse.
     void applyClip (AttributeObject* attr, std::vector<t_atom>& values)
     {
         if (! attr->clip)
             return;
+        const bool longType = isLongType (attr->rec.type);
         for (auto& atom : values)
         {
             if (atom.a_type != A_LONG && atom.a_type != A_FLOAT)
+            {
+                if (longType)
+                    atom_setlong (&atom, 0);
+                else
+                    atom_setfloat (&atom, 0.0);
+            }
+            if (atom.a_type == A_FLOAT && ! std::isfinite (atom.a_w.w_float))
                 continue;
             double v = atom_getfloat (&atom);
             if (attr->useMinimum && v < attr->minimum)
@@ -589,7 +609,7 @@ t_max_err attr_dictionary_process (void* x, t_dictionary* d)
 long attr_args_offset (short ac, t_atom* av)
 {
     for (short i = 0; av != nullptr && i < ac; ++i)
-        if (av[i].a_type == A_SYM && av[i].a_w.w_sym->s_name[0] == '@')
+        if (isAttributeKey (av[i]))
             return i;
     return ac > 0 ? ac : 0;
 }
@@ -600,7 +620,7 @@ void attr_args_process (void* x, short ac, t_atom* av)
     {
         auto* name = gensym (av[i].a_w.w_sym->s_name + 1);
         long j = i + 1;
-        while (j < ac && ! (av[j].a_type == A_SYM && av[j].a_w.w_sym->s_name[0] == '@'))
+        while (j < ac && ! isAttributeKey (av[j]))
             ++j;
         if (findAttribute (x, name) == nullptr)
             object_error (static_cast<t_object*> (x), "no attribute \"%s\"", name->s_name);

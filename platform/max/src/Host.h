@@ -104,6 +104,8 @@ void freeAttribute (t_object* attr);
 std::vector<t_atom> readAttribute (t_object* owner, AttributeObject* attr);
 t_max_err setAttribute (t_object* owner, t_object* attr, long ac, const t_atom* av);
 std::vector<t_atom> convertToType (const std::vector<t_atom>& atoms, t_symbol* type);
+// A symbol atom that begins "@name" in a box's arguments; a symbol atom without a symbol is none.
+bool isAttributeKey (const t_atom& atom);
 
 // Containers
 void freeDictionary (t_object* d);

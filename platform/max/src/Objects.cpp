@@ -566,7 +566,7 @@ void* object_new_typed (t_symbol* name_space, t_symbol* classname, long ac, t_at
         {
             auto* name = gensym (atom_getsym (&args[i])->s_name + 1);
             long j = i + 1;
-            while (j < ac && ! (args[j].a_type == A_SYM && args[j].a_w.w_sym->s_name[0] == '@'))
+            while (j < ac && ! isAttributeKey (args[j]))
                 ++j;
             if (j - i - 1 == 1)
                 dictionary_appendatom (dictionary, name, &args[i + 1]);

@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <unordered_map>
 
 namespace
@@ -160,7 +162,19 @@ t_atom_long atom_getlong (const t_atom* a)
     if (a->a_type == A_LONG)
         return a->a_w.w_long;
     if (a->a_type == A_FLOAT)
-        return static_cast<t_atom_long> (a->a_w.w_float);
+    {
+        // Converted only where a long can hold it: NaN counts as 0, anything
+        // beyond the range as its nearest end.
+        const double value = a->a_w.w_float;
+        constexpr double limit = 9223372036854775808.0;   // 2^63
+        if (std::isnan (value))
+            return 0;
+        if (value >= limit)
+            return std::numeric_limits<t_atom_long>::max();
+        if (value < -limit)
+            return std::numeric_limits<t_atom_long>::min();
+        return static_cast<t_atom_long> (value);
+    }
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include "gui/MultiMeterComponent.h"
 
 #include <cmath>
+#include <functional>
 
 using namespace metertest;
 
@@ -133,6 +134,8 @@ TEST_F (MessageTest, MessagesAndSettersReportTheirErrors)
     const std::vector<std::tuple<std::string, std::string, bool>> cases {
         { "channel 0 mute 1", "invalid channel index 0", false },
         { "channel 5 solo 1", "invalid channel index 5", false },
+        { "channel 4294967297 mute 1", "invalid channel index 4294967297", false },
+        { "channel -4294967295 solo 1", "invalid channel index -4294967295", false },
         { "channel 1 mute", "invalid message : channel 1 mute ", false },
         { "channel 1.5 mute 1", "invalid message : channel 1.5 mute 1 ", false },
         { "channel 1 loud 1", "invalid message : channel 1 loud 1 ", false },
@@ -236,6 +239,31 @@ TEST_F (FadeTest, FadeoutStepsTheSliderOnItsGridDownToSilence)
     send (meter, "fadeout soon");
     EXPECT_TRUE (consoleLines (maxhost::Severity::error).empty());
     EXPECT_EQ (notificationCount (meter), before);
+}
+
+TEST_F (FadeTest, FadeoutFromTheSchedulerStartsFromTheGainLastSetOnTheSlider)
+{
+    auto* meter = create ("@numchannels 1");
+    maxhost::startDsp();
+    const std::vector<std::pair<std::string, std::function<void()>>> settings {
+        // The slider's notification of this one is still on its way when "fadeout" comes.
+        { "attribute", [&] { send (meter, "gain -12"); } },
+        { "mouse", [&] { meter->gui->getGainSlider().setValue (-20.0, juce::sendNotificationSync); } },
+    };
+
+    for (const auto& [how, setGain] : settings)
+    {
+        setGain();
+        const float expected = meter->gui->getGain();
+        sendFromScheduler (meter, "fadeout 100");
+        maxhost::runBlocks (1);
+        EXPECT_EQ (meter->fadeValue.load(), expected) << how;
+
+        maxhost::runBlocks (100);
+        ASSERT_FALSE (meter->fading.load()) << how;
+        send (meter, "gain 0");
+        settle();
+    }
 }
 
 TEST_F (FadeTest, FadeoutOfZeroGoesToTheFloorAtTheNextBlock)
