@@ -2,6 +2,8 @@
 
 #include "meter/MaxMspJuceWindowManager.h"
 
+#include "gui/MultiMeterComponent.h"
+
 #include "cocoa/window/NSNotificationCenter.h"
 #include "cocoa/window/NSWindow.h"
 
@@ -77,6 +79,30 @@ TEST_F (WindowTest, FreeingWithTheWindowOpenLeavesNoWindowAndNoListener)
     EXPECT_EQ (NSWindowCount(), 0u);
     EXPECT_EQ (NSNotificationCenterObserverCount(), 0u);
     EXPECT_EQ (findFrame ("levels"), nullptr);
+}
+
+// Runs for real under an X server started without GLX, which a CTest entry of its own
+// provides (and marks with ZELM_EXPECT_NO_GLX); on a display with GLX it skips.
+TEST_F (WindowTest, UseOpenGLWithoutGlxPostsAnErrorAndTheWindowKeepsDrawing)
+{
+    if (oskelgui::Component::isOpenGLAvailable())
+    {
+        if (std::getenv ("ZELM_EXPECT_NO_GLX") != nullptr)
+            FAIL() << "this display offers OpenGL";
+        GTEST_SKIP() << "the display offers OpenGL";
+    }
+
+    send (meter, "open");
+    ASSERT_TRUE (windowShown());
+    send (meter, "useopengl 1");
+    settle();
+    EXPECT_EQ (consoleLines (maxhost::Severity::error),
+               std::vector<std::string> { "could not use OpenGL: the display offers none; the window keeps drawing in software" });
+    EXPECT_NE (meter->gui->getCurrentRendererName(), oskelgui::Component::openGLRendererName);
+
+    send (meter, "useopengl 0");
+    settle();
+    EXPECT_EQ (consoleLines (maxhost::Severity::error).size(), 1u);
 }
 
 TEST_F (WindowTest, AScreenshotShowsLitLeds)
