@@ -105,7 +105,7 @@ TEST_F (WindowTest, UseOpenGLWithoutGlxPostsAnErrorAndTheWindowKeepsDrawing)
     EXPECT_EQ (consoleLines (maxhost::Severity::error).size(), 1u);
 }
 
-TEST_F (WindowTest, AScreenshotShowsLitLeds)
+TEST_F (WindowTest, AScreenshotShowsTheWindowAsPaintedAfterEveryPendingPaint)
 {
     for (int inlet = 1; inlet <= 4; ++inlet)
         maxhost::setSignal (asObject (meter), inlet, { maxhost::SignalSource::sine, 440.0 * inlet, -3.0 * inlet, 0.0 });
@@ -115,20 +115,16 @@ TEST_F (WindowTest, AScreenshotShowsLitLeds)
     ASSERT_TRUE (windowShown());
     maxhost::advance (300.0);
 
-    // JUCE paints from its own timer, in real time, and late on a loaded machine: the
-    // picture is taken until the cold LEDs show.
+    // Virtual time runs far ahead of JUCE's paint timer: one picture, taken at once,
+    // must still show the LEDs that the last refresh lit.
     const auto path = testsupport::outputPath ("meter-window.png");
+    std::string reason;
+    ASSERT_TRUE (maxhost::screenshot (asObject (meter), path, reason)) << reason;
+    const auto image = juce::ImageFileFormat::loadFrom (juce::File (path));
     int litCold = 0;
-    const auto coldLedsLit = [&]
-    {
-        std::string reason;
-        const auto image = maxhost::screenshot (asObject (meter), path, reason) ? juce::ImageFileFormat::loadFrom (juce::File (path)) : juce::Image();
-        litCold = 0;
-        for (int y = 0; y < image.getHeight(); ++y)
-            for (int x = 0; x < image.getWidth(); ++x)
-                if (const auto c = image.getPixelAt (x, y); c.getGreen() > 90 && c.getGreen() > 2 * c.getRed() && c.getGreen() > 2 * c.getBlue())
-                    ++litCold;
-        return litCold > 200;
-    };
-    EXPECT_TRUE (settleUntil (coldLedsLit, 5000)) << litCold << " cold LED pixels";
+    for (int y = 0; y < image.getHeight(); ++y)
+        for (int x = 0; x < image.getWidth(); ++x)
+            if (const auto c = image.getPixelAt (x, y); c.getGreen() > 90 && c.getGreen() > 2 * c.getRed() && c.getGreen() > 2 * c.getBlue())
+                ++litCold;
+    EXPECT_GT (litCold, 200);
 }
