@@ -2,6 +2,7 @@
 
 #include "gui/GuiHelpers.h"
 #include "text/StringHelper.h"
+#include "platform/x11/OpenGLDisplay.h"
 
 namespace oskelgui
 {
@@ -22,14 +23,25 @@ Component::~Component()
     openGLContext.reset();
 }
 
-void Component::setUseOpenGL (bool shouldUseOpenGL)
+bool Component::isOpenGLAvailable()
+{
+    const juce::OpenGLPixelFormat format;
+    return X11DisplayOffersOpenGL (format.redBits, format.alphaBits, format.depthBufferBits, format.stencilBufferBits);
+}
+
+bool Component::setUseOpenGL (bool shouldUseOpenGL)
 {
     if (! shouldUseOpenGL)
     {
         if (openGLContext != nullptr)
             openGLContext->detach();
-        return;
+        return true;
     }
+
+    // JUCE's context starts on whatever display it finds; on one without OpenGL it
+    // would fail inside its start-up, taking the process with it.
+    if (! isOpenGLAvailable())
+        return false;
 
     if (openGLContext == nullptr)
         openGLContext = std::make_unique<juce::OpenGLContext>();
@@ -39,6 +51,7 @@ void Component::setUseOpenGL (bool shouldUseOpenGL)
 
     openGLContext->setComponentPaintingEnabled (true);
     openGLContext->attachTo (*getTopLevelComponent());
+    return true;
 }
 
 kul::StringArray Component::getAvailableRenderers() const

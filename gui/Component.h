@@ -21,8 +21,13 @@ public:
     explicit Component (const std::string& name);
     ~Component() override;
 
-    /** Renders the top-level component through OpenGL, or detaches the context again. */
-    void setUseOpenGL (bool shouldUseOpenGL);
+    /** Renders the top-level component through OpenGL, or detaches the context again.
+        Returns false, changing nothing, when asked for OpenGL on a display that offers
+        none: the window keeps drawing in software. */
+    bool setUseOpenGL (bool shouldUseOpenGL);
+
+    /** Whether the display can give this component's OpenGL context what it needs. */
+    static bool isOpenGLAvailable();
 
     /** The native peer's rendering engines followed by the OpenGL renderer; empty without a peer. */
     kul::StringArray getAvailableRenderers() const;

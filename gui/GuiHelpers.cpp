@@ -4,6 +4,7 @@
 #include "text/StringHelper.h"
 
 #include <set>
+#include <utility>
 
 namespace oskelgui
 {
@@ -21,6 +22,19 @@ bool isFamilyInstalled (const juce::String& family)
     }();
 
     return families.count (family) > 0;
+}
+
+// A family that is missing, and an installed face with the same character widths: a
+// text laid out for the one takes the same room in the other.
+juce::String findMetricCompatibleFamily (const juce::String& family)
+{
+    static const std::pair<const char*, const char*> compatible[] = { { "Arial", "Liberation Sans" } };
+
+    for (const auto& [missing, replacement] : compatible)
+        if (family == missing && isFamilyInstalled (replacement))
+            return replacement;
+
+    return juce::Font::getDefaultSansSerifFontName();
 }
 } // namespace
 
@@ -42,7 +56,7 @@ juce::Font makeFont (const std::string& typeface, const std::string& style, floa
     auto family = juce::String::fromUTF8 (typeface.c_str());
 
     if (! isFamilyInstalled (family))
-        family = juce::Font::getDefaultSansSerifFontName();
+        family = findMetricCompatibleFamily (family);
 
     return juce::Font (family, height, getFontStyleFlags (style));
 }

@@ -13,8 +13,9 @@ namespace oskelgui
 
 /** A font of the typeface and height, bold, italic or underlined by the first of
     these words found in the style text (any case), else plain. A family that is
-    not installed is replaced by the default sans-serif face, keeping the style,
-    so that the style is never lost to the system's fallback face. */
+    not installed is replaced by an installed face of the same widths (Liberation
+    Sans for Arial), else by the default sans-serif face, keeping the style, so
+    that the style is never lost to the system's fallback face. */
 juce::Font makeFont (const std::string& typeface, const std::string& style, float height);
 
 /** The style flags that makeFont derives from a style text. */

@@ -74,8 +74,10 @@ juce::Rectangle<int> MeterChannelComponent::getReadoutArea() const noexcept
 
 bool MeterChannelComponent::isReadoutDue() const noexcept
 {
-    // An unchanged readout is not repainted, so that an idle display paints nothing.
-    return samplesSinceReadout > readoutSamples && level != levelAtReadoutPaint;
+    // An unchanged readout is not repainted, so that an idle display paints nothing; a
+    // readout shown or hidden since its last paint has changed, whatever its level.
+    return samplesSinceReadout > readoutSamples
+        && (level != levelAtReadoutPaint || showReadout != readoutShownAtPaint);
 }
 
 void MeterChannelComponent::setLevel (float dB)
@@ -129,8 +131,9 @@ void MeterChannelComponent::setRefreshInterval (float ms)
     if (std::isnan (ms))
         return;
 
-    // The same limits as the meter's own interval.
-    readoutSamples = toSampleCount<std::uint32_t> (sampleRate * (std::clamp (ms, 5.0f, 3000.0f) * 0.001f));
+    // Unlike the meter's, this interval is not clamped: a negative one gives 0 samples
+    // and a huge one the largest count.
+    readoutSamples = toSampleCount<std::uint32_t> (sampleRate * (ms * 0.001f));
     meter->setRefreshInterval (ms);
 }
 
@@ -174,7 +177,10 @@ void MeterChannelComponent::paint (juce::Graphics& g)
 
     // A paint for the meter alone leaves the readout on screen as it was.
     if (g.clipRegionIntersects (getReadoutArea()))
+    {
         levelAtReadoutPaint = level;
+        readoutShownAtPaint = showReadout;
+    }
 }
 
 // Laid out as Graphics::drawText does: one line, centred, without ellipsis.

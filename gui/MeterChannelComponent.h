@@ -53,7 +53,7 @@ public:
     std::uint32_t getSamplesSinceReadout() const noexcept { return samplesSinceReadout; }
     float getSampleRate() const noexcept { return sampleRate; }
 
-    /** The readout's box, which a level change repaints. */
+    /** The readout's box, which a change of its level or of its visibility repaints. */
     juce::Rectangle<int> getReadoutArea() const noexcept;
 
     MeterComponent& getMeter() noexcept { return *meter; }
@@ -86,6 +86,7 @@ private:
     std::uint32_t readoutSamples = 2205;
     float sampleRate = 44100.0f;
     float levelAtReadoutPaint = -60.0f;
+    bool readoutShownAtPaint = true;
 
     /** A line of text laid out once and drawn again while text, font and box stay the same:
         the window draws hundreds of names and readouts, more than JUCE's own layout cache keeps. */

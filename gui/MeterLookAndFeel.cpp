@@ -34,6 +34,9 @@ juce::Label* MeterLookAndFeel::createSliderTextBox (juce::Slider& slider)
     auto* label = new MeterSliderLabelComp();
 
     label->setJustificationType (juce::Justification::centred);
+    // The box is as narrow as a strip: JUCE's side margins of 5 pixels would leave too
+    // little room for a value such as -12.3, which would lose its last digits.
+    label->setBorderSize ({ 1, 0, 1, 0 });
     setSliderTextBoxColours (*label, slider);
     label->setFont (juce::Font (9.0f));
     return label;

@@ -1,5 +1,6 @@
 #include "meter/HostEventLoop.h"
 
+#include "cocoa/window/NSWindow.h"
 #include "ext_mainloop.h"
 
 #include <juce_events/juce_events.h>
@@ -15,6 +16,12 @@ namespace
 void onReadable (int fd, void*)
 {
     juce::LinuxEventLoopInternal::invokeEventLoopCallbackForFd (fd);
+}
+
+// JUCE paints from its own timer: a host that reads a window's pixels asks first.
+void finishDrawing (void*)
+{
+    NSWindowDisplayAllIfNeeded();
 }
 
 class DescriptorForwarder : public juce::LinuxEventLoopInternal::Listener
@@ -99,10 +106,12 @@ namespace HostEventLoop
 void Attach()
 {
     forwarder().attach();
+    maxhost_mainloop_adddrawcallback (finishDrawing, nullptr);
 }
 
 void Detach()
 {
+    maxhost_mainloop_removedrawcallback (finishDrawing);
     forwarder().detach();
 }
 

@@ -2,7 +2,8 @@
 
 /** Lets the host's main loop drive JUCE: every file descriptor that JUCE's event
     loop watches (its message queue, the X connection) is registered with the
-    host, which calls back on its main thread when one is readable. */
+    host, which calls back on its main thread when one is readable; and the host
+    may ask for every pending paint to be drawn before it reads a window. */
 namespace HostEventLoop
 {
 /** Registers JUCE's descriptors with the host, all of them again, and follows

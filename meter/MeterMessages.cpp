@@ -134,7 +134,10 @@ void attributeWidgetWork (t_meter* x, t_symbol* name, long argc, t_atom* argv)
     else if (isNamed (name, "showfps"))
         gui->setShowFps (flag);
     else if (isNamed (name, "useopengl"))
-        gui->setUseOpenGL (flag);
+    {
+        if (! gui->setUseOpenGL (flag))
+            object_error (asObject (x), "could not use OpenGL: the display offers none; the window keeps drawing in software");
+    }
     else if (argc >= 4)
     {
         const double r = number (0), g = number (1), b = number (2), a = number (3);

@@ -73,14 +73,44 @@ TEST_F (ChannelStripTest, ReadoutRepaintsAtMostOncePerIntervalAndOnlyWhenItChang
     EXPECT_TRUE (recorder->areas.empty());
     strip.setCachedComponentImage (nullptr);
 
-    // The interval follows the rate and the clamped refresh interval.
+    // The interval follows the rate and the refresh interval, which is not clamped here.
     strip.setSampleRate (48000.0f);
     EXPECT_EQ (strip.getReadoutSamples(), 2400u);
-    const std::pair<float, unsigned> intervals[] = { { 100.0f, 4800 }, { 1.0f, 240 }, { 10000.0f, 144000 }, { -5.0f, 240 } };
+    const std::pair<float, unsigned> intervals[] = { { 100.0f, 4800 }, { 1.0f, 48 }, { 10000.0f, 480000 }, { -5.0f, 0 },
+                                                     { 1.0e12f, 0xffffffffu } };
     for (const auto& [ms, samples] : intervals)
     {
         strip.setRefreshInterval (ms);
         EXPECT_EQ (strip.getReadoutSamples(), samples) << ms;
+    }
+}
+
+TEST_F (ChannelStripTest, ShowingOrHidingTheReadoutRepaintsItAtTheNextDueTickWithSteadyLevels)
+{
+    strip.setLevel (-20.0f);
+
+    for (const bool shown : { false, true })
+    {
+        guitest::paintOnBlack (strip);
+        auto& recorder = recordRepaints();
+        strip.setShowReadout (shown);
+        strip.refresh();
+        EXPECT_TRUE (recorder.areas.empty()) << shown; // not due yet
+
+        strip.advance (2206);
+        strip.refresh();
+        EXPECT_EQ (recorder.areas, (std::vector<juce::Rectangle<int>> { { 1, 1, 18, 14 } })) << shown;
+        strip.setCachedComponentImage (nullptr);
+
+        const auto image = guitest::paintOnBlack (strip);
+        EXPECT_EQ (guitest::pixelAt (image, 1, 1), shown ? 0xff797979u : 0xff000000u);
+
+        // Painted as it stands: nothing more to do.
+        auto& idle = recordRepaints();
+        strip.advance (2206);
+        strip.refresh();
+        EXPECT_TRUE (idle.areas.empty()) << shown;
+        strip.setCachedComponentImage (nullptr);
     }
 }
 

@@ -155,3 +155,51 @@ TEST_F (MultiMeterTest, GainSliderTextBoxIgnoresTheWheel)
     textBox->mouseWheelMove (event, juce::MouseWheelDetails { 0.0f, 1.0f, false, false, false });
     EXPECT_EQ (slider.getValue(), -6.0);
 }
+
+namespace
+{
+/** The first and the last column of an area of the image with a pixel nearer the text's
+    colour than the background's (grey levels), or -1s. */
+std::pair<int, int> textColumns (const juce::Image& image, juce::Rectangle<int> area, juce::Colour text, juce::Colour background)
+{
+    std::pair<int, int> columns { -1, -1 };
+    for (int x = area.getX(); x < area.getRight(); ++x)
+        for (int y = area.getY(); y < area.getBottom(); ++y)
+            if (const auto c = image.getPixelAt (x, y).getBrightness();
+                std::abs (c - text.getBrightness()) < std::abs (c - background.getBrightness()))
+            {
+                columns = { columns.first < 0 ? x : columns.first, x };
+                break;
+            }
+    return columns;
+}
+} // namespace
+
+TEST_F (MultiMeterTest, ReadoutAndGainTextsShowWholeInTheirBoxes)
+{
+    const float levels[] = { -50.0f, -12.3f, 0.0f, -60.0f };
+    meter.setLevels (levels);
+    meter.setGain (-6.0f, juce::dontSendNotification);
+    const auto image = guitest::snapshot (meter);
+    guitest::savePng (image, "texts");
+
+    auto& box = *meter.getGainSlider().findChildWithID ({}); // the text box is the slider's only child
+    auto* label = dynamic_cast<juce::Label*> (&box);
+    ASSERT_NE (label, nullptr);
+    const auto readoutFont = oskelgui::makeFont ("Arial", "plain", 9.0f);
+    const auto labelArea = label->getBoundsInParent() + meter.getGainSlider().getPosition();
+    struct Case { juce::String text; juce::Font font; juce::Rectangle<int> area, textArea; juce::Colour colour, background; };
+    const Case cases[] = { { "-50.0", readoutFont, { 21, 1, 18, 13 }, { 22, 2, 16, 11 }, juce::Colours::white, juce::Colours::black },
+                           { "-12.3", readoutFont, { 41, 1, 18, 13 }, { 42, 2, 16, 11 }, juce::Colours::white, juce::Colours::black },
+                           { "-6.0", label->getFont(), label->getBorderSize().subtractedFrom (labelArea), labelArea.reduced (1),
+                             label->findColour (juce::Label::textColourId), label->findColour (juce::Label::backgroundColourId) } };
+    for (const auto& c : cases)
+    {
+        // A line of text is cut after the last character that ends within a pixel of its
+        // box: a text too wide loses a digit in the picture.
+        const auto width = c.font.getStringWidthFloat (c.text);
+        EXPECT_LE (width, (float) c.area.getWidth() + 1.0f) << c.text;
+        const auto [left, right] = textColumns (image, c.textArea, c.colour, c.background);
+        EXPECT_GT ((float) (right - left + 1), width - c.font.getStringWidthFloat ("0")) << c.text << " from " << left << " to " << right;
+    }
+}

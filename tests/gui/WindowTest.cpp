@@ -107,7 +107,7 @@ TEST_F (WindowTest, OpenGLAttachesPaintsAndDetaches)
     const auto software = meter->getCurrentRendererName();
     EXPECT_EQ (software, meter->getAvailableRenderers().front());
     meter->setShowFps (true);
-    meter->setUseOpenGL (true);
+    ASSERT_TRUE (meter->setUseOpenGL (true));
     EXPECT_EQ (meter->getCurrentRendererName(), "OpenGL Renderer");
 
     meter->repaint();
@@ -119,6 +119,28 @@ TEST_F (WindowTest, OpenGLAttachesPaintsAndDetaches)
 
     meter->setUseOpenGL (false);
     EXPECT_EQ (meter->getCurrentRendererName(), software);
+}
+
+// Runs for real under an X server started without GLX, which a CTest entry of its own
+// provides (and marks with ZELM_EXPECT_NO_GLX); on a display with GLX there is nothing to see.
+TEST_F (WindowTest, OpenGLOnADisplayWithoutGlxIsRefusedAndTheWindowKeepsPaintingInSoftware)
+{
+    int opcode = 0, event = 0, error = 0;
+    if (XQueryExtension (display, "GLX", &opcode, &event, &error))
+    {
+        if (std::getenv ("ZELM_EXPECT_NO_GLX") != nullptr)
+            FAIL() << "this display offers GLX";
+        GTEST_SKIP() << "the display offers GLX";
+    }
+
+    const auto software = meter->getCurrentRendererName();
+    EXPECT_FALSE (oskelgui::Component::isOpenGLAvailable());
+    EXPECT_FALSE (meter->setUseOpenGL (true));
+    EXPECT_EQ (meter->getCurrentRendererName(), software);
+
+    meter->setShowFps (true);
+    EXPECT_TRUE (guitest::pumpMessagesUntil ([this] { meter->repaint(); return meter->getFramesPerSecond() > 0.0; }, 10000));
+    EXPECT_TRUE (meter->setUseOpenGL (false));
 }
 
 TEST_F (WindowTest, DisplayTicksWithUnchangedLevelsPaintNothing)

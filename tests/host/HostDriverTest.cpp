@@ -1,6 +1,7 @@
 #include "HostTestClass.h"
 #include "Script.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -101,6 +102,29 @@ TEST (DriverTest, ScriptsPrintWhatTheRealPluginDoesAndFailOnErrors)
         const auto result = runDriver (c.script, c.options);
         EXPECT_EQ (result.status, c.status) << c.script;
         EXPECT_EQ (result.lines, c.lines) << c.script;
+    }
+}
+
+TEST (DriverTest, HelpListsEveryScriptCommandWithAnExample)
+{
+    std::vector<std::string> lines;
+    int status = -1;
+    if (auto* pipe = popen ((std::string (MAXHOST_RUN_PATH) + " --help").c_str(), "r"))
+    {
+        char buffer[4096];
+        while (std::fgets (buffer, sizeof (buffer), pipe) != nullptr)
+            lines.emplace_back (buffer, std::strcspn (buffer, "\n"));
+        const int result = pclose (pipe);
+        status = WIFEXITED (result) ? WEXITSTATUS (result) : -1;
+    }
+    EXPECT_EQ (status, 0);
+    auto has = [&] (const std::string& start) {
+        return std::any_of (lines.begin(), lines.end(), [&] (const auto& l) { return l.rfind (start, 0) == 0; });
+    };
+    for (const char* command : { "load", "new", "send", "send@sched", "signal", "dsp", "run", "measure", "screenshot", "free", "dialog" })
+    {
+        EXPECT_TRUE (has (std::string ("  ") + command + " ")) << command;
+        EXPECT_TRUE (has (std::string ("      e.g. ") + command + " ")) << command;
     }
 }
 

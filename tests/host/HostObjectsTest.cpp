@@ -247,6 +247,35 @@ TEST_F (ObjectTest, HostOnlyRoutinesAreCalledThroughTheirOwnSignatures)
     EXPECT_EQ (reason, "the object has no window");
 }
 
+TEST_F (ObjectTest, AScreenshotFirstAsksEveryPlugInToFinishItsDrawing)
+{
+    auto* object = &makeProbe()->header.z_ob;
+    static std::vector<std::string> calls;
+    calls.clear();
+    const maxhost_drawcallback record = [] (void* context) { calls.push_back (static_cast<const char*> (context)); };
+    const maxhost_drawcallback other = [] (void*) { calls.push_back ("other"); };
+    std::string reason;
+
+    EXPECT_EQ (maxhost_mainloop_adddrawcallback (nullptr, nullptr), MAX_ERR_INVALID_PTR);
+    EXPECT_EQ (maxhost_mainloop_adddrawcallback (record, const_cast<char*> ("first")), MAX_ERR_NONE);
+    EXPECT_EQ (maxhost_mainloop_adddrawcallback (other, nullptr), MAX_ERR_NONE);
+    EXPECT_EQ (maxhost_mainloop_adddrawcallback (record, const_cast<char*> ("again")), MAX_ERR_NONE);
+    maxhost::screenshot (object, "/tmp/never-written.png", reason);
+    EXPECT_EQ (calls, (std::vector<std::string> { "again", "other" }));
+
+    EXPECT_EQ (maxhost_mainloop_removedrawcallback (record), MAX_ERR_NONE);
+    EXPECT_EQ (maxhost_mainloop_removedrawcallback (record), MAX_ERR_GENERIC);
+    calls.clear();
+    maxhost::screenshot (object, "/tmp/never-written.png", reason);
+    EXPECT_EQ (calls, (std::vector<std::string> { "other" }));
+
+    // A restarted host has forgotten them.
+    restart();
+    calls.clear();
+    maxhost::screenshot (&makeProbe()->header.z_ob, "/tmp/never-written.png", reason);
+    EXPECT_TRUE (calls.empty());
+}
+
 TEST_F (ObjectTest, ObjectMetaAttributesHoldContainersOfTheClass)
 {
     auto* object = &makeProbe()->header.z_ob;

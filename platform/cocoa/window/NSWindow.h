@@ -105,5 +105,10 @@ void NSWindowClose (NSWindow* window) noexcept;
 /** performClose: what the close button does. */
 void NSWindowPerformClose (NSWindow* window) noexcept;
 
+/** displayIfNeeded, for every window and every component on the desktop: what they
+    are to show (areas asked to repaint, areas the display server exposed) is drawn now,
+    and the display server has it when this returns. */
+void NSWindowDisplayAllIfNeeded() noexcept;
+
 /** The native (X11) window of the frame, 0 for none: for screenshots. */
 unsigned long NSWindowGetNativeHandle (const NSWindow* window) noexcept;

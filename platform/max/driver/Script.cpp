@@ -286,3 +286,36 @@ bool ScriptRunner::measure (const std::string& id)
     std::fflush (output);
     return true;
 }
+
+std::string ScriptRunner::commandHelp()
+{
+    struct Command
+    {
+        const char* syntax;
+        const char* meaning;
+        const char* example;
+    };
+    static const Command commands[] = {
+        { "load PATH", "loads a plug-in as the host does and calls its main", "load build/meter/zelm.meter~.so" },
+        { "new NAME CLASS [ARGUMENTS]", "creates a box of CLASS, called NAME from then on; ARGUMENTS as typed in a box",
+          "new meter zelm.meter~ @numchannels 8 @windowtitle demo" },
+        { "send NAME MESSAGE [ARGUMENTS]", "sends a message from the main thread; a number alone is an int or float message",
+          "send meter channel 3 mute 1" },
+        { "send@sched NAME MESSAGE [ARGUMENTS]", "the same, from the scheduler thread", "send@sched meter gain -6" },
+        { "signal NAME INLET off|sine HZ DB|noise DB|dc VALUE", "feeds a signal inlet (counted from 1)", "signal meter 1 sine 440 -6" },
+        { "dsp on|off", "starts or stops the audio", "dsp on" },
+        { "run TIME", "lets TIME pass (Nms, Ns, or Nb for blocks) and starts the measurements anew", "run 500ms" },
+        { "measure NAME", "prints each signal outlet's peak and RMS in dB since the last run", "measure meter" },
+        { "screenshot NAME FILE", "saves the object's window, as it stands after every pending paint, as PNG",
+          "screenshot meter out/meter.png" },
+        { "free NAME", "frees the object", "free meter" },
+        { "dialog PATH|cancel", "answers the next save dialog", "dialog /tmp/levels.json" },
+    };
+
+    std::string text = "Script commands, one per line (a word beginning with # starts a comment):\n";
+    for (const auto& command : commands)
+        text += std::string ("  ") + command.syntax + "\n      " + command.meaning + "\n      e.g. " + command.example + "\n";
+    text += "Output: \"NAME out N: MESSAGE\" for each outlet message, \"NAME post|warn|error|bug: TEXT\" for each\n"
+            "console post, \"NAME measure N: peak DB rms DB\" for each measured outlet.\n";
+    return text;
+}

@@ -19,6 +19,9 @@ public:
     // 0 when every command ran, 1 at the first command that failed.
     int run (std::istream& script);
 
+    // The script's commands, each with its arguments, what it does and an example.
+    static std::string commandHelp();
+
 private:
     bool runLine (const std::string& line);
     bool fail (const std::string& reason);

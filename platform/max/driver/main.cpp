@@ -6,6 +6,22 @@
 #include <fstream>
 #include <iostream>
 
+namespace
+{
+const char* const usage = "usage: maxhost-run [--sr RATE] [--block N] [--realtime] [SCRIPT]\n";
+
+void printHelp()
+{
+    std::printf ("%s", usage);
+    std::printf ("Runs SCRIPT (or the standard input) against plug-ins loaded into the stand-in host.\n"
+                 "  --sr RATE    sample rate in Hz (44100)\n"
+                 "  --block N    block size in samples (64)\n"
+                 "  --realtime   time passes as on a clock, not as fast as the work allows\n"
+                 "  --help       this text\n\n");
+    std::printf ("%s", ScriptRunner::commandHelp().c_str());
+}
+} // namespace
+
 int main (int argc, char** argv)
 {
     maxhost::Options options;
@@ -18,11 +34,16 @@ int main (int argc, char** argv)
             options.blockSize = std::atol (argv[++i]);
         else if (std::strcmp (argv[i], "--realtime") == 0)
             options.realtime = true;
+        else if (std::strcmp (argv[i], "--help") == 0 || std::strcmp (argv[i], "-h") == 0)
+        {
+            printHelp();
+            return 0;
+        }
         else if (argv[i][0] != '-' && scriptPath == nullptr)
             scriptPath = argv[i];
         else
         {
-            std::fprintf (stderr, "usage: maxhost-run [--sr RATE] [--block N] [--realtime] [SCRIPT]\n");
+            std::fprintf (stderr, "%smaxhost-run --help lists the script's commands\n", usage);
             return 1;
         }
     }

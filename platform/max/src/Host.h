@@ -190,6 +190,8 @@ void resetPaths();
 // Main loop
 bool pollDescriptors (int timeoutMs);
 void resetMainLoop();
+// On the main thread: its pending work, then every plug-in's pending drawing.
+void finishPendingDrawing();
 void runQuitTasks();
 
 // Dictionaries

@@ -241,6 +241,11 @@ int dialogsShown()
 
 bool screenshot (t_object* x, const std::string& pngPath, std::string& reason)
 {
+    // The window shows what was asked of it only once its plug-in has drawn every
+    // pending paint: plug-ins paint late, from their own timers.
+    if (onMainThread())
+        finishPendingDrawing();
+
     unsigned long window = 0;
     {
         auto& p = paths();

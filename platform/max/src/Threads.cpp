@@ -79,6 +79,7 @@ namespace
 
         std::mutex fdMutex;
         std::map<int, std::pair<maxhost_fdcallback, void*>> descriptors;
+        std::vector<std::pair<maxhost_drawcallback, void*>> drawCallbacks;
 
         std::mutex quitMutex;
         std::vector<std::pair<method, void*>> quitTasks;
@@ -449,6 +450,19 @@ void resetMainLoop()
     }
     std::lock_guard<std::mutex> lock (s.fdMutex);
     s.descriptors.clear();
+    s.drawCallbacks.clear();
+}
+
+void finishPendingDrawing()
+{
+    pumpMainThread();
+    std::vector<std::pair<maxhost_drawcallback, void*>> callbacks;
+    {
+        std::lock_guard<std::mutex> lock (state().fdMutex);
+        callbacks = state().drawCallbacks;
+    }
+    for (auto& [callback, context] : callbacks)
+        callback (context);
 }
 } // namespace maxhost::detail
 
@@ -632,6 +646,28 @@ t_max_err maxhost_mainloop_removefd (int fd)
 {
     std::lock_guard<std::mutex> lock (state().fdMutex);
     return state().descriptors.erase (fd) != 0 ? MAX_ERR_NONE : MAX_ERR_GENERIC;
+}
+
+t_max_err maxhost_mainloop_adddrawcallback (maxhost_drawcallback callback, void* context)
+{
+    if (callback == nullptr)
+        return MAX_ERR_INVALID_PTR;
+    std::lock_guard<std::mutex> lock (state().fdMutex);
+    auto& callbacks = state().drawCallbacks;
+    auto it = std::find_if (callbacks.begin(), callbacks.end(), [callback] (const auto& c) { return c.first == callback; });
+    if (it != callbacks.end())
+        it->second = context;
+    else
+        callbacks.emplace_back (callback, context);
+    return MAX_ERR_NONE;
+}
+
+t_max_err maxhost_mainloop_removedrawcallback (maxhost_drawcallback callback)
+{
+    std::lock_guard<std::mutex> lock (state().fdMutex);
+    auto& callbacks = state().drawCallbacks;
+    const auto removed = std::erase_if (callbacks, [callback] (const auto& c) { return c.first == callback; });
+    return removed != 0 ? MAX_ERR_NONE : MAX_ERR_GENERIC;
 }
 
 } // extern "C"
