@@ -25,8 +25,7 @@ Component::~Component()
 
 bool Component::isOpenGLAvailable()
 {
-    const juce::OpenGLPixelFormat format;
-    return X11DisplayOffersOpenGL (format.redBits, format.alphaBits, format.depthBufferBits, format.stencilBufferBits);
+    return X11DisplayOffersOpenGL();
 }
 
 bool Component::setUseOpenGL (bool shouldUseOpenGL)
