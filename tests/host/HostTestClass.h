@@ -42,13 +42,8 @@ struct SetterCall
     maxhost::ThreadRole role;
 };
 
-enum class PerformMode
-{
-    copy,
-    allocate,
-    lock,
-    signalMain    // sets the object's queue element, which must be safe in real time
-};
+// signalMain sets the object's queue element, which must be safe in real time.
+enum class PerformMode { copy, allocate, lock, signalMain };
 
 struct Log
 {
@@ -92,9 +87,12 @@ protected:
     static void restart (const maxhost::Options& options = {});
 
     Probe* makeProbe (const std::string& args = {});
-    std::vector<std::string> consoleTexts (maxhost::Severity severity) const;
+    // Every console entry as "<severity>: <text>".
+    static std::vector<std::string> consoleLines();
 };
 
 // The value of an attribute, or with a meta name the value of that meta-attribute.
 std::vector<t_atom> values (t_object* x, const char* attribute, const char* metaName = nullptr, t_max_err* result = nullptr);
+// The texts of a symbol array, such as attribute names or dictionary keys.
+std::vector<std::string> names (long count, t_symbol** symbols);
 } // namespace hosttest
