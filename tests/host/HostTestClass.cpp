@@ -10,6 +10,8 @@ namespace hosttest
 namespace
 {
     t_class* probeClass = nullptr;
+    constexpr long signalInlets = 2;
+    constexpr long signalOutlets = 2;
 
     std::string withRole (const char* prefix)
     {

@@ -62,9 +62,6 @@ struct Log
     short noInPlace = Z_NO_INPLACE;
 };
 
-constexpr long signalInlets = 2;
-constexpr long signalOutlets = 2;
-
 Log& log();
 t_class* registerProbeClass();
 void resetLog();
