@@ -159,15 +159,22 @@ TEST (DriverTest, ScreenshotWritesTheObjectsWindowAsPng)
     std::remove (png);
     ASSERT_GT (bytes.size(), 33u);
     EXPECT_EQ (std::string (bytes.begin() + 1, bytes.begin() + 4), "PNG");
-    auto be32 = [&] (size_t at) { return (bytes[at] << 24) | (bytes[at + 1] << 16) | (bytes[at + 2] << 8) | bytes[at + 3]; };
-    EXPECT_EQ (be32 (16), 40);
-    EXPECT_EQ (be32 (20), 30);
+    auto be32 = [&] (size_t at) -> uLong { return uLong (bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3]; };
+    EXPECT_EQ (be32 (16), 40u);
+    EXPECT_EQ (be32 (20), 30u);
+    size_t at = 8;   // each chunk: its length, its type and data, their CRC
+    for (; at + 12 <= bytes.size(); at += 12 + be32 (at))
+    {
+        ASSERT_LE (at + 12 + be32 (at), bytes.size());
+        EXPECT_EQ (be32 (at + 8 + be32 (at)), crc32 (0, bytes.data() + at + 4, static_cast<uInt> (4 + be32 (at)))) << "the chunk at " << at;
+    }
+    EXPECT_EQ (at, bytes.size());
 
     const size_t idat = 33;   // right after the header chunk
     ASSERT_EQ (std::string (bytes.begin() + idat + 4, bytes.begin() + idat + 8), "IDAT");
     std::vector<unsigned char> raw (30 * (40 * 3 + 1));
     uLongf size = raw.size();
-    ASSERT_EQ (uncompress (raw.data(), &size, bytes.data() + idat + 8, static_cast<uLong> (be32 (idat))), Z_OK);
+    ASSERT_EQ (uncompress (raw.data(), &size, bytes.data() + idat + 8, be32 (idat)), Z_OK) << "the stream and its checksum";
     EXPECT_EQ (size, raw.size());
     EXPECT_EQ (std::vector<int> (raw.begin(), raw.begin() + 4), (std::vector<int> { 0, 255, 0, 0 })) << "no filter, then a red pixel";
 }
