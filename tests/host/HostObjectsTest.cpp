@@ -4,54 +4,18 @@ using namespace hosttest;
 
 using ObjectTest = HostTest;
 
-namespace
+// The attribute tests read back the values the box and the defaults give.
+TEST_F (ObjectTest, CreationBindsTheBoxWhileMadeZeroFillsAndDictionaryHasBoxValuesOnDefaultsInTheirOrder)
 {
-std::vector<std::string> keysOf (t_dictionary* d)
-{
-    long count = 0;
-    t_symbol** keys = nullptr;
-    dictionary_getkeys_ordered (d, &count, &keys);
-    auto texts = names (count, keys);
-    dictionary_freekeys (d, count, keys);
-    return texts;
-}
-} // namespace
-
-// Attribute values from the box and from defaults are read back in the attribute tests.
-TEST_F (ObjectTest, CreationBindsTheBoxOnlyWhileTheObjectIsMadeAndZeroFillsTheRecord)
-{
-    auto* x = makeProbe();
+    auto* x = makeProbe ("@count 9 8 @extra x");
     ASSERT_NE (x, nullptr);
     EXPECT_NE (x->box, nullptr);
     EXPECT_EQ (x->box, maxhost::boxOf (&x->header.z_ob));
     EXPECT_EQ (gensym ("#B")->s_thing, nullptr);
     EXPECT_EQ (x->secret, 0);
-}
-
-TEST_F (ObjectTest, CreationDictionaryTakesTheBoxValuesOnTopInDefaultOrder)
-{
-    static std::vector<std::string> keys, countValues;
-    keys.clear();
-    countValues.clear();
-    auto* c = class_new ("dictprobe", asMethod (+[] (t_symbol*, long argc, t_atom* argv) -> void* {
-                             auto* d = object_dictionaryarg (argc, argv);
-                             keys = keysOf (d);
-                             long ac = 0;
-                             t_atom* av = nullptr;
-                             dictionary_getatoms (d, gensym ("count"), &ac, &av);
-                             countValues.push_back (maxhost::atomsToText (std::vector<t_atom> (av, av + ac)));
-                             return nullptr;
-                         }),
-                         nullptr, sizeof (t_object), nullptr, A_GIMME, 0);
-    c->c_flags |= CLASS_FLAG_NEWDICTIONARY;
-    CLASS_ATTR_LONG (c, "a", 0, Probe, count);
-    CLASS_ATTR_DEFAULT (c, "a", 0, "1");
-    CLASS_ATTR_LONG (c, "count", 0, Probe, secret);
-    CLASS_ATTR_DEFAULT (c, "count", 0, "2");
-    class_register (CLASS_BOX, c);
-    EXPECT_EQ (maxhost::newObject ("dictprobe", "@count 9 8 @extra x"), nullptr);
-    EXPECT_EQ (keys, (std::vector<std::string> { "a", "count", "extra" }));
-    EXPECT_EQ (countValues, (std::vector<std::string> { "9 8" }));
+    // "rate" and "secret" have no default.
+    EXPECT_EQ (log().creationKeys, (std::vector<std::string> { "count", "level", "colour", "mode", "corner", "extra" }));
+    EXPECT_EQ (log().creationCount, "9 8");
 }
 
 TEST_F (ObjectTest, OutletsArePlacedLeftmostAndRecordWhatTheySend)

@@ -96,7 +96,14 @@ namespace
             outlet_new (x, "signal");
         x->header.z_misc = log().noInPlace;
         if (auto* d = object_dictionaryarg (argc, argv))
+        {
+            long ac = 0;
+            t_atom* av = nullptr;
+            dictionary_getatoms (d, gensym ("count"), &ac, &av);
+            log().creationCount = maxhost::atomsToText (std::vector<t_atom> (av, av + ac));
+            log().creationKeys = keysOf (d);
             attr_dictionary_process (x, d);
+        }
         return x;
     }
 
@@ -237,6 +244,16 @@ std::vector<std::string> names (long count, t_symbol** symbols)
     std::vector<std::string> texts;
     for (long i = 0; i < count; ++i)
         texts.push_back (symbols[i]->s_name);
+    return texts;
+}
+
+std::vector<std::string> keysOf (t_dictionary* d)
+{
+    long count = 0;
+    t_symbol** keys = nullptr;
+    dictionary_getkeys_ordered (d, &count, &keys);
+    auto texts = names (count, keys);
+    dictionary_freekeys (d, count, keys);
     return texts;
 }
 } // namespace hosttest

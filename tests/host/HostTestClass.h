@@ -50,6 +50,8 @@ struct Log
     std::mutex mutex;
     std::vector<SetterCall> setters;
     std::vector<std::string> events;   // "tick:<role>", "task:<role>", "deferred:<role>:<sym>"
+    std::vector<std::string> creationKeys;   // of the probe's creation dictionary, and its "count"
+    std::string creationCount;
     std::vector<short> connectionCounts;
     double dspSampleRate = 0.0;
     long dspMaxVectorSize = 0;
@@ -92,4 +94,5 @@ protected:
 std::vector<t_atom> values (t_object* x, const char* attribute, const char* metaName = nullptr, t_max_err* result = nullptr);
 // The texts of a symbol array, such as attribute names or dictionary keys.
 std::vector<std::string> names (long count, t_symbol** symbols);
+std::vector<std::string> keysOf (t_dictionary* d);
 } // namespace hosttest
