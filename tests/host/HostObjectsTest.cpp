@@ -52,8 +52,10 @@ TEST_F (ObjectTest, BadMessagesAreReportedNotCrashed)
     maxhost::send (object, "name");
     maxhost::send (object, "dsp64");
     maxhost::send (object, "bang", maxhost::parseAtoms ("1"));
-    EXPECT_EQ (consoleLines(), (std::vector<std::string> { "error: doesn't understand \"nosuch\"", "error: bad arguments for message \"number\"",
-                                                          "error: bad arguments for message \"name\"", "error: message \"dsp64\" is for the host only",
+    EXPECT_EQ (consoleLines(), (std::vector<std::string> { "error: doesn't understand \"nosuch\"",
+                                                          "error: bad arguments for message \"number\"",
+                                                          "error: bad arguments for message \"name\"",
+                                                          "error: message \"dsp64\" is for the host only",
                                                           "warn: extra arguments for message \"bang\"" }));
     EXPECT_EQ (maxhost::console()[0].object, object);
     EXPECT_EQ (maxhost::outletEvents().size(), 1u) << "extra arguments are dropped, the message still runs";
