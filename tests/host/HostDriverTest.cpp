@@ -17,28 +17,60 @@
 
 namespace
 {
+std::vector<std::string> readLines (std::FILE* file)
+{
+    std::vector<std::string> lines;
+    char buffer[4096];
+    while (std::fgets (buffer, sizeof (buffer), file) != nullptr)
+        lines.emplace_back (buffer, std::strcspn (buffer, "\n"));
+    return lines;
+}
+
 struct RunResult
 {
-    int status;
-    std::vector<std::string> lines;
+    int status = -1;
+    std::vector<std::string> lines;   // what it printed on its standard output
 };
+
+RunResult runDriverWith (const std::string& arguments)
+{
+    RunResult result;
+    if (auto* pipe = popen ((std::string (MAXHOST_RUN_PATH) + " " + arguments + " 2>/dev/null").c_str(), "r"))
+    {
+        result.lines = readLines (pipe);
+        const int status = pclose (pipe);
+        result.status = WIFEXITED (status) ? WEXITSTATUS (status) : -1;
+    }
+    return result;
+}
 
 RunResult runDriver (const std::string& script, const std::string& options = {})
 {
     char path[] = "/tmp/maxhost-script-XXXXXX";
     close (mkstemp (path));
     std::ofstream (path) << script;
-    RunResult result { -1, {} };
-    if (auto* pipe = popen ((std::string (MAXHOST_RUN_PATH) + " " + options + " " + path + " 2>/dev/null").c_str(), "r"))
-    {
-        char buffer[4096];
-        while (std::fgets (buffer, sizeof (buffer), pipe) != nullptr)
-            result.lines.emplace_back (buffer, std::strcspn (buffer, "\n"));
-        const int status = pclose (pipe);
-        result.status = WIFEXITED (status) ? WEXITSTATUS (status) : -1;
-    }
+    auto result = runDriverWith (options + " " + path);
     std::remove (path);
     return result;
+}
+
+// The driver's script reader run in-process, against the test's own host.
+std::vector<std::string> runInProcess (const std::string& script)
+{
+    std::FILE* output = std::tmpfile();
+    std::FILE* errors = std::tmpfile();
+    std::istringstream input (script);
+    int status = -1;
+    {
+        ScriptRunner runner (output, errors, false);
+        status = runner.run (input);
+    }
+    std::rewind (output);
+    const auto lines = readLines (output);
+    std::fclose (output);
+    std::fclose (errors);
+    EXPECT_EQ (status, 0) << script;
+    return lines;
 }
 
 const std::string loadPlugin = std::string ("load ") + MAXHOST_TEST_PLUGIN + "\n";
@@ -46,13 +78,7 @@ const std::string loadPlugin = std::string ("load ") + MAXHOST_TEST_PLUGIN + "\n
 
 TEST (DriverTest, ScriptsPrintWhatTheRealPluginDoesAndFailOnErrors)
 {
-    struct Case
-    {
-        std::string options;
-        std::string script;
-        int status;
-        std::vector<std::string> lines;
-    };
+    struct Case { std::string options, script; int status; std::vector<std::string> lines; };
     const Case cases[] = {
         { "",
           loadPlugin
@@ -99,32 +125,24 @@ TEST (DriverTest, ScriptsPrintWhatTheRealPluginDoesAndFailOnErrors)
     };
     for (const auto& c : cases)
     {
+        SCOPED_TRACE (c.script);
         const auto result = runDriver (c.script, c.options);
-        EXPECT_EQ (result.status, c.status) << c.script;
-        EXPECT_EQ (result.lines, c.lines) << c.script;
+        EXPECT_EQ (result.status, c.status);
+        EXPECT_EQ (result.lines, c.lines);
     }
 }
 
 TEST (DriverTest, HelpListsEveryScriptCommandWithAnExample)
 {
-    std::vector<std::string> lines;
-    int status = -1;
-    if (auto* pipe = popen ((std::string (MAXHOST_RUN_PATH) + " --help").c_str(), "r"))
-    {
-        char buffer[4096];
-        while (std::fgets (buffer, sizeof (buffer), pipe) != nullptr)
-            lines.emplace_back (buffer, std::strcspn (buffer, "\n"));
-        const int result = pclose (pipe);
-        status = WIFEXITED (result) ? WEXITSTATUS (result) : -1;
-    }
-    EXPECT_EQ (status, 0);
-    auto has = [&] (const std::string& start) {
-        return std::any_of (lines.begin(), lines.end(), [&] (const auto& l) { return l.rfind (start, 0) == 0; });
+    const auto help = runDriverWith ("--help");
+    EXPECT_EQ (help.status, 0);
+    const auto has = [&] (const std::string& start) {
+        return std::any_of (help.lines.begin(), help.lines.end(), [&] (const auto& l) { return l.rfind (start, 0) == 0; });
     };
-    for (const char* command : { "load", "new", "send", "send@sched", "signal", "dsp", "run", "measure", "screenshot", "free", "dialog" })
+    for (const std::string command : { "load", "new", "send", "send@sched", "signal", "dsp", "run", "measure", "screenshot", "free", "dialog" })
     {
-        EXPECT_TRUE (has (std::string ("  ") + command + " ")) << command;
-        EXPECT_TRUE (has (std::string ("      e.g. ") + command + " ")) << command;
+        EXPECT_TRUE (has ("  " + command + " ")) << command;
+        EXPECT_TRUE (has ("      e.g. " + command + " ")) << command;
     }
 }
 
@@ -141,46 +159,25 @@ TEST (DriverTest, ScreenshotWritesTheObjectsWindowAsPng)
     std::remove (png);
     ASSERT_GT (bytes.size(), 33u);
     EXPECT_EQ (std::string (bytes.begin() + 1, bytes.begin() + 4), "PNG");
-    auto be32 = [&] (size_t at) { return (bytes[at] << 24) | (bytes[at + 1] << 16) | (bytes[at + 2] << 8) | bytes[at + 3]; };
-    EXPECT_EQ (be32 (16), 40);
-    EXPECT_EQ (be32 (20), 30);
+    auto be32 = [&] (size_t at) -> uLong { return uLong (bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3]; };
+    EXPECT_EQ (be32 (16), 40u);
+    EXPECT_EQ (be32 (20), 30u);
+    size_t at = 8;   // each chunk: its length, its type and data, their CRC
+    for (; at + 12 <= bytes.size(); at += 12 + be32 (at))
+    {
+        ASSERT_LE (at + 12 + be32 (at), bytes.size());
+        EXPECT_EQ (be32 (at + 8 + be32 (at)), crc32 (0, bytes.data() + at + 4, static_cast<uInt> (4 + be32 (at)))) << "the chunk at " << at;
+    }
+    EXPECT_EQ (at, bytes.size());
 
     const size_t idat = 33;   // right after the header chunk
     ASSERT_EQ (std::string (bytes.begin() + idat + 4, bytes.begin() + idat + 8), "IDAT");
     std::vector<unsigned char> raw (30 * (40 * 3 + 1));
     uLongf size = raw.size();
-    ASSERT_EQ (uncompress (raw.data(), &size, bytes.data() + idat + 8, static_cast<uLong> (be32 (idat))), Z_OK);
+    ASSERT_EQ (uncompress (raw.data(), &size, bytes.data() + idat + 8, be32 (idat)), Z_OK) << "the stream and its checksum";
     EXPECT_EQ (size, raw.size());
-    EXPECT_EQ (raw[0], 0);
-    EXPECT_EQ (raw[1], 255);
-    EXPECT_EQ (raw[2], 0);
-    EXPECT_EQ (raw[3], 0);
+    EXPECT_EQ (std::vector<int> (raw.begin(), raw.begin() + 4), (std::vector<int> { 0, 255, 0, 0 })) << "no filter, then a red pixel";
 }
-
-namespace
-{
-// The driver's script reader run in-process, against the test's own host.
-std::vector<std::string> runInProcess (const std::string& script)
-{
-    std::FILE* output = std::tmpfile();
-    std::FILE* errors = std::tmpfile();
-    std::istringstream input (script);
-    int status = -1;
-    {
-        ScriptRunner runner (output, errors, false);
-        status = runner.run (input);
-    }
-    std::vector<std::string> lines;
-    std::rewind (output);
-    char buffer[4096];
-    while (std::fgets (buffer, sizeof (buffer), output) != nullptr)
-        lines.emplace_back (buffer, std::strcspn (buffer, "\n"));
-    std::fclose (output);
-    std::fclose (errors);
-    EXPECT_EQ (status, 0) << script;
-    return lines;
-}
-} // namespace
 
 using DriverSessionTest = hosttest::HostTest;
 

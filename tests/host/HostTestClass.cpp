@@ -1,66 +1,44 @@
 #include "HostTestClass.h"
 
-#include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
 namespace hosttest
 {
 namespace
 {
     t_class* probeClass = nullptr;
+    constexpr long signalInlets = 2;
+    constexpr long signalOutlets = 2;
 
+    std::string withRole (const char* prefix)
+    {
+        return std::string (prefix) + maxhost::roleName (maxhost::currentRole());
+    }
+
+    // Only "level" has it.
     t_max_err logSetter (Probe* x, t_object* attr, long ac, t_atom* av)
     {
-        auto* record = reinterpret_cast<t_eattr*> (attr);
         {
             std::lock_guard<std::mutex> lock (log().mutex);
-            log().setters.push_back ({ record->name->s_name, std::vector<t_atom> (av, av + ac), maxhost::currentRole() });
+            log().setters.push_back ({ reinterpret_cast<t_eattr*> (attr)->name->s_name, std::vector<t_atom> (av, av + ac), maxhost::currentRole() });
         }
-        if (record->name == gensym ("level") && ac > 0)
+        if (ac > 0)
             x->level = static_cast<float> (atom_getfloat (av));
         return MAX_ERR_NONE;
     }
 
-    void probeBang (Probe* x)
-    {
-        outlet_int (x->dump, x->count);
-    }
-
-    void probeEcho (Probe* x, t_symbol* s, long ac, t_atom* av)
-    {
-        outlet_anything (x->dump, s, static_cast<short> (ac), av);
-    }
-
-    void probeName (Probe* x, t_symbol* s)
-    {
-        outlet_anything (x->extra, s, 0, nullptr);
-    }
-
-    void probeNumber (Probe* x, t_atom_long n)
-    {
-        outlet_int (x->extra, n);
-    }
-
     void probeTick (Probe* x)
     {
-        addEvent (std::string ("tick:") + maxhost::roleName (maxhost::currentRole()));
-        if (log().tickDelayMs.load() > 0)
+        addEvent (withRole ("tick:"));
+        if (const int ms = log().tickDelayMs.load(); ms > 0)
         {
-            std::this_thread::sleep_for (std::chrono::milliseconds (log().tickDelayMs.load()));
+            std::this_thread::sleep_for (std::chrono::milliseconds (ms));
             addEvent ("tick-done");
         }
         qelem_set (x->qelem);
-    }
-
-    void probeTask (Probe*)
-    {
-        addEvent (std::string ("task:") + maxhost::roleName (maxhost::currentRole()));
-    }
-
-    void probeArm (Probe* x, double ms)
-    {
-        clock_fdelay (x->clock, ms);
     }
 
     void probePerform (t_object* object, t_object*, double** ins, long numins, double** outs, long numouts, long frames, long, void*)
@@ -103,27 +81,6 @@ namespace
         object_method (dsp64, gensym ("dsp_add64"), x, probePerform, 0L, static_cast<void*> (nullptr));
     }
 
-    void probeAssist (Probe*, void*, long kind, long index, char* text)
-    {
-        std::snprintf (text, 512, "%s %ld", kind == 1 ? "inlet" : "outlet", index);
-    }
-
-    t_max_err probeGetValueOf (Probe* x, long* ac, t_atom** av)
-    {
-        *av = reinterpret_cast<t_atom*> (sysmem_newptr (sizeof (t_atom)));
-        atom_setlong (*av, x->count);
-        *ac = 1;
-        return MAX_ERR_NONE;
-    }
-
-    t_max_err probeSetValueOf (Probe* x, long ac, t_atom* av)
-    {
-        if (ac != 1)
-            return MAX_ERR_GENERIC;
-        x->count = atom_getlong (av);
-        return MAX_ERR_NONE;
-    }
-
     void* probeNew (t_symbol*, long argc, t_atom* argv)
     {
         auto* x = static_cast<Probe*> (object_alloc (probeClass));
@@ -133,13 +90,20 @@ namespace
         x->extra = outlet_new (x, nullptr);
         x->dump = outlet_new (x, nullptr);
         x->clock = clock_new (x, asMethod (probeTick));
-        x->qelem = qelem_new (x, asMethod (probeTask));
+        x->qelem = qelem_new (x, asMethod (+[] (Probe*) { addEvent (withRole ("task:")); }));
         z_dsp_setup (&x->header, signalInlets);
         for (long i = 0; i < signalOutlets; ++i)
             outlet_new (x, "signal");
         x->header.z_misc = log().noInPlace;
         if (auto* d = object_dictionaryarg (argc, argv))
+        {
+            long ac = 0;
+            t_atom* av = nullptr;
+            dictionary_getatoms (d, gensym ("count"), &ac, &av);
+            log().creationCount = maxhost::atomsToText (std::vector<t_atom> (av, av + ac));
+            log().creationKeys = keysOf (d);
             attr_dictionary_process (x, d);
+        }
         return x;
     }
 
@@ -149,36 +113,22 @@ namespace
         object_free (x->clock);
         qelem_free (x->qelem);
     }
+
+    // Replaced whole by resetLog, which runs only while no other thread uses it.
+    std::unique_ptr<Log> logInstance = std::make_unique<Log>();
+
+    template <typename T>
+    T lockedCopy (const T& recorded)
+    {
+        std::lock_guard<std::mutex> lock (log().mutex);
+        return recorded;
+    }
 } // namespace
 
-// Replaced whole by resetLog, which runs only while no other thread uses it.
-static std::unique_ptr<Log>& logInstance()
-{
-    static auto instance = std::make_unique<Log>();
-    return instance;
-}
-
-Log& log()
-{
-    return *logInstance();
-}
-
-void resetLog()
-{
-    logInstance() = std::make_unique<Log>();
-}
-
-std::vector<SetterCall> setterCalls()
-{
-    std::lock_guard<std::mutex> lock (log().mutex);
-    return log().setters;
-}
-
-std::vector<std::string> events()
-{
-    std::lock_guard<std::mutex> lock (log().mutex);
-    return log().events;
-}
+Log& log() { return *logInstance; }
+void resetLog() { logInstance = std::make_unique<Log>(); }
+std::vector<SetterCall> setterCalls() { return lockedCopy (log().setters); }
+std::vector<std::string> events() { return lockedCopy (log().events); }
 
 void addEvent (const std::string& event)
 {
@@ -190,15 +140,31 @@ t_class* registerProbeClass()
 {
     auto* c = class_new ("probe~", asMethod (probeNew), asMethod (probeFree), sizeof (Probe), nullptr, A_GIMME, 0);
     c->c_flags |= CLASS_FLAG_NEWDICTIONARY;
-    class_addmethod (c, asMethod (probeBang), "bang", 0);
-    class_addmethod (c, asMethod (probeEcho), "echo", A_GIMME, 0);
-    class_addmethod (c, asMethod (probeName), "name", A_SYM, 0);
-    class_addmethod (c, asMethod (probeNumber), "number", A_LONG, 0);
-    class_addmethod (c, asMethod (probeArm), "arm", A_FLOAT, 0);
+    class_addmethod (c, asMethod (+[] (Probe* x) { outlet_int (x->dump, x->count); }), "bang", 0);
+    class_addmethod (c, asMethod (+[] (Probe* x, t_symbol* s, long ac, t_atom* av) { outlet_anything (x->dump, s, static_cast<short> (ac), av); }),
+                     "echo", A_GIMME, 0);
+    class_addmethod (c, asMethod (+[] (Probe* x, t_symbol* s) { outlet_anything (x->extra, s, 0, nullptr); }), "name", A_SYM, 0);
+    class_addmethod (c, asMethod (+[] (Probe* x, t_atom_long n) { outlet_int (x->extra, n); }), "number", A_LONG, 0);
+    class_addmethod (c, asMethod (+[] (Probe* x, double ms) { clock_fdelay (x->clock, ms); }), "arm", A_FLOAT, 0);
     class_addmethod (c, asMethod (probeDsp64), "dsp64", A_CANT, 0);
-    class_addmethod (c, asMethod (probeAssist), "assist", A_CANT, 0);
-    class_addmethod (c, asMethod (probeGetValueOf), "getvalueof", A_CANT, 0);
-    class_addmethod (c, asMethod (probeSetValueOf), "setvalueof", A_CANT, 0);
+    class_addmethod (c, asMethod (+[] (Probe*, void*, long kind, long index, char* text) {
+                         std::snprintf (text, 512, "%s %ld", kind == 1 ? "inlet" : "outlet", index);
+                     }),
+                     "assist", A_CANT, 0);
+    class_addmethod (c, asMethod (+[] (Probe* x, long* ac, t_atom** av) -> t_max_err {
+                         *av = reinterpret_cast<t_atom*> (sysmem_newptr (sizeof (t_atom)));
+                         atom_setlong (*av, x->count);
+                         *ac = 1;
+                         return MAX_ERR_NONE;
+                     }),
+                     "getvalueof", A_CANT, 0);
+    class_addmethod (c, asMethod (+[] (Probe* x, long ac, t_atom* av) -> t_max_err {
+                         if (ac != 1)
+                             return MAX_ERR_GENERIC;
+                         x->count = atom_getlong (av);
+                         return MAX_ERR_NONE;
+                     }),
+                     "setvalueof", A_CANT, 0);
 
     CLASS_ATTR_LONG (c, "count", 0, Probe, count);
     CLASS_ATTR_FILTER_CLIP (c, "count", 0, 10);
@@ -251,13 +217,13 @@ Probe* HostTest::makeProbe (const std::string& args)
     return reinterpret_cast<Probe*> (maxhost::newObject ("probe~", args));
 }
 
-std::vector<std::string> HostTest::consoleTexts (maxhost::Severity severity) const
+std::vector<std::string> HostTest::consoleLines()
 {
-    std::vector<std::string> texts;
-    for (auto& entry : maxhost::console())
-        if (entry.severity == severity)
-            texts.push_back (entry.text);
-    return texts;
+    static const char* const severities[] = { "post", "warn", "error", "bug" };
+    std::vector<std::string> lines;
+    for (const auto& entry : maxhost::console())
+        lines.push_back (severities[static_cast<int> (entry.severity)] + std::string (": ") + entry.text);
+    return lines;
 }
 
 std::vector<t_atom> values (t_object* x, const char* attribute, const char* metaName, t_max_err* result)
@@ -271,5 +237,23 @@ std::vector<t_atom> values (t_object* x, const char* attribute, const char* meta
     std::vector<t_atom> atoms (av, av + ac);
     sysmem_freeptr (av);
     return atoms;
+}
+
+std::vector<std::string> names (long count, t_symbol** symbols)
+{
+    std::vector<std::string> texts;
+    for (long i = 0; i < count; ++i)
+        texts.push_back (symbols[i]->s_name);
+    return texts;
+}
+
+std::vector<std::string> keysOf (t_dictionary* d)
+{
+    long count = 0;
+    t_symbol** keys = nullptr;
+    dictionary_getkeys_ordered (d, &count, &keys);
+    auto texts = names (count, keys);
+    dictionary_freekeys (d, count, keys);
+    return texts;
 }
 } // namespace hosttest

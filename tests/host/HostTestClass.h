@@ -42,19 +42,16 @@ struct SetterCall
     maxhost::ThreadRole role;
 };
 
-enum class PerformMode
-{
-    copy,
-    allocate,
-    lock,
-    signalMain    // sets the object's queue element, which must be safe in real time
-};
+// signalMain sets the object's queue element, which must be safe in real time.
+enum class PerformMode { copy, allocate, lock, signalMain };
 
 struct Log
 {
     std::mutex mutex;
     std::vector<SetterCall> setters;
     std::vector<std::string> events;   // "tick:<role>", "task:<role>", "deferred:<role>:<sym>"
+    std::vector<std::string> creationKeys;   // of the probe's creation dictionary, and its "count"
+    std::string creationCount;
     std::vector<short> connectionCounts;
     double dspSampleRate = 0.0;
     long dspMaxVectorSize = 0;
@@ -66,9 +63,6 @@ struct Log
     PerformMode performMode = PerformMode::copy;
     short noInPlace = Z_NO_INPLACE;
 };
-
-constexpr long signalInlets = 2;
-constexpr long signalOutlets = 2;
 
 Log& log();
 t_class* registerProbeClass();
@@ -92,9 +86,13 @@ protected:
     static void restart (const maxhost::Options& options = {});
 
     Probe* makeProbe (const std::string& args = {});
-    std::vector<std::string> consoleTexts (maxhost::Severity severity) const;
+    // Every console entry as "<severity>: <text>".
+    static std::vector<std::string> consoleLines();
 };
 
 // The value of an attribute, or with a meta name the value of that meta-attribute.
 std::vector<t_atom> values (t_object* x, const char* attribute, const char* metaName = nullptr, t_max_err* result = nullptr);
+// The texts of a symbol array, such as attribute names or dictionary keys.
+std::vector<std::string> names (long count, t_symbol** symbols);
+std::vector<std::string> keysOf (t_dictionary* d);
 } // namespace hosttest

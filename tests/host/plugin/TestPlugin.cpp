@@ -37,16 +37,6 @@ void gainPerform (t_object* x, t_object*, double** ins, long, double** outs, lon
         outs[0][i] = ins[0][i] * gain;
 }
 
-void gainDsp64 (Gain* x, t_object* dsp64, short*, double, long, long)
-{
-    object_method (dsp64, gensym ("dsp_add64"), x, gainPerform, 0L, static_cast<void*> (nullptr));
-}
-
-void gainBang (Gain* x)
-{
-    outlet_float (x->dump, x->gain);
-}
-
 void gainHello (Gain* x, t_symbol*, long argc, t_atom* argv)
 {
     long size = 0;
@@ -54,21 +44,6 @@ void gainHello (Gain* x, t_symbol*, long argc, t_atom* argv)
     atom_gettext (argc, argv, &size, &text, 0);
     object_post (&x->header.z_ob, "hello %s", text != nullptr ? text : "");
     sysmem_freeptr (text);
-}
-
-void gainTick (Gain* x)
-{
-    clock_fdelay (x->clock, 10.0);
-}
-
-void gainClockFired (Gain* x)
-{
-    qelem_set (x->qelem);
-}
-
-void gainQelemRan (Gain* x)
-{
-    outlet_anything (x->dump, gensym ("ticked"), 0, nullptr);
 }
 
 // A plain red window, reported to the host so that it can be photographed.
@@ -87,6 +62,7 @@ void gainWindow (Gain* x)
     maxhost_setobjectwindow (&x->header.z_ob, x->window);
 }
 
+// "tick" arms the clock, whose firing sets the queue element, whose task says "ticked".
 void* gainNew (t_symbol*, long argc, t_atom* argv)
 {
     auto* x = static_cast<Gain*> (object_alloc (gainClass));
@@ -95,8 +71,8 @@ void* gainNew (t_symbol*, long argc, t_atom* argv)
     z_dsp_setup (&x->header, 1);
     x->dump = outlet_new (x, nullptr);
     outlet_new (x, "signal");
-    x->clock = clock_new (x, asMethod (gainClockFired));
-    x->qelem = qelem_new (x, asMethod (gainQelemRan));
+    x->clock = clock_new (x, asMethod (+[] (Gain* g) { qelem_set (g->qelem); }));
+    x->qelem = qelem_new (x, asMethod (+[] (Gain* g) { outlet_anything (g->dump, gensym ("ticked"), 0, nullptr); }));
     attr_dictionary_process (x, object_dictionaryarg (argc, argv));
     return x;
 }
@@ -113,18 +89,20 @@ void gainFree (Gain* x)
         XCloseDisplay (x->display);
     }
 }
-
 } // namespace
 
 __attribute__ ((visibility ("default"))) int main()
 {
     auto* c = class_new ("test.gain~", asMethod (gainNew), asMethod (gainFree), sizeof (Gain), nullptr, A_GIMME, 0);
     c->c_flags |= CLASS_FLAG_NEWDICTIONARY;
-    class_addmethod (c, asMethod (gainBang), "bang", 0);
+    class_addmethod (c, asMethod (+[] (Gain* x) { outlet_float (x->dump, x->gain); }), "bang", 0);
     class_addmethod (c, asMethod (gainHello), "hello", A_GIMME, 0);
-    class_addmethod (c, asMethod (gainTick), "tick", 0);
+    class_addmethod (c, asMethod (+[] (Gain* x) { clock_fdelay (x->clock, 10.0); }), "tick", 0);
     class_addmethod (c, asMethod (gainWindow), "window", 0);
-    class_addmethod (c, asMethod (gainDsp64), "dsp64", A_CANT, 0);
+    class_addmethod (c, asMethod (+[] (Gain* x, t_object* dsp64, short*, double, long, long) {
+                         object_method (dsp64, gensym ("dsp_add64"), x, gainPerform, 0L, static_cast<void*> (nullptr));
+                     }),
+                     "dsp64", A_CANT, 0);
     CLASS_ATTR_DOUBLE (c, "gain", 0, Gain, gain);
     CLASS_ATTR_FILTER_CLIP (c, "gain", 0.0, 2.0);
     CLASS_ATTR_DEFAULT (c, "gain", 0, "1");
