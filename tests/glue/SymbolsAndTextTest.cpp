@@ -71,9 +71,13 @@ TEST (AtomTextTest, HostErrorCodesAreNamedAndOthersUnknown)
 
 using MessageErrorTest = GlueTest;
 
+// A symbol atom without its symbol is as bad an argument as a number.
 TEST_F (MessageErrorTest, RefusedMessagesPostTheirNameAndArguments)
 {
-    auto* x = asObject (makeProbe());
+    makeProbe();
+    t_atom none {};
+    none.a_type = A_SYM;
+    none.a_w.w_sym = nullptr;
     const struct
     {
         const char* message;
@@ -85,16 +89,23 @@ TEST_F (MessageErrorTest, RefusedMessagesPostTheirNameAndArguments)
         { "reset", { atomLong (1), atomLong (2) }, "invalid message : reset 1 2 " },
         { "dump", { atomLong (3) }, "invalid message : dump 3 " },
         { "dumpdict", { atomSym ("mode"), atomSym ("gain"), atomLong (3) }, "invalid message : dumpdict mode gain 3 " },
+        { "reset", { none }, "invalid message : reset  " },
+        { "postattributes", { none }, "invalid message : postattributes  " },
+        { "dump", { none }, "invalid message : dump  " },
+        { "dumpdict", { none }, "invalid message : dumpdict  " },
     };
     for (const auto& c : cases)
     {
         maxhost::clearRecordings();
         maxhost::send (x, c.message, c.args);
-        EXPECT_EQ (texts (maxhost::Severity::error), std::vector<std::string> { c.error }) << c.message;
+        EXPECT_EQ (errors(), Texts { c.error }) << c.message;
         EXPECT_TRUE (maxhost::outletEvents().empty()) << c.message;
     }
 
     maxhost::clearRecordings();
+    maxhost::setDialogAnswer ("cancelled");
+    maxhost::send (x, "exportdict", { none });
+    EXPECT_EQ (maxhost::dialogsShown(), 1) << "no path given: the dialog asks for one";
     oskelmax_postinvalidmessage (x, 0, nullptr, "invalid message : fadeout");
-    EXPECT_EQ (texts (maxhost::Severity::error), std::vector<std::string> { "invalid message : fadeout " });
+    EXPECT_EQ (errors(), Texts { "invalid message : fadeout " });
 }
