@@ -107,20 +107,14 @@ TEST_F (ReferencePageTest, UnwritableFolderIsReportedAndNothingElseIsSaid)
 {
     const auto missing = folder.path() + "/missing";
     setHome ({ { "HOME", missing } });
-    auto* bare = bareClass ("glue.bare");
-    class_register (CLASS_BOX, bare);
-    auto* undocumented = static_cast<t_object*> (object_alloc (bare));
-    ASSERT_NE (undocumented, nullptr);
-    maxhost::clearRecordings();
-
+    makeProbe();
     testing::internal::CaptureStderr();
-    maxhost::send (asObject (makeProbe()), "generatexml");
-    oskelmax_generatexml (undocumented);
+    pageOfNewObject (bareClass ("glue.bare"), "glue.bare");
+    maxhost::send (x, "generatexml");
     EXPECT_EQ (testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ (errors(), (Texts { "could not create " + pagePath (missing), "could not create " + pagePath (missing, "glue.bare") }));
+    EXPECT_EQ (errors(), (Texts { "could not create " + pagePath (missing, "glue.bare"), "could not create " + pagePath (missing) }));
     EXPECT_TRUE (posts().empty()) << "the readers of a class without documentation post nothing either";
     EXPECT_FALSE (std::filesystem::exists (missing));
-    object_free (undocumented);
 }
 
 TEST_F (ReferencePageTest, StylesheetAndSortModeAreTheCallers)

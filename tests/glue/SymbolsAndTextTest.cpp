@@ -40,18 +40,14 @@ TEST_F (SymbolTableTest, EntriesAreTheFamilysNamesByNumberAndARefillChangesNone)
     EXPECT_EQ (oskelmax_commonsymbols, common_symbols_gettable());
 }
 
-TEST (AtomTextTest, ItemsAreFollowedByOneBlankAndFloatsShowTheir32BitValue)
+TEST (AtomTextTest, ItemsAreFollowedByOneBlankFloatsShowTheir32BitValueAndErrorCodesHaveNames)
 {
     t_atom object;
     atom_setobj (&object, nullptr);
     for (const auto& [atoms, expected] : std::initializer_list<std::pair<std::vector<t_atom>, const char*>> {
-             { { atomFloat (100.0) }, "100. " },
-             { { atomFloat (0.1) }, "0.1 " },
-             { { atomFloat (0.0) }, "0. " },
-             { { atomFloat (16777217.0) }, "16777216. " },
-             { { atomFloat (3.4e38) }, "339999995214436424907732413799364296704. " },
-             { { atomLong (1), atomLong (-2), atomSym ("two words"), atomFloat (-0.5), object }, "1 -2 two words -0.5 " },
-             { {}, "" } })
+             { { atomFloat (100.0) }, "100. " }, { { atomFloat (0.1) }, "0.1 " }, { { atomFloat (0.0) }, "0. " },
+             { { atomFloat (16777217.0) }, "16777216. " }, { { atomFloat (3.4e38) }, "339999995214436424907732413799364296704. " },
+             { { atomLong (1), atomLong (-2), atomSym ("two words"), atomFloat (-0.5), object }, "1 -2 two words -0.5 " }, { {}, "" } })
     {
         std::string result = "stale";
         atomsToText (static_cast<long> (atoms.size()), atoms.data(), result);
@@ -60,10 +56,6 @@ TEST (AtomTextTest, ItemsAreFollowedByOneBlankAndFloatsShowTheir32BitValue)
     std::string result = "stale";
     atomsToText (3, nullptr, result);
     EXPECT_EQ (result, "");
-}
-
-TEST (AtomTextTest, HostErrorCodesAreNamedAndOthersUnknown)
-{
     for (const auto& [code, name] : std::initializer_list<std::pair<t_max_err, const char*>> {
              { -4, "MAX_ERR_OUT_OF_MEM" }, { -1, "MAX_ERR_GENERIC" }, { 0, "MAX_ERR_NONE" }, { 1, "unknown MAX_ERR" }, { -5, "unknown MAX_ERR" } })
         EXPECT_STREQ (oskelmax::GetMaxErrorName (code), name) << code;
