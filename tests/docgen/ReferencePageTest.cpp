@@ -56,11 +56,11 @@ protected:
     std::string pageOfNewObject (t_class* c, const std::string& name)
     {
         class_register (CLASS_BOX, c);
-        auto* x = static_cast<t_object*> (object_alloc (c));
-        EXPECT_NE (x, nullptr);
+        auto* object = static_cast<t_object*> (object_alloc (c));
+        EXPECT_NE (object, nullptr);
         maxhost::clearRecordings();
-        oskelmax_generatexml (x);
-        object_free (x);
+        oskelmax_generatexml (object);
+        object_free (object);
         return readFile (pagePath (folder.path(), name));
     }
 
@@ -71,7 +71,7 @@ protected:
 
 TEST_F (ReferencePageTest, PageIsWrittenByteForByteOverAnOlderOneOnTheMainThread)
 {
-    auto* x = asObject (makeProbe());
+    makeProbe();
     std::ofstream (pagePath (folder.path())) << "an older and much longer page than the one that will replace it\n" << expectedPage;
     maxhost::sendFromScheduler (x, "generatexml");
     maxhost::pumpMainThread();

@@ -199,8 +199,7 @@ std::string readFile (const std::string& path)
 kul::StringArray names (std::initializer_list<const char*> list)
 {
     kul::StringArray result;
-    for (const auto* name : list)
-        result.push_back (name);
+    result.assign (list.begin(), list.end());
     return result;
 }
 

@@ -82,7 +82,9 @@ TEST_F (PattrTest, StateIsOneFlatListInNameOrderRoundTripsAt32BitsAndKeepsUnknow
     EXPECT_EQ (text (getValueOf (x)), "0.5 0.5 0.5 0. 7 -3. rms 1 t ") << "the values after the unknown atom stay with their attributes";
 }
 
-TEST_F (PattrTest, CallerMemoryIsNeverWrittenPastItsCount)
+// The caller's memory may be too short, and the state is counted first and read
+// afterwards: it may grow in between, and a read may fail.
+TEST_F (PattrTest, StateIsNeverWrittenPastItsArraysNorTakenFromAFailedRead)
 {
     makeProbe();
     t_atom memory[6];
@@ -97,13 +99,7 @@ TEST_F (PattrTest, CallerMemoryIsNeverWrittenPastItsCount)
     EXPECT_EQ (errors(), Texts { "5 atoms allocated but 9 atoms stored by the pattrstorage" });
     EXPECT_EQ (oskelmax_getvalueof (x, nullptr, &av), MAX_ERR_NONE);
     EXPECT_EQ (bugs(), Texts { "oskelmax_getvalueof : there is a problem" });
-}
 
-// The state is counted first and read afterwards: it may grow in between, and
-// a read may fail.
-TEST_F (PattrTest, StateChangingWhileReadNeverOverrunsTheArraysNorUsesAFailedRead)
-{
-    makeProbe();
     addScripted (x);
     const struct
     {
