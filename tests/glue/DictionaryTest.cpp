@@ -162,19 +162,10 @@ TEST_F (DictionaryTest, JsonFileHoldsEveryTypeByteForByteAndFailuresGiveFalse)
     dictionary_appendatoms (d, gensym ("nothing"), 0, nullptr);
     dictionary_appenddictionary (d, gensym ("nested"), reinterpret_cast<t_object*> (dictionary_new()));
     ASSERT_TRUE (writeDictionaryAsJson (x, d, path));
-    EXPECT_EQ (readJson (path), "{\n"
-                                "    \"gain\" : 0.100000, \n"
-                                "    \"mode\" : 1, \n"
-                                "    \"quote\" : \"say \\\"hi\\\" \\\\ there\\u0009too\", \n"
-                                "    \"infinite\" : null, \n"
-                                "    \"longs\" : [ 1, 2, 3 ], \n"
-                                "    \"floats\" : [ 0.500000, 1.000000 ], \n"
-                                "    \"symbols\" : [ \"a\", \"b\"], \n"
-                                "    \"mixed\" : [ \"x\", -4, 16777216.000000 ], \n"
-                                "    \"objects\" : [ 1, null, null, null, null ], \n"
-                                "    \"nothing\" : null, \n"
-                                "    \"nested\" : null\n"
-                                "}\n");
+    EXPECT_EQ (readJson (path), "{\n    \"gain\" : 0.100000, \n    \"mode\" : 1, \n    \"quote\" : \"say \\\"hi\\\" \\\\ there\\u0009too\", \n"
+                                "    \"infinite\" : null, \n    \"longs\" : [ 1, 2, 3 ], \n    \"floats\" : [ 0.500000, 1.000000 ], \n"
+                                "    \"symbols\" : [ \"a\", \"b\"], \n    \"mixed\" : [ \"x\", -4, 16777216.000000 ], \n"
+                                "    \"objects\" : [ 1, null, null, null, null ], \n    \"nothing\" : null, \n    \"nested\" : null\n}\n");
     object_free (inner);
     object_free (empty);
     EXPECT_FALSE (writeDictionaryAsJson (x, nullptr, path));
