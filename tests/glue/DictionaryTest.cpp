@@ -182,8 +182,8 @@ TEST_F (DictionaryTest, ExportdictWritesToTheGivenOrChosenPathOnTheMainThread)
 {
     TemporaryFolder folder;
     makeProbe ("@gain -6 @mode rms");
-    const std::string expected = "{\n    \"colour\" : [ 0.000000, 0.500000, 0.000000, 1.000000 ], \n    \"count\" : 3, \n    \"gain\" : -6.000000, \n"
-                                 "    \"mode\" : \"rms\", \n    \"steps\" : 0, \n    \"title\" : \"untitled\"\n}\n";
+    const std::string expected = "{\n    \"colour\" : [ 0.000000, 0.500000, 0.000000, 1.000000 ], \n    \"count\" : 3, \n"
+                                 "    \"gain\" : -6.000000, \n    \"mode\" : \"rms\", \n    \"steps\" : 0, \n    \"title\" : \"untitled\"\n}\n";
     const auto given = folder.path() + "/given.json";
     maxhost::sendFromScheduler (x, "exportdict", { atomSym (given.c_str()) });
     maxhost::pumpMainThread();

@@ -130,21 +130,18 @@ using PresetTest = GlueTest;
 TEST_F (PresetTest, StoredPresetRecallsTheStateAndOnlyABinbufIsWrittenInto)
 {
     makeProbe ("@gain -12 @mode rms");
-    {
-        const PresetBuffer preset;
-        maxhost::send (x, "preset");
-        const auto atoms = preset.atoms();
-        ASSERT_GE (atoms.size(), 12u);
-        EXPECT_EQ (atoms[0].a_w.w_obj, x);
-        EXPECT_EQ (text (std::vector<t_atom> (atoms.begin() + 1, atoms.begin() + 12)), "glue.probe~ recallpreset 0. 0.5 0. 1. 3 -12. rms 0 untitled ");
-        maxhost::send (x, "reset");
-        binbuf_eval_messages (preset.binbuf);
-        EXPECT_EQ (text (getValueOf (x)), "0. 0.5 0. 1. 3 -12. rms 0 untitled ");
-    }
     gensym ("_preset")->s_thing = x;
     maxhost::send (x, "preset");
-    gensym ("_preset")->s_thing = nullptr;
     EXPECT_TRUE (maxhost::console().empty()) << "a name bound to something else than a binbuf is not written into";
+    const PresetBuffer preset;
+    maxhost::send (x, "preset");
+    const auto atoms = preset.atoms();
+    ASSERT_GE (atoms.size(), 12u);
+    EXPECT_EQ (atoms[0].a_w.w_obj, x);
+    EXPECT_EQ (text (std::vector<t_atom> (atoms.begin() + 1, atoms.begin() + 12)), "glue.probe~ recallpreset 0. 0.5 0. 1. 3 -12. rms 0 untitled ");
+    maxhost::send (x, "reset");
+    binbuf_eval_messages (preset.binbuf);
+    EXPECT_EQ (text (getValueOf (x)), "0. 0.5 0. 1. 3 -12. rms 0 untitled ");
 }
 
 using DumpTest = GlueTest;
@@ -160,7 +157,8 @@ TEST_F (DumpTest, DumpPostattributesAndDumpfloatsGiveOneAttributeOrTheWholeState
     const float levels[3] = { -60.0f, 0.5f, 6.0f };
     oskelmax_dumpfloats (x, gensym ("levels"), 3, levels);
     oskelmax_dumpfloats (x, gensym ("levels"), 0, nullptr);
-    EXPECT_EQ (dumped(), (Texts { "colour 0.25 0.5 0.75 1. ", "list colour 0.25 0.5 0.75 1. , count 3 , gain 0. , mode peak , steps 0 , title untitled , ",
+    EXPECT_EQ (dumped(), (Texts { "colour 0.25 0.5 0.75 1. ",
+                                  "list colour 0.25 0.5 0.75 1. , count 3 , gain 0. , mode peak , steps 0 , title untitled , ",
                                   "levels -60. 0.5 6. ", "levels " }));
     EXPECT_EQ (errors(), Texts { "no attribute nothing" });
     EXPECT_EQ (posts(), (Texts { "gain : 0. ", "found 6 attributes", "colour : 0.25 0.5 0.75 1. ", "count : 3 ", "gain : 0. ", "mode : peak ",
