@@ -56,11 +56,11 @@ protected:
     std::string pageOfNewObject (t_class* c, const std::string& name)
     {
         class_register (CLASS_BOX, c);
-        auto* x = static_cast<t_object*> (object_alloc (c));
-        EXPECT_NE (x, nullptr);
+        auto* object = static_cast<t_object*> (object_alloc (c));
+        EXPECT_NE (object, nullptr);
         maxhost::clearRecordings();
-        oskelmax_generatexml (x);
-        object_free (x);
+        oskelmax_generatexml (object);
+        object_free (object);
         return readFile (pagePath (folder.path(), name));
     }
 
@@ -71,12 +71,12 @@ protected:
 
 TEST_F (ReferencePageTest, PageIsWrittenByteForByteOverAnOlderOneOnTheMainThread)
 {
-    auto* x = asObject (makeProbe());
+    makeProbe();
     std::ofstream (pagePath (folder.path())) << "an older and much longer page than the one that will replace it\n" << expectedPage;
     maxhost::sendFromScheduler (x, "generatexml");
     maxhost::pumpMainThread();
     EXPECT_EQ (readFile (pagePath (folder.path())), expectedPage);
-    EXPECT_EQ (texts (maxhost::Severity::post), std::vector<std::string> { "documentation generated in " + pagePath (folder.path()) });
+    EXPECT_EQ (posts(), Texts { "documentation generated in " + pagePath (folder.path()) });
     for (const auto& entry : maxhost::console())
         EXPECT_EQ (entry.role, maxhost::ThreadRole::main) << entry.text;
 }
@@ -107,21 +107,14 @@ TEST_F (ReferencePageTest, UnwritableFolderIsReportedAndNothingElseIsSaid)
 {
     const auto missing = folder.path() + "/missing";
     setHome ({ { "HOME", missing } });
-    auto* bare = bareClass ("glue.bare");
-    class_register (CLASS_BOX, bare);
-    auto* undocumented = static_cast<t_object*> (object_alloc (bare));
-    ASSERT_NE (undocumented, nullptr);
-    maxhost::clearRecordings();
-
+    makeProbe();
     testing::internal::CaptureStderr();
-    maxhost::send (asObject (makeProbe()), "generatexml");
-    oskelmax_generatexml (undocumented);
+    pageOfNewObject (bareClass ("glue.bare"), "glue.bare");
+    maxhost::send (x, "generatexml");
     EXPECT_EQ (testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ (texts (maxhost::Severity::error),
-               (std::vector<std::string> { "could not create " + pagePath (missing), "could not create " + pagePath (missing, "glue.bare") }));
-    EXPECT_TRUE (texts (maxhost::Severity::post).empty()) << "the readers of a class without documentation post nothing either";
+    EXPECT_EQ (errors(), (Texts { "could not create " + pagePath (missing, "glue.bare"), "could not create " + pagePath (missing) }));
+    EXPECT_TRUE (posts().empty()) << "the readers of a class without documentation post nothing either";
     EXPECT_FALSE (std::filesystem::exists (missing));
-    object_free (undocumented);
 }
 
 TEST_F (ReferencePageTest, StylesheetAndSortModeAreTheCallers)
@@ -134,33 +127,30 @@ TEST_F (ReferencePageTest, StylesheetAndSortModeAreTheCallers)
     EXPECT_LT (text.find ("<attribute name=\"steps\""), text.find ("<attribute name=\"colour\""));
 }
 
-TEST_F (ReferencePageTest, ClassWithoutDocumentationGivesEmptySections)
+// A class without "classdescription", then one whose records are of the wrong kind.
+TEST_F (ReferencePageTest, MissingRecordsAndRecordsOfAnotherKindGiveEmptySections)
 {
     auto* bare = bareClass ("");
     oskelmax_addstandardmethods (bare);
-    const auto text = pageOfNewObject (bare, "");
+    auto text = pageOfNewObject (bare, "");
     for (const char* section : { "<c74object name=\"\">\n\t<digest>\n\t\t\n\t</digest>", "\t\t<metadata name=\"version\">\n\t\tunknown version\n",
                                  "\t<inletlist>\n\t</inletlist>\n", "\t<methodlist>\n\t</methodlist>\n",
                                  "\t<seealsolist>\n\t\t<seealso name=\"\" />\n\t</seealsolist>\n" })
         EXPECT_NE (text.find (section), std::string::npos) << section;
-    EXPECT_EQ (texts (maxhost::Severity::post),
-               (std::vector<std::string> { "MaxXmlDocumentation::GetObjectListOfInletsDescription no classdescription class attribute",
-                                           "MaxXmlDocumentation::GetObjectListOfOutletsDescription no classdescription class attribute",
-                                           "MaxXmlDocumentation::GetObjectListOfArguments no classdescription class attribute",
-                                           "MaxXmlDocumentation::getObjectMethodsDescription no classdescription class attribute",
-                                           "documentation generated in " + pagePath (folder.path(), "") }));
-}
+    const std::string missing = " no classdescription class attribute";
+    EXPECT_EQ (posts(), (Texts { "MaxXmlDocumentation::GetObjectListOfInletsDescription" + missing,
+                                 "MaxXmlDocumentation::GetObjectListOfOutletsDescription" + missing,
+                                 "MaxXmlDocumentation::GetObjectListOfArguments" + missing,
+                                 "MaxXmlDocumentation::getObjectMethodsDescription" + missing,
+                                 "documentation generated in " + pagePath (folder.path(), "") }));
 
-TEST_F (ReferencePageTest, RecordsOfAnotherKindGiveEmptySectionsAndAnError)
-{
     auto* c = bareClass ("glue.mixedup");
     class_addattr (c, attr_offset_new ("classdescription", gensym ("symbol"), 0, nullptr, nullptr, offsetof (t_oskelmax_object, classdescription)));
     oskelmax::class_doc_array_add_description (c, "methods", 0, "an array under the name of the messages' record");
     object_addattr_format (class_attr_get (c, gensym ("classdescription")), "inlets", gensym ("object"), 0, "o", dictionary_new());
-    const auto text = pageOfNewObject (c, "glue.mixedup");
+    text = pageOfNewObject (c, "glue.mixedup");
     EXPECT_NE (text.find ("\t<inletlist>\n\t</inletlist>\n"), std::string::npos);
     EXPECT_NE (text.find ("\t<methodlist>\n\t</methodlist>\n"), std::string::npos);
-    EXPECT_EQ (texts (maxhost::Severity::error),
-               (std::vector<std::string> { "MaxXmlDocumentation::GetObjectListOfInletsDescription : the inlets record is not an atom array",
-                                           "MaxXmlDocumentation::getObjectMethodsDescription : the methods record is not a dictionary" }));
+    EXPECT_EQ (errors(), (Texts { "MaxXmlDocumentation::GetObjectListOfInletsDescription : the inlets record is not an atom array",
+                                  "MaxXmlDocumentation::getObjectMethodsDescription : the methods record is not a dictionary" }));
 }

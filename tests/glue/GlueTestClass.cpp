@@ -133,28 +133,37 @@ void GlueTest::TearDown()
 
 Probe* GlueTest::makeProbe (const std::string& args)
 {
-    auto* x = reinterpret_cast<Probe*> (maxhost::newObject (className, args));
+    probe = reinterpret_cast<Probe*> (maxhost::newObject (className, args));
+    x = probe != nullptr ? asObject (probe) : nullptr;
     maxhost::clearRecordings();
-    return x;
+    return probe;
 }
 
-std::vector<std::string> GlueTest::texts (maxhost::Severity severity) const
+Texts GlueTest::texts (maxhost::Severity severity) const
 {
-    std::vector<std::string> result;
+    Texts result;
     for (const auto& entry : maxhost::console())
         if (entry.severity == severity)
             result.push_back (entry.text);
     return result;
 }
 
-std::vector<maxhost::OutletEvent> GlueTest::dumpEvents (Probe* x) const
+std::vector<maxhost::OutletEvent> GlueTest::dumpEvents() const
 {
     // The dump outlet is made first, so it ends up rightmost.
     std::vector<maxhost::OutletEvent> result;
-    const int dumpIndex = maxhost::outletCount (asObject (x));
+    const int dumpIndex = maxhost::outletCount (x);
     for (const auto& event : maxhost::outletEvents())
-        if (event.object == asObject (x) && event.outlet == dumpIndex)
+        if (event.object == x && event.outlet == dumpIndex)
             result.push_back (event);
+    return result;
+}
+
+Texts GlueTest::dumped() const
+{
+    Texts result;
+    for (const auto& event : dumpEvents())
+        result.push_back (event.selector + " " + text (event.atoms));
     return result;
 }
 
@@ -190,8 +199,7 @@ std::string readFile (const std::string& path)
 kul::StringArray names (std::initializer_list<const char*> list)
 {
     kul::StringArray result;
-    for (const auto* name : list)
-        result.push_back (name);
+    result.assign (list.begin(), list.end());
     return result;
 }
 

@@ -39,17 +39,30 @@ t_class* probeClass();
 /** A class of the family without documentation attributes, not yet registered. */
 t_class* bareClass (const char* name);
 
+using Texts = std::vector<std::string>;
+
 class GlueTest : public ::testing::Test
 {
 protected:
     void SetUp() override;
     void TearDown() override;
 
+    /** A new probe, kept as `probe` and `x` too; the recordings are cleared. */
     Probe* makeProbe (const std::string& args = {});
-    static t_object* asObject (Probe* x) { return &x->ob.header.z_ob; }
+    static t_object* asObject (Probe* p) { return &p->ob.header.z_ob; }
 
-    std::vector<std::string> texts (maxhost::Severity severity) const;
-    std::vector<maxhost::OutletEvent> dumpEvents (Probe* x) const;
+    Texts texts (maxhost::Severity severity) const;
+    Texts posts() const { return texts (maxhost::Severity::post); }
+    Texts warnings() const { return texts (maxhost::Severity::warn); }
+    Texts errors() const { return texts (maxhost::Severity::error); }
+    Texts bugs() const { return texts (maxhost::Severity::bug); }
+    /** What the probe sent through its dump outlet. */
+    std::vector<maxhost::OutletEvent> dumpEvents() const;
+    /** The same, each as its selector, a blank and the text of its atoms. */
+    Texts dumped() const;
+
+    Probe* probe = nullptr;
+    t_object* x = nullptr;
 };
 
 t_atom atomLong (t_atom_long v);

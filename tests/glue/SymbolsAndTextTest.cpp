@@ -40,18 +40,14 @@ TEST_F (SymbolTableTest, EntriesAreTheFamilysNamesByNumberAndARefillChangesNone)
     EXPECT_EQ (oskelmax_commonsymbols, common_symbols_gettable());
 }
 
-TEST (AtomTextTest, ItemsAreFollowedByOneBlankAndFloatsShowTheir32BitValue)
+TEST (AtomTextTest, ItemsAreFollowedByOneBlankFloatsShowTheir32BitValueAndErrorCodesHaveNames)
 {
     t_atom object;
     atom_setobj (&object, nullptr);
     for (const auto& [atoms, expected] : std::initializer_list<std::pair<std::vector<t_atom>, const char*>> {
-             { { atomFloat (100.0) }, "100. " },
-             { { atomFloat (0.1) }, "0.1 " },
-             { { atomFloat (0.0) }, "0. " },
-             { { atomFloat (16777217.0) }, "16777216. " },
-             { { atomFloat (3.4e38) }, "339999995214436424907732413799364296704. " },
-             { { atomLong (1), atomLong (-2), atomSym ("two words"), atomFloat (-0.5), object }, "1 -2 two words -0.5 " },
-             { {}, "" } })
+             { { atomFloat (100.0) }, "100. " }, { { atomFloat (0.1) }, "0.1 " }, { { atomFloat (0.0) }, "0. " },
+             { { atomFloat (16777217.0) }, "16777216. " }, { { atomFloat (3.4e38) }, "339999995214436424907732413799364296704. " },
+             { { atomLong (1), atomLong (-2), atomSym ("two words"), atomFloat (-0.5), object }, "1 -2 two words -0.5 " }, { {}, "" } })
     {
         std::string result = "stale";
         atomsToText (static_cast<long> (atoms.size()), atoms.data(), result);
@@ -60,10 +56,6 @@ TEST (AtomTextTest, ItemsAreFollowedByOneBlankAndFloatsShowTheir32BitValue)
     std::string result = "stale";
     atomsToText (3, nullptr, result);
     EXPECT_EQ (result, "");
-}
-
-TEST (AtomTextTest, HostErrorCodesAreNamedAndOthersUnknown)
-{
     for (const auto& [code, name] : std::initializer_list<std::pair<t_max_err, const char*>> {
              { -4, "MAX_ERR_OUT_OF_MEM" }, { -1, "MAX_ERR_GENERIC" }, { 0, "MAX_ERR_NONE" }, { 1, "unknown MAX_ERR" }, { -5, "unknown MAX_ERR" } })
         EXPECT_STREQ (oskelmax::GetMaxErrorName (code), name) << code;
@@ -71,9 +63,13 @@ TEST (AtomTextTest, HostErrorCodesAreNamedAndOthersUnknown)
 
 using MessageErrorTest = GlueTest;
 
+// A symbol atom without its symbol is as bad an argument as a number.
 TEST_F (MessageErrorTest, RefusedMessagesPostTheirNameAndArguments)
 {
-    auto* x = asObject (makeProbe());
+    makeProbe();
+    t_atom none {};
+    none.a_type = A_SYM;
+    none.a_w.w_sym = nullptr;
     const struct
     {
         const char* message;
@@ -85,16 +81,23 @@ TEST_F (MessageErrorTest, RefusedMessagesPostTheirNameAndArguments)
         { "reset", { atomLong (1), atomLong (2) }, "invalid message : reset 1 2 " },
         { "dump", { atomLong (3) }, "invalid message : dump 3 " },
         { "dumpdict", { atomSym ("mode"), atomSym ("gain"), atomLong (3) }, "invalid message : dumpdict mode gain 3 " },
+        { "reset", { none }, "invalid message : reset  " },
+        { "postattributes", { none }, "invalid message : postattributes  " },
+        { "dump", { none }, "invalid message : dump  " },
+        { "dumpdict", { none }, "invalid message : dumpdict  " },
     };
     for (const auto& c : cases)
     {
         maxhost::clearRecordings();
         maxhost::send (x, c.message, c.args);
-        EXPECT_EQ (texts (maxhost::Severity::error), std::vector<std::string> { c.error }) << c.message;
+        EXPECT_EQ (errors(), Texts { c.error }) << c.message;
         EXPECT_TRUE (maxhost::outletEvents().empty()) << c.message;
     }
 
     maxhost::clearRecordings();
+    maxhost::setDialogAnswer ("cancelled");
+    maxhost::send (x, "exportdict", { none });
+    EXPECT_EQ (maxhost::dialogsShown(), 1) << "no path given: the dialog asks for one";
     oskelmax_postinvalidmessage (x, 0, nullptr, "invalid message : fadeout");
-    EXPECT_EQ (texts (maxhost::Severity::error), std::vector<std::string> { "invalid message : fadeout " });
+    EXPECT_EQ (errors(), Texts { "invalid message : fadeout " });
 }
