@@ -28,10 +28,12 @@ public:
 
     /** Meters the block of every connected channel.
 
+        NaN samples are left out: the level is that of the block without them.
+
         knownPeaks, when given, holds one entry per channel: the block's largest
-        magnitude when the caller measured it already (0 for a silent block, NaN
-        for a block holding a NaN), or a negative number when it did not. A measured
-        block is not searched again; in peak mode it is not read at all. */
+        magnitude, NaNs passed over, when the caller measured it already (0 for a
+        silent block), or a negative number when it did not. A measured block is
+        not searched again; in peak mode it is not read at all. */
     void Process (const float* const* inputs, unsigned int numSamples,
                   const double* knownPeaks = nullptr) noexcept;
     void Process (const double* const* inputs, unsigned int numSamples,
