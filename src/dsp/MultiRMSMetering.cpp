@@ -327,7 +327,8 @@ void MultiRMSMetering::SetMode (const std::string& name)
     const auto index = table.GetNames().IndexOf (name, table.IsIgnoringCase());
     const auto mode = index >= 0 ? table.GetValues()[static_cast<size_t> (index)] : RMSMetering::rms;
 
-    pendingMode.store (mode, std::memory_order_release);
+    if (requestedMode.exchange (mode, std::memory_order_acq_rel) != mode)
+        modeChanges.fetch_add (1, std::memory_order_release);
 }
 
 void MultiRMSMetering::SetPeakWindow (uint32_t holdSamples) noexcept
@@ -337,22 +338,22 @@ void MultiRMSMetering::SetPeakWindow (uint32_t holdSamples) noexcept
 
 void MultiRMSMetering::AdoptPendingSettings() noexcept
 {
-    // Plain loads first: the exchanges that take a setting are needed only when one waits.
-    if (pendingMode.load (std::memory_order_relaxed) == noPendingMode
+    // Plain loads first: the exchange that takes a window is needed only when one waits.
+    if (modeChanges.load (std::memory_order_relaxed) == adoptedModeChanges
         && (pendingWindow.load (std::memory_order_relaxed) & windowPendingFlag) == 0)
         return;
 
-    const auto mode = pendingMode.exchange (noPendingMode, std::memory_order_acquire);
+    const auto changes = modeChanges.load (std::memory_order_acquire);
 
-    if (mode != noPendingMode)
+    if (changes != adoptedModeChanges)
     {
+        adoptedModeChanges = changes;
+        const auto mode = static_cast<RMSMetering::Mode> (requestedMode.load (std::memory_order_acquire));
+
         for (auto* meter : meters)
         {
-            if (meter->mode != mode)
-            {
-                meter->mode = static_cast<RMSMetering::Mode> (mode);
-                meter->ResetLevel();
-            }
+            meter->mode = mode;
+            meter->ResetLevel();
         }
     }
 

@@ -140,6 +140,41 @@ TEST (MultiRMSMetering, ModeNamesAreLookedUpWithoutBeingAdded)
     EXPECT_EQ (kul::MultiRMSMetering::GetMeterModeNames (" "), "peak rms");
 }
 
+// However many changes come between two blocks, each of them starts the meters again.
+TEST (MultiRMSMetering, EveryModeChangeRestartsTheMetersEvenWithManyBeforeOneBlock)
+{
+    struct Case { std::vector<const char*> names; bool restarts; };
+    const Case cases[] = {
+        { { "peak", "rms" }, true },  { { "peak", "RMS", "PEAK", "rms" }, true }, { { "peak" }, true },
+        { { "rms" }, false },         { { "loudness", "rms" }, false },         { {}, false },
+    };
+    for (const auto& c : cases)
+    {
+        const char* finalMode = c.names.empty() ? "rms" : c.names.back();
+        kul::MultiRMSMetering meters (1), fresh (1), untouched (1);
+        meterOneBlock (meters, 1.0f);
+        meterOneBlock (untouched, 1.0f);
+        for (const char* name : c.names)
+            meters.SetMode (name);
+        fresh.SetMode (finalMode);
+
+        for (auto* m : { &meters, &fresh, &untouched })
+            meterOneBlock (*m, 0.5f);
+        EXPECT_EQ (meters.GetMeter (0).value, (c.restarts ? fresh : untouched).GetMeter (0).value) << &c - cases;
+
+        // The mixer hands its mode to the same meters.
+        kul::Mixer mixer (1), freshMixer (1);
+        TestChannels<double> ones (1, 512, 1.0), halves (1, 512, 0.5);
+        mixer.Process (ones.get(), ones.get(), 512);
+        for (const char* name : c.names)
+            mixer.SetMeteringMode (name);
+        freshMixer.SetMeteringMode (finalMode);
+        mixer.Process (halves.get(), halves.get(), 512);
+        freshMixer.Process (halves.get(), halves.get(), 512);
+        EXPECT_EQ (mixer.GetLevels()[0].load() == freshMixer.GetLevels()[0].load(), c.restarts) << &c - cases;
+    }
+}
+
 TEST (MultiRMSMetering, RateChangeRescalesTheWindowAndKeepsTheState)
 {
     kul::MultiRMSMetering meters (1);
