@@ -22,7 +22,8 @@ Mixer::Mixer (unsigned int numChannels)
       levels (numChannels),
       mute (numChannels),
       solo (numChannels),
-      knownPeaks (numChannels)
+      knownPeaks (numChannels),
+      soloedInBlock (numChannels)
 {
     for (auto& level : levels)
         level.store (-60.0f, std::memory_order_relaxed);
@@ -67,10 +68,16 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
     if (! (endGain > silenceGate))
         endGain = 0.0f;
 
+    // The solo flags are looked at once per block: read again per channel, a solo
+    // released in between would silence every channel for a block.
     bool anySolo = false;
 
-    for (const auto& flag : solo)
-        anySolo = anySolo || flag.load (std::memory_order_relaxed) == 1;
+    for (size_t i = 0; i < solo.size(); ++i)
+    {
+        const bool soloed = solo[i].load (std::memory_order_relaxed) == 1;
+        soloedInBlock[i] = soloed;
+        anySolo |= soloed;
+    }
 
     // Channels go in chunks, each metered right before or after its gain, while its
     // samples are still in the cache. In peak mode the gain pass measures the peaks
@@ -89,7 +96,7 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
         {
             const bool passes = IsInletConnected (i) && IsInletActive (i)
                                 && mute[i].load (std::memory_order_relaxed) != 1
-                                && (! anySolo || solo[i].load (std::memory_order_relaxed) == 1);
+                                && (! anySolo || soloedInBlock[i] != 0);
 
             if (! passes || (startGain == 0.0f && endGain == 0.0f))
             {

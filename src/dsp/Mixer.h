@@ -79,6 +79,7 @@ private:
     std::vector<std::atomic<short>> solo;
     std::atomic<bool> postGainMetering { true };
     std::vector<double> knownPeaks;
+    std::vector<unsigned char> soloedInBlock;
     Ramp gain;
 
     // The gain target's mailbox: the factor's bits, and flags for "immediately"
