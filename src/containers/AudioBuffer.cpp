@@ -93,7 +93,7 @@ void AudioBuffer::SetSizeKeepingContent (unsigned int newNumChannels, unsigned l
 
 float AudioBuffer::GetMemorySizeMB() const
 {
-    return static_cast<float> (data.Size() * sizeof (float)) * (1.0f / 1048576.0f);
+    return static_cast<float> (data.Capacity() * sizeof (float)) * (1.0f / 1048576.0f);
 }
 
 void AudioBuffer::pointChannelsIntoData() noexcept

@@ -44,6 +44,18 @@ TEST (AudioBuffer, SetSizeKeepsFlatPositionsAndKeepingContentKeepsChannels)
     EXPECT_EQ (channelOf (kept, 0), (Samples { 0, 1, 2, 3, 0, 0 }));
 }
 
+TEST (AudioBuffer, MemorySizeIsTheStorageHeldWhichShrinkingKeeps)
+{
+    EXPECT_EQ (kul::AudioBuffer (0, 0).GetMemorySizeMB(), 0.0f);
+
+    kul::AudioBuffer buffer (2, 65536);
+    EXPECT_EQ (buffer.GetMemorySizeMB(), 0.5f);
+    buffer.SetSize (1, 8);
+    EXPECT_EQ (buffer.GetMemorySizeMB(), 0.5f);
+    buffer.SetSize (4, 65536);
+    EXPECT_EQ (buffer.GetMemorySizeMB(), 1.0f);
+}
+
 TEST (AudioBuffer, SizeThatCannotBeHadThrowsAndLeavesTheBufferAsItWas)
 {
     Positions buffer (2, 4);
