@@ -1,5 +1,6 @@
 #include "dsp/Mixer.h"
 
+#include "common/Exception.h"
 #include "dsp/GainKernels.h"
 #include "dsp/SampleCount.h"
 #include "math/VectorOperations.h"
@@ -16,8 +17,10 @@ namespace kul
 static_assert (std::atomic<float>::is_always_lock_free && std::atomic<uint64_t>::is_always_lock_free
                && std::atomic<short>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
+// Only library exceptions leave: a failure to allocate the per-channel data
+// becomes one too.
 Mixer::Mixer (unsigned int numChannels)
-    : AudioProcessorWithOscInAudioInterrupt (numChannels, numChannels),
+try : AudioProcessorWithOscInAudioInterrupt (numChannels, numChannels),
       meters (numChannels),
       levels (numChannels),
       mute (numChannels),
@@ -30,6 +33,10 @@ Mixer::Mixer (unsigned int numChannels)
 
     gain.SetRampTime (20.0f);
     gain.SetTarget (1.0f, true);
+}
+catch (...)
+{
+    RethrowAsLibraryException (__FILE__, __LINE__, false);
 }
 
 Mixer::~Mixer() = default;

@@ -27,6 +27,7 @@ public:
         so that the slider's floor of -60 dB silences the outputs. */
     static constexpr float silenceGate = 0.0011f;
 
+    /** Every failure, allocation failures included, leaves as a library exception. */
     explicit Mixer (unsigned int numChannels);
     ~Mixer() override;
 
