@@ -41,10 +41,10 @@ public:
     [[gnu::noinline]] void PushBack (const T& value);
 
     size_t Size() const noexcept { return elements.size(); }
+    bool IsEmpty() const noexcept { return elements.empty(); }
 
     /** The number of elements the storage holds room for; shrinking keeps the room. */
     size_t Capacity() const noexcept { return elements.capacity(); }
-    bool IsEmpty() const noexcept { return elements.empty(); }
 
     T& operator[] (size_t index) noexcept { return elements[index]; }
     const T& operator[] (size_t index) const noexcept { return elements[index]; }
