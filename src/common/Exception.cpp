@@ -75,6 +75,29 @@ UnknownException::UnknownException (const char* sourceFile, long sourceLine,
 {
 }
 
+void RethrowAsLibraryException (const char* sourceFile, long line, bool reRaiseLibraryExceptions)
+{
+    try
+    {
+        throw;
+    }
+    catch (const Exception& e)
+    {
+        if (! reRaiseLibraryExceptions)
+            throw;
+
+        throw Exception (e, sourceFile, line, true, false);
+    }
+    catch (const std::exception& e)
+    {
+        throw Exception (e, sourceFile, line, true, false);
+    }
+    catch (...)
+    {
+        throw UnknownException (sourceFile, line, true, false);
+    }
+}
+
 ReportSink SetReportSink (ReportSink sink) noexcept
 {
     return reportSink.exchange (sink);

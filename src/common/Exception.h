@@ -46,6 +46,13 @@ public:
     ~UnknownException() override = default;
 };
 
+/** Rethrows the exception being handled so that only library exceptions leave: a
+    std::exception becomes a kul::Exception with its what() text, anything else a
+    kul::UnknownException, each reported with the given file and line. A
+    kul::Exception passes unchanged or, with reRaiseLibraryExceptions, is raised
+    again with the given file and line. Call only inside a catch block. */
+[[noreturn]] void RethrowAsLibraryException (const char* sourceFile, long line, bool reRaiseLibraryExceptions);
+
 /** Where reports go. By default each report is one system-log entry; a sink
     installed here receives the text instead (the tests read reports this way). */
 using ReportSink = void (*) (const std::string& text);

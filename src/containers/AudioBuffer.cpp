@@ -1,7 +1,7 @@
 #include "containers/AudioBuffer.h"
 
+#include "common/Exception.h"
 #include "text/StringHelper.h"
-#include "text/TextExceptions.h"
 
 #include <algorithm>
 #include <limits>
@@ -32,19 +32,17 @@ size_t checkedSampleCount (unsigned int n, unsigned long m)
 }
 } // namespace
 
+// Library exceptions are raised again with this file and line, so that the
+// report names the buffer operation that failed.
 AudioBuffer::AudioBuffer (unsigned int numChannelsToUse, unsigned long numSamplesToUse)
-    : AudioBufferBase (numChannelsToUse, numSamplesToUse)
+try : AudioBufferBase (numChannelsToUse, numSamplesToUse)
 {
-    try
-    {
-        data.Resize (checkedSampleCount (numChannelsToUse, numSamplesToUse));
-    }
-    catch (...)
-    {
-        text::RethrowAsLibraryException (sourceFile, 70);
-    }
-
+    data.Resize (checkedSampleCount (numChannelsToUse, numSamplesToUse));
     pointChannelsIntoData();
+}
+catch (...)
+{
+    RethrowAsLibraryException (sourceFile, 70, true);
 }
 
 AudioBuffer::~AudioBuffer() = default;
@@ -68,7 +66,7 @@ void AudioBuffer::SetSize (unsigned int newNumChannels, unsigned long newNumSamp
     }
     catch (...)
     {
-        text::RethrowAsLibraryException (sourceFile, 156);
+        RethrowAsLibraryException (sourceFile, 156, true);
     }
 
     pointChannelsIntoData();
@@ -93,7 +91,7 @@ void AudioBuffer::SetSizeKeepingContent (unsigned int newNumChannels, unsigned l
 
 float AudioBuffer::GetMemorySizeMB() const
 {
-    return static_cast<float> (data.Size() * sizeof (float)) * (1.0f / 1048576.0f);
+    return static_cast<float> (data.Capacity() * sizeof (float)) * (1.0f / 1048576.0f);
 }
 
 void AudioBuffer::pointChannelsIntoData() noexcept

@@ -22,7 +22,7 @@ public:
     /** Resizes keeping every sample of the channels and positions that exist in both sizes. */
     void SetSizeKeepingContent (unsigned int newNumChannels, unsigned long newNumSamples);
 
-    /** The storage in mebibytes. */
+    /** The storage held, in mebibytes: a buffer made smaller keeps its storage. */
     float GetMemorySizeMB() const override;
 
     const Vector<float>& GetData() const noexcept { return data; }

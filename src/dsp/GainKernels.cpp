@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 
 // Compiled for AVX2 and for the baseline instruction set (see MeanSquareKernels.cpp).
 #if defined(__x86_64__) && defined(__GNUC__) && ! defined(__SANITIZE_THREAD__)
@@ -39,12 +38,12 @@ struct Lanes<double>
     static constexpr Mask allButSign = Mask {} + 0x7fffffffffffffff;
 };
 
+// A NaN compares false, so it never becomes the largest: NaN samples are passed over.
 template <typename T>
 struct PeakTracker
 {
     using L = Lanes<T>;
     typename L::Vector largest {};
-    typename L::Mask nans {};
 
     void Add (const typename L::Vector& v) noexcept
     {
@@ -52,34 +51,27 @@ struct PeakTracker
         // (A cast between vector types of one size keeps the bits.)
         const auto magnitude = (typename L::Vector) ((typename L::Mask) v & L::allButSign);
         largest = magnitude > largest ? magnitude : largest;
-        nans |= v != v;
     }
 
     void Merge (const PeakTracker& other) noexcept
     {
         largest = other.largest > largest ? other.largest : largest;
-        nans |= other.nans;
     }
 
     T Result (const T* tailValues, size_t tailLength) const noexcept
     {
         T result = 0;
-        bool nan = false;
 
         for (int k = 0; k < L::width; ++k)
-        {
             result = largest[k] > result ? largest[k] : result;
-            nan = nan || nans[k] != 0;
-        }
 
         for (size_t i = 0; i < tailLength; ++i)
         {
             const T magnitude = std::fabs (tailValues[i]);
             result = magnitude > result ? magnitude : result;
-            nan = nan || tailValues[i] != tailValues[i];
         }
 
-        return nan ? std::numeric_limits<T>::quiet_NaN() : result;
+        return result;
     }
 };
 

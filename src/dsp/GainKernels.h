@@ -8,14 +8,14 @@ namespace kul
 /** ApplyGainRamp (same gains, same rounding: a constant gain when both ends are
     equal, start + i x step otherwise, a single sample at endGain) that measures
     the block's largest magnitude in the same pass: of the source when
-    measureSource is set, else of what was written. Returns NaN when a measured
-    sample was NaN. Works in place. */
+    measureSource is set, else of what was written. NaN samples are passed over
+    (a block of NaNs measures 0). Works in place. */
 float ApplyGainRampMeasuringPeak (float* dest, const float* source, size_t n, float startGain, float endGain,
                                   bool measureSource) noexcept;
 double ApplyGainRampMeasuringPeak (double* dest, const double* source, size_t n, double startGain, double endGain,
                                    bool measureSource) noexcept;
 
-/** The block's largest magnitude, by the same rule; NaN when a sample was NaN. */
+/** The block's largest magnitude, by the same rule. */
 float GetPeakMagnitude (const float* source, size_t n) noexcept;
 double GetPeakMagnitude (const double* source, size_t n) noexcept;
 

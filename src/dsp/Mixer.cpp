@@ -1,5 +1,6 @@
 #include "dsp/Mixer.h"
 
+#include "common/Exception.h"
 #include "dsp/GainKernels.h"
 #include "dsp/SampleCount.h"
 #include "math/VectorOperations.h"
@@ -16,19 +17,26 @@ namespace kul
 static_assert (std::atomic<float>::is_always_lock_free && std::atomic<uint64_t>::is_always_lock_free
                && std::atomic<short>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
+// Only library exceptions leave: a failure to allocate the per-channel data
+// becomes one too.
 Mixer::Mixer (unsigned int numChannels)
-    : AudioProcessorWithOscInAudioInterrupt (numChannels, numChannels),
+try : AudioProcessorWithOscInAudioInterrupt (numChannels, numChannels),
       meters (numChannels),
       levels (numChannels),
       mute (numChannels),
       solo (numChannels),
-      knownPeaks (numChannels)
+      knownPeaks (numChannels),
+      soloedInBlock (numChannels)
 {
     for (auto& level : levels)
         level.store (-60.0f, std::memory_order_relaxed);
 
     gain.SetRampTime (20.0f);
     gain.SetTarget (1.0f, true);
+}
+catch (...)
+{
+    RethrowAsLibraryException (__FILE__, __LINE__, false);
 }
 
 Mixer::~Mixer() = default;
@@ -67,10 +75,16 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
     if (! (endGain > silenceGate))
         endGain = 0.0f;
 
+    // The solo flags are looked at once per block: read again per channel, a solo
+    // released in between would silence every channel for a block.
     bool anySolo = false;
 
-    for (const auto& flag : solo)
-        anySolo = anySolo || flag.load (std::memory_order_relaxed) == 1;
+    for (size_t i = 0; i < solo.size(); ++i)
+    {
+        const bool soloed = solo[i].load (std::memory_order_relaxed) == 1;
+        soloedInBlock[i] = soloed;
+        anySolo |= soloed;
+    }
 
     // Channels go in chunks, each metered right before or after its gain, while its
     // samples are still in the cache. In peak mode the gain pass measures the peaks
@@ -89,7 +103,7 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
         {
             const bool passes = IsInletConnected (i) && IsInletActive (i)
                                 && mute[i].load (std::memory_order_relaxed) != 1
-                                && (! anySolo || solo[i].load (std::memory_order_relaxed) == 1);
+                                && (! anySolo || soloedInBlock[i] != 0);
 
             if (! passes || (startGain == 0.0f && endGain == 0.0f))
             {

@@ -27,6 +27,7 @@ public:
         so that the slider's floor of -60 dB silences the outputs. */
     static constexpr float silenceGate = 0.0011f;
 
+    /** Every failure, allocation failures included, leaves as a library exception. */
     explicit Mixer (unsigned int numChannels);
     ~Mixer() override;
 
@@ -79,6 +80,7 @@ private:
     std::vector<std::atomic<short>> solo;
     std::atomic<bool> postGainMetering { true };
     std::vector<double> knownPeaks;
+    std::vector<unsigned char> soloedInBlock;
     Ramp gain;
 
     // The gain target's mailbox: the factor's bits, and flags for "immediately"

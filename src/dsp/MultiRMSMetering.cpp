@@ -16,10 +16,11 @@ namespace
 // overload that every reader can still convert.
 constexpr float overloadLevel = std::numeric_limits<float>::max();
 
+// A NaN sample is left out of a block's level, so a block of zeros and NaNs is silent.
 // Looks at a chunk at a time without a branch inside it, so that the compiler can
 // compare whole vectors; a signal's first chunk almost always ends the search.
 template <typename T>
-bool isAllZeros (const T* block, unsigned int n) noexcept
+bool isSilent (const T* block, unsigned int n) noexcept
 {
     constexpr unsigned int chunk = 32;
     unsigned int t = 0;
@@ -29,17 +30,30 @@ bool isAllZeros (const T* block, unsigned int n) noexcept
         bool anyNonZero = false;
 
         for (unsigned int i = 0; i < chunk; ++i)
-            anyNonZero |= block[t + i] != T (0);
+            anyNonZero |= (block[t + i] > T (0)) | (block[t + i] < T (0));
 
         if (anyNonZero)
             return false;
     }
 
     for (; t < n; ++t)
-        if (block[t] != T (0))
+        if (block[t] > T (0) || block[t] < T (0))
             return false;
 
     return true;
+}
+
+// The recursion over the samples that are numbers. A NaN carries through the
+// recursion to its end, so only a block holding one ends in NaN and is run again
+// here, the channel alone, leaving its NaNs out.
+template <typename T>
+float meanSquareLeavingOutNaNs (float meanSquare, float feedback, float coefficient, const T* block, unsigned int n) noexcept
+{
+    for (unsigned int t = 0; t < n; ++t)
+        if (! std::isnan (block[t]))
+            meanSquare = meanSquare * feedback + SquareForMeanSquare (block[t]) * coefficient;
+
+    return meanSquare;
 }
 
 /** Channels waiting to run their mean squares side by side. */
@@ -119,7 +133,11 @@ private:
         {
             auto& meter = *meters[first + k];
 
-            // A NaN or infinite sample would otherwise stay in the state for good.
+            if (std::isnan (meanSquares[k]))
+                meanSquares[k] = meanSquareLeavingOutNaNs (meter.meanSquare, meter.feedback, meter.coefficient,
+                                                           blocks[first + k], n);
+
+            // An infinite sample would otherwise stay in the state for good.
             if (std::isfinite (meanSquares[k]))
             {
                 meter.meanSquare = meanSquares[k];
@@ -249,18 +267,23 @@ void MultiRMSMetering::processChannels (const T* const* inputs, unsigned int fir
         }
 
         const T* block = inputs[i];
-
         const bool measured = knownPeaks != nullptr && ! (knownPeaks[i] < 0.0);
 
-        if (measured ? knownPeaks[i] == 0.0 : isAllZeros (block, numSamples))
+        if (meter.mode == RMSMetering::peak)
         {
-            meter.meanSquare = 0.0f;
-            meter.value = 0.0f;
+            // The block's peak tells silence too; NaNs are passed over by both measures.
+            const double peak = measured ? knownPeaks[i] : static_cast<double> (GetMaxMagnitude (block, numSamples));
+
+            if (peak > 0.0)
+                meterPeak (meter, peak, numSamples);
+            else
+                meter.SetSilent();
+
             continue;
         }
 
-        if (meter.mode == RMSMetering::peak)
-            meterPeak (meter, measured ? knownPeaks[i] : static_cast<double> (GetMaxMagnitude (block, numSamples)), numSamples);
+        if (measured ? ! (knownPeaks[i] > 0.0) : isSilent (block, numSamples))
+            meter.SetSilent();
         else
             group.Add (meter, block, numSamples);
     }
@@ -304,7 +327,8 @@ void MultiRMSMetering::SetMode (const std::string& name)
     const auto index = table.GetNames().IndexOf (name, table.IsIgnoringCase());
     const auto mode = index >= 0 ? table.GetValues()[static_cast<size_t> (index)] : RMSMetering::rms;
 
-    pendingMode.store (mode, std::memory_order_release);
+    if (requestedMode.exchange (mode, std::memory_order_acq_rel) != mode)
+        modeChanges.fetch_add (1, std::memory_order_release);
 }
 
 void MultiRMSMetering::SetPeakWindow (uint32_t holdSamples) noexcept
@@ -314,22 +338,22 @@ void MultiRMSMetering::SetPeakWindow (uint32_t holdSamples) noexcept
 
 void MultiRMSMetering::AdoptPendingSettings() noexcept
 {
-    // Plain loads first: the exchanges that take a setting are needed only when one waits.
-    if (pendingMode.load (std::memory_order_relaxed) == noPendingMode
+    // Plain loads first: the exchange that takes a window is needed only when one waits.
+    if (modeChanges.load (std::memory_order_relaxed) == adoptedModeChanges
         && (pendingWindow.load (std::memory_order_relaxed) & windowPendingFlag) == 0)
         return;
 
-    const auto mode = pendingMode.exchange (noPendingMode, std::memory_order_acquire);
+    const auto changes = modeChanges.load (std::memory_order_acquire);
 
-    if (mode != noPendingMode)
+    if (changes != adoptedModeChanges)
     {
+        adoptedModeChanges = changes;
+        const auto mode = static_cast<RMSMetering::Mode> (requestedMode.load (std::memory_order_acquire));
+
         for (auto* meter : meters)
         {
-            if (meter->mode != mode)
-            {
-                meter->mode = static_cast<RMSMetering::Mode> (mode);
-                meter->ResetLevel();
-            }
+            meter->mode = mode;
+            meter->ResetLevel();
         }
     }
 

@@ -28,10 +28,12 @@ public:
 
     /** Meters the block of every connected channel.
 
+        NaN samples are left out: the level is that of the block without them.
+
         knownPeaks, when given, holds one entry per channel: the block's largest
-        magnitude when the caller measured it already (0 for a silent block, NaN
-        for a block holding a NaN), or a negative number when it did not. A measured
-        block is not searched again; in peak mode it is not read at all. */
+        magnitude, NaNs passed over, when the caller measured it already (0 for a
+        silent block), or a negative number when it did not. A measured block is
+        not searched again; in peak mode it is not read at all. */
     void Process (const float* const* inputs, unsigned int numSamples,
                   const double* knownPeaks = nullptr) noexcept;
     void Process (const double* const* inputs, unsigned int numSamples,
@@ -52,7 +54,7 @@ public:
     void Clear() override;
 
     /** Selects the mode by name, ignoring case; a name not in the table selects rms.
-        Meters whose mode changes start again from silence. */
+        Each change of mode starts the meters again from silence, from the next block. */
     void SetMode (const std::string& name);
 
     /** The peak window of every meter, in samples; its counters restart. */
@@ -73,10 +75,14 @@ public:
 private:
     Vector<RMSMetering*> meters;
 
-    static constexpr int32_t noPendingMode = -1;
     static constexpr uint64_t windowPendingFlag = uint64_t (1) << 32;
 
-    std::atomic<int32_t> pendingMode { noPendingMode };
+    // Every change of mode restarts the meters, however many come between two
+    // blocks: the control side counts the changes, and a block that finds the
+    // count moved adopts the latest mode and restarts.
+    std::atomic<int32_t> requestedMode { RMSMetering::rms };
+    std::atomic<uint32_t> modeChanges { 0 };
+    uint32_t adoptedModeChanges = 0;
     std::atomic<uint64_t> pendingWindow { 0 };
     std::atomic<float> meterSampleRate { 44100.0f };
 

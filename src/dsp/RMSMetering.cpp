@@ -56,4 +56,10 @@ void RMSMetering::ResetLevel() noexcept
     holdCounter = 0;
 }
 
+void RMSMetering::SetSilent() noexcept
+{
+    meanSquare = 0.0f;
+    value = 0.0f;
+}
+
 } // namespace kul

@@ -30,6 +30,9 @@ public:
     /** Level, mean square and window counter to 0. */
     void ResetLevel() noexcept;
 
+    /** After a silent block: level and mean square 0; the window counter runs on. */
+    void SetSilent() noexcept;
+
     Mode mode = rms;
     float value = 0.0f;
     float sampleRate = 44100.0f;

@@ -43,6 +43,9 @@ public:
     size_t Size() const noexcept { return elements.size(); }
     bool IsEmpty() const noexcept { return elements.empty(); }
 
+    /** The number of elements the storage holds room for; shrinking keeps the room. */
+    size_t Capacity() const noexcept { return elements.capacity(); }
+
     T& operator[] (size_t index) noexcept { return elements[index]; }
     const T& operator[] (size_t index) const noexcept { return elements[index]; }
 
@@ -65,29 +68,64 @@ public:
 private:
     std::vector<T> elements;
 
+    static constexpr const char* pushBackSourceFile = "math/OskelDspVectorImplementation";
+
     /** Rethrows the exception being handled as a kul::Exception naming the caller. */
     [[noreturn]] static void throwTranslatedFailure (const std::string& callerName);
+
+    // The texts of a failure are put together before anything is thrown, where no
+    // exception may leave: should memory run out on the way, the failure has become
+    // an out-of-memory one and is reported as such; should even that text fail, the
+    // process ends, as when building any library exception fails.
+    template <typename MakeText, typename MakeOutOfMemoryText>
+    static std::string textOr (MakeText makeText, MakeOutOfMemoryText makeOutOfMemoryText) noexcept;
+    static Exception pushBackOutOfMemory() noexcept;
 };
 
 template <typename T>
 void Vector<T>::throwTranslatedFailure (const std::string& callerName)
 {
+    const auto outOfMemory = [&callerName] { return "out of memory occured in " + callerName; };
+    std::string message;
+
     try
     {
         throw;
     }
     catch (const std::bad_alloc&)
     {
-        throw Exception ("out of memory occured in " + callerName, "", 0, false, false);
+        message = textOr (outOfMemory, outOfMemory);
     }
     catch (const std::exception& e)
     {
-        throw Exception ("exception " + std::string (e.what()) + " occured in " + callerName, "", 0, false, false);
+        message = textOr ([&] { return "exception " + std::string (e.what()) + " occured in " + callerName; }, outOfMemory);
     }
     catch (...)
     {
-        throw Exception ("unknown exception occured in " + callerName, "", 0, false, false);
+        message = textOr ([&] { return "unknown exception occured in " + callerName; }, outOfMemory);
     }
+
+    throw Exception (message, "", 0, false, false);
+}
+
+template <typename T>
+template <typename MakeText, typename MakeOutOfMemoryText>
+std::string Vector<T>::textOr (MakeText makeText, MakeOutOfMemoryText makeOutOfMemoryText) noexcept
+{
+    try
+    {
+        return makeText();
+    }
+    catch (...)
+    {
+        return makeOutOfMemoryText();
+    }
+}
+
+template <typename T>
+Exception Vector<T>::pushBackOutOfMemory() noexcept
+{
+    return Exception ("out of memory occured", pushBackSourceFile, 1753, true, false);
 }
 
 // The caller's name is taken in the handler of the growing function itself, so
@@ -129,23 +167,32 @@ Vector<T>& Vector<T>::operator= (const Vector& other)
 template <typename T>
 void Vector<T>::PushBack (const T& value)
 {
-    static constexpr const char* sourceFile = "math/OskelDspVectorImplementation";
-
     try
     {
         elements.push_back (value);
     }
     catch (const std::bad_alloc&)
     {
-        throw Exception ("out of memory occured", sourceFile, 1753, true, false);
+        throw pushBackOutOfMemory();
     }
     catch (const std::exception& e)
     {
-        throw Exception ("exception " + std::string (e.what()) + " occured", sourceFile, 1759, true, false);
+        std::string message;
+
+        try
+        {
+            message = "exception " + std::string (e.what()) + " occured";
+        }
+        catch (...)
+        {
+            throw pushBackOutOfMemory();
+        }
+
+        throw Exception (message, pushBackSourceFile, 1759, true, false);
     }
     catch (...)
     {
-        throw UnknownException (sourceFile, 1763, true, false);
+        throw UnknownException (pushBackSourceFile, 1763, true, false);
     }
 }
 

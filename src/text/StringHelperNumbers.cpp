@@ -3,12 +3,17 @@
 #include <charconv>
 #include <cmath>
 #include <cstdarg>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <limits>
 #include <locale.h>
+#include <optional>
 #include <ostream>
+#include <type_traits>
 
 namespace
 {
@@ -31,6 +36,11 @@ locale_t getCLocale()
     return cLocale;
 }
 
+bool isDigit (char c) noexcept
+{
+    return c >= '0' && c <= '9';
+}
+
 bool isOneOf (char c, const char* set) noexcept
 {
     return c != 0 && std::strchr (set, c) != nullptr;
@@ -42,11 +52,64 @@ enum class FormatKind
     floatingPoint
 };
 
-/** True when the format converts at most one argument, and that one of the given kind,
-    so that handing it a single int or double is well defined. */
-bool isSafeFormat (const std::string& format, FormatKind kind)
+/** A conversion's length modifier: it names the type that printf reads. */
+enum class Length
 {
-    int numConversions = 0;
+    none,
+    hh,
+    h,
+    l,
+    ll,
+    j,
+    z,
+    t,
+    L
+};
+
+struct OneValueFormat
+{
+    Length length = Length::none;
+    char conversion = 0; // 0: the format converts nothing
+};
+
+Length readLength (const std::string& format, size_t& i)
+{
+    const auto next = [&] (char c) { return i < format.size() && format[i] == c && (++i, true); };
+
+    if (next ('h'))
+        return next ('h') ? Length::hh : Length::h;
+    if (next ('l'))
+        return next ('l') ? Length::ll : Length::l;
+    if (next ('j'))
+        return Length::j;
+    if (next ('z'))
+        return Length::z;
+    if (next ('t'))
+        return Length::t;
+    if (next ('L'))
+        return Length::L;
+    return Length::none;
+}
+
+bool takesLength (char conversion, Length length)
+{
+    if (isOneOf (conversion, "diouxX"))
+        return length != Length::L;
+    if (conversion == 'c')
+        return length == Length::none || length == Length::l;
+    if (isOneOf (conversion, "fFeEgGaA"))
+        return length == Length::none || length == Length::l || length == Length::L;
+    return false;
+}
+
+/** The format's conversion when it converts at most one argument, of the given kind
+    and with a length modifier that its conversion takes, so that handing printf the
+    one value, as the type the modifier names, is well defined; nothing otherwise.
+    Flags, width and precision are any printf takes, except a width or precision
+    read from an argument ('*'). */
+std::optional<OneValueFormat> parseOneValueFormat (const std::string& format, FormatKind kind)
+{
+    OneValueFormat result;
 
     for (size_t i = 0; i < format.size(); ++i)
     {
@@ -54,7 +117,7 @@ bool isSafeFormat (const std::string& format, FormatKind kind)
             continue;
 
         if (++i >= format.size())
-            return false;
+            return std::nullopt;
 
         if (format[i] == '%')
             continue;
@@ -62,27 +125,30 @@ bool isSafeFormat (const std::string& format, FormatKind kind)
         while (i < format.size() && isOneOf (format[i], "-+ #0'"))
             ++i;
 
-        while (i < format.size() && format[i] >= '0' && format[i] <= '9')
+        while (i < format.size() && isDigit (format[i]))
             ++i;
 
         if (i < format.size() && format[i] == '.')
         {
             ++i;
-            while (i < format.size() && format[i] >= '0' && format[i] <= '9')
+            while (i < format.size() && isDigit (format[i]))
                 ++i;
         }
 
-        if (i >= format.size())
-            return false;
+        const auto length = readLength (format, i);
 
-        if (! isOneOf (format[i], kind == FormatKind::integer ? "diouxXc" : "fFeEgGaA"))
-            return false;
+        if (i >= format.size() || result.conversion != 0)
+            return std::nullopt;
 
-        if (++numConversions > 1)
-            return false;
+        const char conversion = format[i];
+
+        if (! isOneOf (conversion, kind == FormatKind::integer ? "diouxXc" : "fFeEgGaA") || ! takesLength (conversion, length))
+            return std::nullopt;
+
+        result = { length, conversion };
     }
 
-    return true;
+    return result;
 }
 
 /** Switches the calling thread to the "C" locale for as long as it lives. */
@@ -139,6 +205,16 @@ std::string formatInCLocale (const char* format, ...)
     return text;
 }
 
+/** The value as the type a length modifier names, signed or unsigned as the conversion reads it. */
+template <typename SignedType>
+std::string formatAs (const char* format, int value, bool isSigned)
+{
+    if (isSigned)
+        return formatInCLocale (format, static_cast<SignedType> (value));
+
+    return formatInCLocale (format, static_cast<std::make_unsigned_t<SignedType>> (value));
+}
+
 int hexDigitValue (char c) noexcept
 {
     if (c >= '0' && c <= '9')
@@ -148,11 +224,6 @@ int hexDigitValue (char c) noexcept
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
-}
-
-bool isDigit (char c) noexcept
-{
-    return c >= '0' && c <= '9';
 }
 
 } // namespace
@@ -250,18 +321,45 @@ std::string FormatFloat (const std::string& format, float value)
 
 std::string FormatDouble (const std::string& format, double value)
 {
-    if (! isSafeFormat (format, FormatKind::floatingPoint))
+    const auto oneValue = parseOneValueFormat (format, FormatKind::floatingPoint);
+
+    if (! oneValue)
         return {};
+
+    if (oneValue->length == Length::L)
+        return formatInCLocale (format.c_str(), static_cast<long double> (value));
 
     return formatInCLocale (format.c_str(), value);
 }
 
 std::string FormatInt (int value, const std::string& format)
 {
-    if (! isSafeFormat (format, FormatKind::integer))
+    const auto oneValue = parseOneValueFormat (format, FormatKind::integer);
+
+    if (! oneValue)
         return {};
 
-    return formatInCLocale (format.c_str(), value);
+    const char* text = format.c_str();
+    const bool isSigned = oneValue->conversion == 'd' || oneValue->conversion == 'i';
+
+    switch (oneValue->length)
+    {
+        case Length::l:
+            if (oneValue->conversion == 'c')
+                return formatInCLocale (text, static_cast<wint_t> (value));
+            return formatAs<long> (text, value, isSigned);
+        case Length::ll: return formatAs<long long> (text, value, isSigned);
+        case Length::j: return formatAs<intmax_t> (text, value, isSigned);
+        case Length::z: return formatAs<std::make_signed_t<size_t>> (text, value, isSigned);
+        case Length::t: return formatAs<ptrdiff_t> (text, value, isSigned);
+        // printf reads an int for these, and narrows it itself for hh and h.
+        case Length::none:
+        case Length::hh:
+        case Length::h:
+        case Length::L: break;
+    }
+
+    return formatInCLocale (text, value);
 }
 
 int HexDigitsToInt (char high, char low)

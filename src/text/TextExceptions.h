@@ -12,22 +12,7 @@ namespace kul::text
     Call only inside a catch block. */
 [[noreturn]] inline void RethrowAsLibraryException (const char* sourceFile, long line)
 {
-    try
-    {
-        throw;
-    }
-    catch (const kul::Exception&)
-    {
-        throw;
-    }
-    catch (const std::exception& e)
-    {
-        throw kul::Exception (e, sourceFile, line, true, false);
-    }
-    catch (...)
-    {
-        throw kul::UnknownException (sourceFile, line, true, false);
-    }
+    kul::RethrowAsLibraryException (sourceFile, line, false);
 }
 
 } // namespace kul::text

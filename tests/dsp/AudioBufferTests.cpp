@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string>
 #include <vector>
 
 namespace
@@ -44,6 +45,18 @@ TEST (AudioBuffer, SetSizeKeepsFlatPositionsAndKeepingContentKeepsChannels)
     EXPECT_EQ (channelOf (kept, 0), (Samples { 0, 1, 2, 3, 0, 0 }));
 }
 
+TEST (AudioBuffer, MemorySizeIsTheStorageHeldWhichShrinkingKeeps)
+{
+    EXPECT_EQ (kul::AudioBuffer (0, 0).GetMemorySizeMB(), 0.0f);
+
+    kul::AudioBuffer buffer (2, 65536);
+    EXPECT_EQ (buffer.GetMemorySizeMB(), 0.5f);
+    buffer.SetSize (1, 8);
+    EXPECT_EQ (buffer.GetMemorySizeMB(), 0.5f);
+    buffer.SetSize (4, 65536);
+    EXPECT_EQ (buffer.GetMemorySizeMB(), 1.0f);
+}
+
 TEST (AudioBuffer, SizeThatCannotBeHadThrowsAndLeavesTheBufferAsItWas)
 {
     Positions buffer (2, 4);
@@ -54,6 +67,47 @@ TEST (AudioBuffer, SizeThatCannotBeHadThrowsAndLeavesTheBufferAsItWas)
 
     EXPECT_EQ (buffer.GetNumChannels(), 2u);
     EXPECT_EQ (buffer.GetNumSamples(), 4u);
+    EXPECT_EQ (channelOf (buffer, 1), (Samples { 100, 101, 102, 103 }));
+}
+
+// A library exception from below is raised again with the buffer's own file and
+// line, so that its report names the buffer operation that failed.
+TEST (AudioBuffer, FailuresAreRaisedAgainWithTheBuffersFileAndLine)
+{
+    static std::vector<std::string> reports;
+    reports.clear();
+    const auto previousSink = kul::SetReportSink ([] (const std::string& text) { reports.push_back (text); });
+
+    const auto failureOf = [] (auto&& operation)
+    {
+        try
+        {
+            operation();
+        }
+        catch (const kul::Exception& e)
+        {
+            return e.GetFileName() + ":" + std::to_string (e.GetLine()) + " " + e.GetMessage();
+        }
+        return std::string ("no exception");
+    };
+
+    // More samples than a vector can hold: it refuses before allocating anything.
+    const unsigned long tooMany = 1ul << 61;
+    Positions buffer (2, 4);
+    const struct { std::string failure, expectedStart; } cases[] = {
+        { failureOf ([&] { kul::AudioBuffer (1, tooMany); }), "OskelDspAudioBuffer:70 exception vector::_M_default_append occured in " },
+        { failureOf ([&] { buffer.SetSize (1, tooMany); }), "OskelDspAudioBuffer:156 exception vector::_M_default_append occured in " },
+        { failureOf ([&] { buffer.SetSize (4, tooMany); }),
+          "OskelDspAudioBuffer:156 memory re-allocation failed (numChannels = 4, numSamples = 2305843009213693952)" },
+    };
+    kul::SetReportSink (previousSink);
+
+    for (const auto& c : cases)
+        EXPECT_EQ (c.failure.substr (0, c.expectedStart.size()), c.expectedStart);
+
+    // Each failure is reported where it arose and where the buffer raised it again.
+    ASSERT_EQ (reports.size(), 6u);
+    EXPECT_EQ (reports[1].rfind ("Exception occured in file \"OskelDspAudioBuffer\" (line 70): \nexception vector::", 0), 0u) << reports[1];
     EXPECT_EQ (channelOf (buffer, 1), (Samples { 100, 101, 102, 103 }));
 }
 

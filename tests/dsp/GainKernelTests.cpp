@@ -60,20 +60,27 @@ TYPED_TEST (GainKernels, MeasuringGainPassWritesThePlainGainsAndMeasuresThePeak)
             }
 }
 
-TYPED_TEST (GainKernels, PeakOfABlockWithANaNIsNaNAndOfSilenceIsZero)
+TYPED_TEST (GainKernels, PeakPassesOverNaNSamplesAndOfSilenceIsZero)
 {
     using T = TypeParam;
+    const T nan = std::numeric_limits<T>::quiet_NaN();
 
     for (const size_t at : { 0u, 5u, 40u, 99u })
     {
         auto block = noise<T> (100, 3);
-        block[at] = std::numeric_limits<T>::quiet_NaN();
+        block[at] = T (0);
+        const T peakOfTheOthers = kul::GetMaxMagnitude (block.data(), block.size());
+        block[at] = nan;
         std::vector<T> out (100);
-        EXPECT_TRUE (std::isnan (kul::GetPeakMagnitude (block.data(), block.size()))) << at;
-        EXPECT_TRUE (std::isnan (kul::ApplyGainRampMeasuringPeak (out.data(), block.data(), 100, T (1), T (1), true))) << at;
+        EXPECT_EQ (kul::GetPeakMagnitude (block.data(), block.size()), peakOfTheOthers) << at;
+        EXPECT_EQ (kul::ApplyGainRampMeasuringPeak (out.data(), block.data(), 100, T (1), T (1), true), peakOfTheOthers) << at;
+        const T peakWritten = kul::ApplyGainRampMeasuringPeak (out.data(), block.data(), 100, T (1), T (0.5), false);
+        EXPECT_EQ (peakWritten, kul::GetPeakMagnitude (out.data(), out.size())) << at;
     }
 
     std::vector<T> silence (37, T (0));
     silence[20] = T (-0.0);
+    EXPECT_EQ (kul::GetPeakMagnitude (silence.data(), silence.size()), T (0));
+    silence.assign (37, nan);
     EXPECT_EQ (kul::GetPeakMagnitude (silence.data(), silence.size()), T (0));
 }

@@ -1,3 +1,4 @@
+#include "dsp/Mixer.h"
 #include "dsp/MultiRMSMetering.h"
 
 #include "TestChannels.h"
@@ -7,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <vector>
 
 namespace
 {
@@ -14,6 +16,42 @@ void meterOneBlock (kul::MultiRMSMetering& meters, float value, size_t numSample
 {
     TestChannels<float> block (meters.GetNumMeters(), numSamples, value);
     meters.Process (block.get(), static_cast<unsigned int> (numSamples));
+}
+
+enum class Route
+{
+    metersAlone,
+    mixerBeforeGain,
+    mixerAfterGain
+};
+
+/** The level in dB after the last of the blocks, metered on the route. */
+float levelAfter (Route route, const char* mode, std::vector<std::vector<double>> blocks)
+{
+    if (route == Route::metersAlone)
+    {
+        kul::MultiRMSMetering meters (1);
+        meters.SetMode (mode);
+        for (auto& block : blocks)
+        {
+            const double* channel[] = { block.data() };
+            meters.Process (channel, static_cast<unsigned int> (block.size()));
+        }
+        const auto& meter = meters.GetMeter (0);
+        return (meter.mode == kul::RMSMetering::peak ? 20.0f : 10.0f) * std::log10 (meter.value + 0.000001f);
+    }
+
+    kul::Mixer mixer (1);
+    mixer.SetSampleRateAndBufferSize (64, true, 44100.0f);
+    mixer.SetMeteringMode (mode);
+    mixer.SetPostGainMetering (route == Route::mixerAfterGain);
+    mixer.SetGain (-6.0f, true);
+    for (auto& block : blocks)
+    {
+        double* channel[] = { block.data() };
+        mixer.Process (channel, channel, static_cast<unsigned int> (block.size()));
+    }
+    return mixer.GetLevels()[0].load();
 }
 } // namespace
 
@@ -102,6 +140,41 @@ TEST (MultiRMSMetering, ModeNamesAreLookedUpWithoutBeingAdded)
     EXPECT_EQ (kul::MultiRMSMetering::GetMeterModeNames (" "), "peak rms");
 }
 
+// However many changes come between two blocks, each of them starts the meters again.
+TEST (MultiRMSMetering, EveryModeChangeRestartsTheMetersEvenWithManyBeforeOneBlock)
+{
+    struct Case { std::vector<const char*> names; bool restarts; };
+    const Case cases[] = {
+        { { "peak", "rms" }, true },  { { "peak", "RMS", "PEAK", "rms" }, true }, { { "peak" }, true },
+        { { "rms" }, false },         { { "loudness", "rms" }, false },         { {}, false },
+    };
+    for (const auto& c : cases)
+    {
+        const char* finalMode = c.names.empty() ? "rms" : c.names.back();
+        kul::MultiRMSMetering meters (1), fresh (1), untouched (1);
+        meterOneBlock (meters, 1.0f);
+        meterOneBlock (untouched, 1.0f);
+        for (const char* name : c.names)
+            meters.SetMode (name);
+        fresh.SetMode (finalMode);
+
+        for (auto* m : { &meters, &fresh, &untouched })
+            meterOneBlock (*m, 0.5f);
+        EXPECT_EQ (meters.GetMeter (0).value, (c.restarts ? fresh : untouched).GetMeter (0).value) << &c - cases;
+
+        // The mixer hands its mode to the same meters.
+        kul::Mixer mixer (1), freshMixer (1);
+        TestChannels<double> ones (1, 512, 1.0), halves (1, 512, 0.5);
+        mixer.Process (ones.get(), ones.get(), 512);
+        for (const char* name : c.names)
+            mixer.SetMeteringMode (name);
+        freshMixer.SetMeteringMode (finalMode);
+        mixer.Process (halves.get(), halves.get(), 512);
+        freshMixer.Process (halves.get(), halves.get(), 512);
+        EXPECT_EQ (mixer.GetLevels()[0].load() == freshMixer.GetLevels()[0].load(), c.restarts) << &c - cases;
+    }
+}
+
 TEST (MultiRMSMetering, RateChangeRescalesTheWindowAndKeepsTheState)
 {
     kul::MultiRMSMetering meters (1);
@@ -122,6 +195,40 @@ TEST (MultiRMSMetering, RateChangeRescalesTheWindowAndKeepsTheState)
     meters.SetPeakWindow (96);
     meters.SetSampleRate (48000.0f);
     EXPECT_EQ (meters.GetMeter (0).holdSamples, 48u);
+}
+
+// One rule on every route: a NaN sample is left out, so the level is that of the
+// block without it, and a block of zeros and NaNs is silent.
+TEST (Metering, NaNSamplesAreLeftOutOfTheLevelOnEveryRoute)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::mt19937 random (11);
+    std::uniform_real_distribution<double> noise (-1.0, 1.0);
+    std::vector<double> signal (64);
+    for (auto& sample : signal)
+        sample = noise (random);
+
+    const std::vector<double> before (64, 0.25);
+    std::vector<std::vector<double>> blocks (4, signal);
+    blocks[0][10] = nan;
+    blocks[1].front() = blocks[1].back() = nan;
+    blocks[2].assign (64, 0.0);
+    blocks[2][3] = blocks[2][40] = nan;
+    blocks[3].assign (64, nan);
+
+    for (const char* mode : { "peak", "rms" })
+        for (const auto route : { Route::metersAlone, Route::mixerBeforeGain, Route::mixerAfterGain })
+            for (size_t b = 0; b < blocks.size(); ++b)
+            {
+                std::vector<double> numbers;
+                for (const double sample : blocks[b])
+                    if (! std::isnan (sample))
+                        numbers.push_back (sample);
+
+                const float level = levelAfter (route, mode, { before, blocks[b] });
+                EXPECT_TRUE (std::isfinite (level)) << mode << " route " << int (route) << " block " << b;
+                EXPECT_EQ (level, levelAfter (route, mode, { before, numbers })) << mode << " route " << int (route) << " block " << b;
+            }
 }
 
 TEST (MultiRMSMetering, NonFiniteInputDoesNotPoisonTheStateAndUnconnectedChannelsReadZero)

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <latch>
 #include <random>
 #include <thread>
+#include <vector>
 
 // The audio thread processes blocks while one thread drives every setter and
 // another copies the levels. Every output sample must be silence or the input
@@ -83,4 +86,42 @@ TEST (MixerConcurrency, SettersAndLevelReadersNeverDisturbTheAudioThread)
     reader.join();
     EXPECT_EQ (badSamples.load(), 0);
     EXPECT_EQ (nonFiniteLevels.load(), 0);
+}
+
+// The only soloed channel is switched on and off while blocks run. A block sees
+// the solo or not, but never half of it: some channel always sounds.
+TEST (MixerConcurrency, ReleasingTheOnlySoloNeverSilencesEveryChannelForABlock)
+{
+    constexpr unsigned int numChannels = 64, numSamples = 512;
+    constexpr int numBlocks = 400, numToggles = 2000000;
+    kul::Mixer mixer (numChannels);
+    mixer.SetSampleRateAndBufferSize (numSamples, true, 44100.0f);
+    mixer.SetMeteringMode ("peak");
+
+    std::latch start (2);
+    long silentBlocks = 0;
+
+    std::thread audio ([&]
+    {
+        TestChannels<double> in (numChannels, numSamples, 0.5), out (numChannels, numSamples, 0.0);
+        const std::vector<double> silence (numSamples, 0.0);
+        start.arrive_and_wait();
+
+        for (int block = 0; block < numBlocks; ++block)
+        {
+            mixer.Process (out.get(), in.get(), numSamples);
+            silentBlocks += std::all_of (out.data.begin(), out.data.end(), [&] (const auto& channel) { return channel == silence; });
+        }
+    });
+
+    std::thread setter ([&]
+    {
+        start.arrive_and_wait();
+        for (int i = 0; i < numToggles; ++i)
+            mixer.SetSolo (numChannels - 1, (i & 1) == 0);
+    });
+
+    audio.join();
+    setter.join();
+    EXPECT_EQ (silentBlocks, 0);
 }

@@ -1,3 +1,5 @@
+#include "FailingAllocations.h"
+
 #include "dsp/Mixer.h"
 #include "dsp/Ramp.h"
 
@@ -152,6 +154,41 @@ TEST (Mixer, RefreshIntervalSetsThePeakWindowPlusFiveMilliseconds)
         run.process();
         EXPECT_EQ (run.mixer.GetMeters().GetMeter (0).holdSamples, window) << ms;
     }
+}
+
+// Each allocation of the constructor fails in turn, until one construction makes
+// no allocation fail: every failure must reach the caller as a library exception.
+TEST (Mixer, EveryAllocationFailureWhileBuildingLeavesAsALibraryException)
+{
+    constexpr size_t mostAllocations = 1000;
+    size_t number = 0;
+
+    for (; number < mostAllocations; ++number)
+    {
+        bool onlyLibraryExceptions = true, failed = false;
+        {
+            const auto failing = FailingAllocations::Numbered (number);
+            try
+            {
+                kul::Mixer mixer (4);
+            }
+            catch (const kul::Exception&)
+            {
+            }
+            catch (...)
+            {
+                onlyLibraryExceptions = false;
+            }
+            failed = failing.HaveFailed();
+        }
+
+        if (! failed)
+            break;
+        EXPECT_TRUE (onlyLibraryExceptions) << "allocation " << number;
+    }
+
+    EXPECT_GT (number, 4u);
+    EXPECT_LT (number, mostAllocations);
 }
 
 TEST (Ramp, JumpsWhereverNoSampleCountCanBeRampedOver)

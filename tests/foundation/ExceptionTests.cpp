@@ -1,3 +1,5 @@
+#include "FailingAllocations.h"
+
 #include "common/CallStack.h"
 #include "common/Exception.h"
 #include "common/StringMap.h"
@@ -316,6 +318,39 @@ TEST_F (ExceptionReport, VectorGrowthFailuresAreTranslatedAndTheContentIsKept)
                                                        + c.pushBackMessage + "\n\n\n" });
         EXPECT_EQ (valuesOf (vector), (std::vector<int> { 1, 2, 3 }));
     }
+}
+
+// A failure whose text cannot be put together (here a what() too long for the
+// memory left) leaves as the out-of-memory failure it has become.
+TEST_F (ExceptionReport, VectorFailureWhoseTextCannotBeBuiltLeavesAsOutOfMemory)
+{
+    struct LongError : std::exception
+    {
+        const char* what() const noexcept override
+        {
+            static const std::string text (1 << 20, 'x');
+            return text.c_str();
+        }
+    };
+    LongError().what();
+    const std::string caller = "kultest::growOrAssign(kul::Vector<kultest::Fragile>&, unsigned long, "
+                               "kul::Vector<kultest::Fragile> const*)";
+    auto vector = fragileVector ({ 1, 2 });
+
+    Fragile::onCreate = [] { throw LongError(); };
+    {
+        const auto failing = FailingAllocations::LargerThan (1 << 19);
+        EXPECT_EQ (failureOf ([&] { kultest::growOrAssign (vector, 1000, nullptr); }), "out of memory occured in " + caller + " @:0");
+        EXPECT_TRUE (failing.HaveFailed());
+    }
+    Fragile::onCreate = nullptr;
+
+    Fragile::onCopy = [] { throw LongError(); };
+    {
+        const auto failing = FailingAllocations::LargerThan (1 << 19);
+        EXPECT_EQ (failureOf ([&] { vector.PushBack (Fragile (4)); }), "out of memory occured @OskelDspVectorImplementation:1753");
+    }
+    EXPECT_EQ (valuesOf (vector), (std::vector<int> { 1, 2 }));
 }
 
 TEST_F (ExceptionReport, StringMapFailedAdditionLeavesNamesAndValuesPaired)

@@ -92,11 +92,42 @@ TEST (StringHelperNumbers, FormatReturnsTheWholeTextOrNothingForFormatsThatDoNot
     EXPECT_EQ (StringHelper::FormatDouble ("%.3f", 1.0e300).size(), 305u);
     EXPECT_EQ (StringHelper::FormatInt (1, "%0100d").size(), 100u);
 
-    // Each of these would read an argument that was never passed, or the wrong type.
-    for (const char* format : { "%s", "%d %d", "%f", "%*d", "%ld", "%n", "%1$d", "abc%" })
+    // Each of these would read an argument that was never passed, or of another kind.
+    for (const char* format : { "%s", "%d %d", "%f", "%*d", "%Ld", "%hc", "%llc", "%n", "%1$d", "abc%", "%hhhd", "%lz" })
         EXPECT_EQ (StringHelper::FormatInt (1, format), "") << format;
-    for (const char* format : { "%s", "%d", "%f %f", "%.*f", "%Lf", "%" })
+    for (const char* format : { "%s", "%d", "%f %f", "%.*f", "%hf", "%llf", "%jf", "%LLf", "%" })
         EXPECT_EQ (StringHelper::FormatDouble (format, 1.0), "") << format;
+}
+
+// Any flags, width, precision and length modifier that the conversion takes: the
+// value is handed over as the type the modifier names.
+TEST (StringHelperNumbers, FormatTakesEveryOneValueFormatOfItsKind)
+{
+    const std::pair<const char*, const char*> ints[] = {
+        { "%hd", "4464" },          { "%hhx", "70" },          { "%hu", "4464" },    { "%ld", "70000" },
+        { "%lld|", "70000|" },      { "%jd", "70000" },        { "%zu", "70000" },   { "%td", "70000" },
+        { "%-8li|", "70000   |" },  { "%+.7lld", "+0070000" }, { "%#lo", "0210560" }, { "%'d", "70000" },
+        { "% 6hhi", "   112" },     { "%lx", "11170" },
+    };
+    for (const auto& [format, expected] : ints)
+        EXPECT_EQ (StringHelper::FormatInt (70000, format), expected) << format;
+
+    // Unsigned conversions read the value as the unsigned type the modifier names.
+    EXPECT_EQ (StringHelper::FormatInt (-1, "%lx"), "ffffffffffffffff");
+    EXPECT_EQ (StringHelper::FormatInt (-1, "%x"), "ffffffff");
+    EXPECT_EQ (StringHelper::FormatInt (-1, "%hhu"), "255");
+    EXPECT_EQ (StringHelper::FormatInt (65, "%lc%c"), "");
+    EXPECT_EQ (StringHelper::FormatInt (65, "[%lc]"), "[A]");
+
+    const std::pair<const char*, const char*> doubles[] = {
+        { "%lf", "1.500000" },      { "%Lf", "1.500000" },      { "%10.3le|", " 1.500e+00|" },
+        { "%-+8.2LG|", "+1.5    |" }, { "%#.0lf", "2." },        { "%la", "0x1.8p+0" },
+    };
+    for (const auto& [format, expected] : doubles)
+    {
+        EXPECT_EQ (StringHelper::FormatDouble (format, 1.5), expected) << format;
+        EXPECT_EQ (StringHelper::FormatFloat (format, 1.5f), expected) << format;
+    }
 }
 
 TEST (StringHelperNumbers, TextToNumberConversions)
