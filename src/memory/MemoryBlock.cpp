@@ -60,6 +60,17 @@ void MemoryBlock::Release() noexcept
     size = 0;
 }
 
+namespace
+{
+// Put together where no exception may leave: should memory run out while the text is
+// built, the process ends, as when building any library exception fails, rather than
+// a std::bad_alloc leaving the library.
+Exception outOfMemory (const std::string& callerName) noexcept
+{
+    return Exception ("out of memory occured in " + callerName, "", 0, false, false);
+}
+} // namespace
+
 // The caller's name is taken here, inside the allocating member, so that it
 // names the function that asked for the memory. The new data is made before
 // the old is let go, so that a failure leaves the block untouched.
@@ -68,7 +79,7 @@ void MemoryBlock::Allocate (size_t count, bool zero)
     void* newData = zero ? std::calloc (count, 1) : Malloc (count);
 
     if (newData == nullptr && count > 0)
-        throw Exception ("out of memory occured in " + GetCallerName(), "", 0, false, false);
+        throw outOfMemory (GetCallerName());
 
     Free (data);
     data = newData;
@@ -78,7 +89,7 @@ void MemoryBlock::Allocate (size_t count, bool zero)
 void MemoryBlock::Reallocate (size_t count, size_t elementSize)
 {
     if (elementSize != 0 && count > static_cast<size_t> (-1) / elementSize)
-        throw Exception ("out of memory occured in " + GetCallerName(), "", 0, false, false);
+        throw outOfMemory (GetCallerName());
 
     const size_t numBytes = count * elementSize;
 
@@ -92,7 +103,7 @@ void MemoryBlock::Reallocate (size_t count, size_t elementSize)
     void* newData = data == nullptr ? Malloc (numBytes) : Realloc (data, numBytes);
 
     if (newData == nullptr)
-        throw Exception ("out of memory occured in " + GetCallerName(), "", 0, false, false);
+        throw outOfMemory (GetCallerName());
 
     data = newData;
     size = std::min (size, numBytes);
