@@ -24,21 +24,16 @@ protected:
 };
 } // namespace
 
-TEST_F (ChannelStripTest, StacksReadoutMeterNameBoxAndButtons)
+TEST_F (ChannelStripTest, StacksItsPartsAndItsReadoutShowsTheClampedLevelToATenthInRedAboveZero)
 {
     EXPECT_EQ (strip.getBounds(), juce::Rectangle<int> (0, 0, 20, 135));
     EXPECT_EQ (strip.getMeter().getBounds(), juce::Rectangle<int> (0, 16, 20, 75));
     EXPECT_EQ (strip.getMuteButton().getBounds(), juce::Rectangle<int> (1, 107, 18, 13));
     EXPECT_EQ (strip.getSoloButton().getBounds(), juce::Rectangle<int> (1, 121, 18, 13));
-
     const auto image = guitest::paintOnBlack (strip);
     EXPECT_EQ (guitest::pixelAt (image, 1, 92), 0xff797979u); // name box
     EXPECT_EQ (guitest::pixelAt (image, 1, 91), 0xff000000u);
-    EXPECT_EQ (guitest::pixelAt (image, 1, 1), 0xff797979u);  // readout box
-}
 
-TEST_F (ChannelStripTest, ReadoutShowsTheClampedLevelToATenthAndTurnsRedAboveZero)
-{
     struct Case { float dB; const char* text; juce::uint32 frame; };
     const Case cases[] = { { 7.0f, "6.0", 0xffff0000u },  { -100.0f, "-60.0", 0xff797979u }, { -12.34f, "-12.3", 0xff797979u },
                            { 0.04f, "0.0", 0xff797979u }, { 0.06f, "0.1", 0xffff0000u },     { NAN, "-60.0", 0xff797979u } };
@@ -46,7 +41,7 @@ TEST_F (ChannelStripTest, ReadoutShowsTheClampedLevelToATenthAndTurnsRedAboveZer
     {
         strip.setLevel (c.dB);
         EXPECT_EQ (juce::String (strip.getLevel(), 1), c.text) << c.dB;
-        EXPECT_EQ (guitest::pixelAt (guitest::paintOnBlack (strip), 1, 1), c.frame) << c.dB;
+        EXPECT_EQ (guitest::pixelAt (guitest::paintOnBlack (strip), 1, 1), c.frame) << c.dB; // readout box
     }
 }
 
