@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -231,10 +230,7 @@ std::vector<std::string> namesOf (void* owner)
 
 std::string readFile (const std::string& path)
 {
-    std::ifstream file (path, std::ios::binary);
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
+    return juce::File (path).loadFileAsString().toStdString();
 }
 
 /** The pieces of the text between the separators (an empty last piece left out). */
@@ -437,11 +433,7 @@ TEST_F (AttributeTest, TheReferencePageDocumentsEveryStateAttributeAndNoMessage)
     // 64-bit sibling is, rather than "unknown".
     const auto typeName = [] (const std::string& type) -> std::string
     {
-        if (type == "long")
-            return "int";
-        if (type == "float32" || type == "float64")
-            return "float";
-        return type == "symbol" ? "symbol" : "unknown";
+        return type == "long" ? "int" : type == "float32" || type == "float64" ? "float" : type == "symbol" ? "symbol" : "unknown";
     };
 
     for (const auto* attribute : byName())
