@@ -43,8 +43,6 @@ juce::Image drawKnob (int size)
     lookAndFeel.drawRotarySlider (g, 0, 0, size, size, 0.0f, params.startAngleRadians, params.endAngleRadians, slider);
     return image;
 }
-
-using LookAndFeelTest = guitest::GuiTest;
 } // namespace
 
 TEST_F (ComponentTest, OverlayBoxTakesAQuarterOfTheSizeUpTo200By100AtTheTopOrInATopLevelWindow)
@@ -131,7 +129,7 @@ TEST_F (ComponentTest, LookAndFeelVersionNamesSelectV3OnlyForV3)
     }
 }
 
-TEST_F (LookAndFeelTest, TooltipAddsMarginsAndKeepsAwayFromTheMouseInsideTheScreen)
+TEST_F (ComponentTest, TooltipAddsMarginsAndKeepsAwayFromTheMouseInsideTheScreen)
 {
     const juce::Rectangle<int> screen (0, 0, 1000, 800);
     EXPECT_EQ (oskelgui::getTooltipBoundsForTextSize (100.0f, 15.0f, { 100, 100 }, screen), juce::Rectangle<int> (124, 106, 114, 25));
@@ -139,7 +137,7 @@ TEST_F (LookAndFeelTest, TooltipAddsMarginsAndKeepsAwayFromTheMouseInsideTheScre
     EXPECT_EQ (oskelgui::getTooltipBoundsForTextSize (100.0f, 15.0f, { 990, 10 }, { 0, 0, 100, 100 }).getRight(), 100);
 }
 
-TEST_F (LookAndFeelTest, OnlyTheHorizontalBarIsDrawnAsAShinyBar)
+TEST_F (ComponentTest, OnlyTheHorizontalBarIsDrawnAsAShinyBar)
 {
     GrooveCountingLookAndFeel lookAndFeel;
     juce::Image image (juce::Image::ARGB, 40, 100, true);
@@ -157,7 +155,7 @@ TEST_F (LookAndFeelTest, OnlyTheHorizontalBarIsDrawnAsAShinyBar)
     }
 }
 
-TEST_F (LookAndFeelTest, RotaryKnobIsLargeFromRadius13)
+TEST_F (ComponentTest, RotaryKnobIsLargeFromRadius13)
 {
     // Large knob (radius 13, centre 15): its outline passes through the left end of the
     // horizontal diameter. Small knob (radius 12, centre 14): only the ring at 0.8 r.

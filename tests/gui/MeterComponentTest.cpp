@@ -36,10 +36,11 @@ protected:
 };
 } // namespace
 
-TEST_F (MeterComponentTest, ClampsLedCountAndWidthAndTakesThreePixelsPerLed)
+TEST_F (MeterComponentTest, LedCountAndWidthAreClampedAndZonesAndLitCountsFollowTheDecibelScale)
 {
-    struct Case { unsigned leds, width, expectedLeds; int expectedWidth, expectedHeight; };
-    const Case cases[] = { { 5, 20, 10, 20, 33 }, { 100, 20, 80, 20, 243 }, { 24, 5, 24, 10, 75 }, { 24, 50, 24, 40, 75 } };
+    struct Case { unsigned leds, width, expectedLeds; int expectedWidth, expectedHeight; unsigned cold, tepid, warm, litAt0; };
+    const Case cases[] = { { 5, 20, 10, 20, 33, 5, 8, 9, 9 },        { 100, 20, 80, 20, 243, 41, 65, 74, 73 }, { 24, 5, 24, 10, 75, 12, 20, 22, 22 },
+                           { 24, 50, 24, 40, 75, 12, 20, 22, 22 },   { 32, 20, 32, 20, 99, 16, 26, 30, 29 },   { 60, 20, 60, 20, 183, 31, 49, 55, 55 } };
 
     for (const auto& c : cases)
     {
@@ -50,25 +51,11 @@ TEST_F (MeterComponentTest, ClampsLedCountAndWidthAndTakesThreePixelsPerLed)
         const auto bottom = (float) (3 * c.expectedLeds);
         EXPECT_EQ (sized.getLedLine (0), juce::Line<float> (2.0f, bottom, (float) c.expectedWidth - 2.0f, bottom));
         EXPECT_EQ (sized.getLedLine (c.expectedLeds - 1).getStartY(), 3.0f);
-    }
-}
+        EXPECT_EQ ((std::vector<unsigned> { sized.getColdZoneEnd(), sized.getTepidZoneEnd(), sized.getWarmZoneEnd() }),
+                   (std::vector<unsigned> { c.cold, c.tepid, c.warm }));
 
-TEST_F (MeterComponentTest, ZoneEndsAndLitCountsFollowTheDecibelScale)
-{
-    struct Case { unsigned leds, cold, tepid, warm, litAtMinus60, litAt0, litAtPlus6; };
-    const Case cases[] = { { 10, 5, 8, 9, 0, 9, 10 },     { 24, 12, 20, 22, 0, 22, 24 }, { 32, 16, 26, 30, 0, 29, 32 },
-                           { 60, 31, 49, 55, 0, 55, 60 }, { 80, 41, 65, 74, 0, 73, 80 } };
-
-    for (const auto& c : cases)
-    {
-        MeterComponent sized (c.leds, 20);
-        SCOPED_TRACE (testing::Message() << c.leds << " LEDs");
-        EXPECT_EQ (sized.getColdZoneEnd(), c.cold);
-        EXPECT_EQ (sized.getTepidZoneEnd(), c.tepid);
-        EXPECT_EQ (sized.getWarmZoneEnd(), c.warm);
-
-        const std::pair<float, unsigned> levels[] = { { -60.0f, c.litAtMinus60 }, { 0.0f, c.litAt0 }, { 6.0f, c.litAtPlus6 },
-                                                      { -100.0f, 0u }, { NAN, 0u }, { 40.0f, c.leds } };
+        const std::pair<float, unsigned> levels[] = { { -60.0f, 0u }, { 0.0f, c.litAt0 }, { 6.0f, c.expectedLeds },
+                                                      { -100.0f, 0u }, { NAN, 0u },      { 40.0f, c.expectedLeds } };
         for (const auto& [dB, lit] : levels)
         {
             sized.setLevel (dB);

@@ -105,13 +105,32 @@ TEST_F (MultiMeterTest, ColourComponentsBecomeBytesAsTheFloatColourDoes)
     EXPECT_EQ (meter.getChannel (2).getMeter().getZoneColour (oskelgui::MeterComponent::Zone::cold).getARGB(), 0xff007f00u);
 }
 
-TEST_F (MultiMeterTest, SnapshotShowsLitLedsScaleLinesButtonStatesAndTheMovedSlider)
+namespace
 {
-    const float levels[] = { -50.0f, -20.0f, 0.0f, 6.0f };
+/** The first and the last column of an area of the image with a pixel nearer the text's
+    colour than the background's (grey levels), or -1s. */
+std::pair<int, int> textColumns (const juce::Image& image, juce::Rectangle<int> area, juce::Colour text, juce::Colour background)
+{
+    std::pair<int, int> columns { -1, -1 };
+    for (int x = area.getX(); x < area.getRight(); ++x)
+        for (int y = area.getY(); y < area.getBottom(); ++y)
+            if (const auto c = image.getPixelAt (x, y).getBrightness();
+                std::abs (c - text.getBrightness()) < std::abs (c - background.getBrightness()))
+            {
+                columns = { columns.first < 0 ? x : columns.first, x };
+                break;
+            }
+    return columns;
+}
+} // namespace
+
+TEST_F (MultiMeterTest, SnapshotShowsLitLedsScaleLinesButtonStatesAndWholeTexts)
+{
+    const float levels[] = { -50.0f, -12.3f, 0.0f, 6.0f };
     meter.setLevels (levels);
     meter.setMute (1, true, juce::dontSendNotification);
     meter.setSolo (2, true, juce::dontSendNotification);
-    meter.setGain (-12.0f, juce::dontSendNotification);
+    meter.setGain (-6.0f, juce::dontSendNotification);
 
     const auto image = guitest::snapshot (meter);
     guitest::savePng (image, "multimeter_4_channels");
@@ -135,58 +154,13 @@ TEST_F (MultiMeterTest, SnapshotShowsLitLedsScaleLinesButtonStatesAndTheMovedSli
     EXPECT_EQ (guitest::pixelAt (image, 23, 109), 0xff000000u); // "M" off
     EXPECT_EQ (guitest::pixelAt (image, 63, 123), 0xffefff00u); // "S" on, outlined white
     EXPECT_EQ (guitest::pixelAt (image, 61, 121), 0xffffffffu);
-}
 
-TEST_F (MultiMeterTest, GainSliderTextBoxIgnoresTheWheel)
-{
-    auto& slider = meter.getGainSlider();
-    slider.setValue (-6.0, juce::dontSendNotification);
-
-    oskelgui::MeterSliderLabelComp* textBox = nullptr;
-    for (auto* child : slider.getChildren())
-        if (auto* label = dynamic_cast<oskelgui::MeterSliderLabelComp*> (child))
-            textBox = label;
-    ASSERT_NE (textBox, nullptr);
-    EXPECT_EQ (textBox->getText(), "-6.0");
-    EXPECT_EQ (textBox->getFont().getHeight(), 9.0f);
-
-    const juce::MouseEvent event (juce::Desktop::getInstance().getMainMouseSource(), {}, {}, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-                                  textBox, textBox, juce::Time(), {}, juce::Time(), 1, false);
-    textBox->mouseWheelMove (event, juce::MouseWheelDetails { 0.0f, 1.0f, false, false, false });
-    EXPECT_EQ (slider.getValue(), -6.0);
-}
-
-namespace
-{
-/** The first and the last column of an area of the image with a pixel nearer the text's
-    colour than the background's (grey levels), or -1s. */
-std::pair<int, int> textColumns (const juce::Image& image, juce::Rectangle<int> area, juce::Colour text, juce::Colour background)
-{
-    std::pair<int, int> columns { -1, -1 };
-    for (int x = area.getX(); x < area.getRight(); ++x)
-        for (int y = area.getY(); y < area.getBottom(); ++y)
-            if (const auto c = image.getPixelAt (x, y).getBrightness();
-                std::abs (c - text.getBrightness()) < std::abs (c - background.getBrightness()))
-            {
-                columns = { columns.first < 0 ? x : columns.first, x };
-                break;
-            }
-    return columns;
-}
-} // namespace
-
-TEST_F (MultiMeterTest, ReadoutAndGainTextsShowWholeInTheirBoxes)
-{
-    const float levels[] = { -50.0f, -12.3f, 0.0f, -60.0f };
-    meter.setLevels (levels);
-    meter.setGain (-6.0f, juce::dontSendNotification);
-    const auto image = guitest::snapshot (meter);
-    guitest::savePng (image, "texts");
-
-    auto& box = *meter.getGainSlider().findChildWithID ({}); // the text box is the slider's only child
-    auto* label = dynamic_cast<juce::Label*> (&box);
+    // The gain's text box is the slider's only child.
+    auto* label = dynamic_cast<oskelgui::MeterSliderLabelComp*> (meter.getGainSlider().findChildWithID ({}));
     ASSERT_NE (label, nullptr);
+    EXPECT_EQ (label->getText(), "-6.0");
     const auto readoutFont = oskelgui::makeFont ("Arial", "plain", 9.0f);
+    EXPECT_EQ (label->getFont().getHeight(), 9.0f);
     const auto labelArea = label->getBoundsInParent() + meter.getGainSlider().getPosition();
     struct Case { juce::String text; juce::Font font; juce::Rectangle<int> area, textArea; juce::Colour colour, background; };
     const Case cases[] = { { "-50.0", readoutFont, { 21, 1, 18, 13 }, { 22, 2, 16, 11 }, juce::Colours::white, juce::Colours::black },
@@ -202,4 +176,10 @@ TEST_F (MultiMeterTest, ReadoutAndGainTextsShowWholeInTheirBoxes)
         const auto [left, right] = textColumns (image, c.textArea, c.colour, c.background);
         EXPECT_GT ((float) (right - left + 1), width - c.font.getStringWidthFloat ("0")) << c.text << " from " << left << " to " << right;
     }
+
+    // The wheel over the text box leaves the gain alone.
+    const juce::MouseEvent event (juce::Desktop::getInstance().getMainMouseSource(), {}, {}, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, label, label,
+                                  juce::Time(), {}, juce::Time(), 1, false);
+    label->mouseWheelMove (event, juce::MouseWheelDetails { 0.0f, 1.0f, false, false, false });
+    EXPECT_EQ (meter.getGainSlider().getValue(), -6.0);
 }

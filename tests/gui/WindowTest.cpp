@@ -45,9 +45,8 @@ protected:
         meter->addListener (&listener);
         // Tests may run at once on one X server: each window gets a place of its own.
         const auto* suite = ::testing::UnitTest::GetInstance()->current_test_suite();
-        const auto* current = ::testing::UnitTest::GetInstance()->current_test_info();
         int slot = 0;
-        while (slot < suite->total_test_count() && suite->GetTestInfo (slot) != current)
+        while (slot < suite->total_test_count() && suite->GetTestInfo (slot) != ::testing::UnitTest::GetInstance()->current_test_info())
             ++slot;
         meter->setTopLeftPosition (50 + 220 * slot, 600);
         meter->setAlwaysOnTop (true);
@@ -59,12 +58,7 @@ protected:
 
     void TearDown() override
     {
-        if (meter != nullptr)
-        {
-            meter->removeListener (&listener);
-            meter->removeFromDesktop();
-            meter.reset();
-        }
+        meter.reset(); // taken off the desktop with its peer
         if (display != nullptr)
             XCloseDisplay (display);
 

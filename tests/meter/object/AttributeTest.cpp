@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -231,19 +230,16 @@ std::vector<std::string> namesOf (void* owner)
 
 std::string readFile (const std::string& path)
 {
-    std::ifstream file (path, std::ios::binary);
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
+    return juce::File (path).loadFileAsString().toStdString();
 }
 
-std::vector<std::string> splitLines (const std::string& text)
+/** The pieces of the text between the separators (an empty last piece left out). */
+std::vector<std::string> split (const std::string& text, const std::string& separator)
 {
-    std::vector<std::string> lines;
-    std::istringstream stream (text);
-    for (std::string line; std::getline (stream, line);)
-        lines.push_back (line);
-    return lines;
+    std::vector<std::string> pieces;
+    for (size_t start = 0, end; start < text.size(); start = end + separator.size())
+        pieces.push_back (text.substr (start, (end = std::min (text.find (separator, start), text.size())) - start));
+    return pieces;
 }
 
 class AttributeTest : public MeterTest
@@ -387,6 +383,7 @@ TEST_F (AttributeTest, ValuesBeyondTheLimitsAreClippedBeforeTheSetter)
 
 TEST_F (AttributeTest, TheReferencePageDocumentsEveryStateAttributeAndNoMessage)
 {
+    // The page goes to the home folder: a fresh one for the time of the test.
     const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("meter-page", "");
     ASSERT_TRUE (folder.createDirectory());
     std::map<std::string, std::optional<std::string>> savedHome;
@@ -394,17 +391,15 @@ TEST_F (AttributeTest, TheReferencePageDocumentsEveryStateAttributeAndNoMessage)
     {
         const char* value = std::getenv (name);
         savedHome[name] = value != nullptr ? std::optional<std::string> (value) : std::nullopt;
+        unsetenv (name);
     }
-    unsetenv ("home");
     setenv ("HOME", folder.getFullPathName().toRawUTF8(), 1);
-
-    auto* meter = create ("");
-    send (meter, "generatexml");
-    const auto path = folder.getFullPathName().toStdString() + "/zelm.meter~.maxref.xml";
-    const auto page = readFile (path);
-
+    send (create (""), "generatexml");
     for (const auto& [name, value] : savedHome)
         value ? setenv (name.c_str(), value->c_str(), 1) : unsetenv (name.c_str());
+
+    const auto path = folder.getFullPathName().toStdString() + "/zelm.meter~.maxref.xml";
+    const auto page = readFile (path);
     folder.deleteRecursively();
 
     EXPECT_EQ (consoleLines (maxhost::Severity::post), std::vector<std::string> { "documentation generated in " + path });
@@ -438,11 +433,7 @@ TEST_F (AttributeTest, TheReferencePageDocumentsEveryStateAttributeAndNoMessage)
     // 64-bit sibling is, rather than "unknown".
     const auto typeName = [] (const std::string& type) -> std::string
     {
-        if (type == "long")
-            return "int";
-        if (type == "float32" || type == "float64")
-            return "float";
-        return type == "symbol" ? "symbol" : "unknown";
+        return type == "long" ? "int" : type == "float32" || type == "float64" ? "float" : type == "symbol" ? "symbol" : "unknown";
     };
 
     for (const auto* attribute : byName())
@@ -489,7 +480,7 @@ TEST_F (AttributeTest, TheReferencePageDocumentsEveryStateAttributeAndNoMessage)
         "\t<!--EXAMPLE-->\n\t<examplelist>\n\t</examplelist>\n\n"
         "\n</c74object>\n\n";
 
-    const auto actualLines = splitLines (page), expectedLines = splitLines (expected);
+    const auto actualLines = split (page, "\n"), expectedLines = split (expected, "\n");
     for (size_t i = 0; i < std::min (actualLines.size(), expectedLines.size()); ++i)
         EXPECT_EQ (actualLines[i], expectedLines[i]) << "line " << i + 1;
     EXPECT_EQ (actualLines.size(), expectedLines.size());
@@ -516,14 +507,10 @@ TEST_F (AttributeTest, DumpAndExportWriteEveryAttributeInNameOrder)
         const auto atoms = typedAtoms (attribute->type, attribute->testValue);
         for (size_t i = 0; i < atoms.size(); ++i)
         {
-            char item[64];
-            if (atoms[i].a_type == A_FLOAT)
-                std::snprintf (item, sizeof (item), "%f", static_cast<float> (atoms[i].a_w.w_float));
-            else if (atoms[i].a_type == A_LONG)
-                std::snprintf (item, sizeof (item), "%ld", static_cast<long> (atoms[i].a_w.w_long));
-            else
-                std::snprintf (item, sizeof (item), "\"%s\"", atoms[i].a_w.w_sym->s_name);
-            value += item;
+            const auto& atom = atoms[i];
+            value += atom.a_type == A_FLOAT  ? std::to_string (static_cast<float> (atom.a_w.w_float))
+                     : atom.a_type == A_LONG ? std::to_string (atom.a_w.w_long)
+                                             : "\"" + std::string (atom.a_w.w_sym->s_name) + "\"";
             if (atoms.size() > 1)
                 value += i + 1 < atoms.size() ? ", " : atoms[i].a_type == A_SYM ? "" : " ";
         }
@@ -588,18 +575,8 @@ TEST_F (AttributeTest, TheWholeStateTravelsThroughEveryPathFromOneBoxToAnother)
               send (from, "dump");
               const auto lines = dumpLines (from);
               ASSERT_EQ (lines.size(), 1u);
-              std::istringstream items (lines[0].substr (std::string ("list ").size()));
-              std::string message;
-              for (std::string item; items >> item;)
-              {
-                  if (item != ",")
-                      message += (message.empty() ? "" : " ") + item;
-                  else
-                  {
-                      send (to, message);
-                      message.clear();
-                  }
-              }
+              for (const auto& message : split (lines[0].substr (std::string ("list ").size()), " ,"))
+                  send (to, message);
           } },
         { "dumpdict into the message dictionary",
           [] (t_meter* from, t_meter* to)

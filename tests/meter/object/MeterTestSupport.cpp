@@ -1,7 +1,11 @@
 #include "MeterTestSupport.h"
 
 #include <chrono>
+#include <cmath>
 #include <thread>
+
+#include <dlfcn.h>
+#include <link.h>
 
 namespace metertest
 {
@@ -16,13 +20,34 @@ void MeterTest::SetUp()
 
 void MeterTest::TearDown()
 {
+    // The OpenGL driver that "useopengl" loaded stays loaded until the process ends,
+    // so that the leak checker can name its allocations and its suppressions match them.
+    dl_iterate_phdr ([] (dl_phdr_info* info, size_t, void*)
+    {
+        const std::string name (info->dlpi_name);
+        if (name.find ("/dri/") != std::string::npos || name.find ("libGLX_mesa") != std::string::npos || name.find ("libgallium") != std::string::npos)
+            dlopen (info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+        return 0;
+    }, nullptr);
     maxhost::shutdown();
     GuiTest::TearDown();
 }
 
+std::vector<t_atom> atomsOf (const std::string& text)
+{
+    auto atoms = maxhost::parseAtoms (text);
+    for (auto& atom : atoms)
+    {
+        const std::string word = atom.a_type == A_SYM ? atom.a_w.w_sym->s_name : "";
+        if (word == "NaN" || word == "Inf" || word == "-Inf")
+            atom_setfloat (&atom, word == "NaN" ? NAN : word == "Inf" ? INFINITY : -INFINITY);
+    }
+    return atoms;
+}
+
 t_meter* MeterTest::create (const std::string& arguments)
 {
-    auto* object = maxhost::newObject ("zelm.meter~", arguments);
+    auto* object = maxhost::newObject ("zelm.meter~", atomsOf (arguments));
     settle();
     return reinterpret_cast<t_meter*> (object);
 }
@@ -32,7 +57,7 @@ namespace
 /** "selector a b c" as the selector and its atoms. */
 std::pair<std::string, std::vector<t_atom>> parseMessage (const std::string& text)
 {
-    auto atoms = maxhost::parseAtoms (text);
+    auto atoms = atomsOf (text);
     EXPECT_FALSE (atoms.empty()) << text;
     const std::string selector = atoms.empty() ? "" : atom_getsym (atoms.data())->s_name;
     if (! atoms.empty())
@@ -63,6 +88,14 @@ std::vector<std::string> MeterTest::dumpLines (t_meter* meter)
             lines.push_back (event.selector + (event.atoms.empty() ? "" : " " + maxhost::atomsToText (event.atoms)));
 
     return lines;
+}
+
+std::string MeterTest::dumpLevels (t_meter* meter)
+{
+    maxhost::clearRecordings();
+    send (meter, "dumplevels");
+    const auto lines = dumpLines (meter);
+    return lines.size() == 1 ? lines[0] : "(" + std::to_string (lines.size()) + " lines)";
 }
 
 size_t MeterTest::notificationCount (t_meter* meter)
