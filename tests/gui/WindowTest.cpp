@@ -5,26 +5,11 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
-#include <dlfcn.h>
-#include <link.h>
 
 using oskelgui::MultiMeterComponent;
 
 namespace
 {
-/** Keeps the OpenGL driver modules loaded until the process ends, so that the leak
-    checker can name the driver's own allocations (and the suppressions match them). */
-void keepGraphicsDriversLoaded()
-{
-    dl_iterate_phdr ([] (dl_phdr_info* info, size_t, void*)
-    {
-        const juce::String name (info->dlpi_name);
-        if (name.contains ("/dri/") || name.contains ("libGLX_mesa") || name.contains ("libgallium"))
-            dlopen (info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-        return 0;
-    }, nullptr);
-}
-
 class WindowTest : public guitest::GuiTest
 {
 protected:
@@ -106,7 +91,7 @@ TEST_F (WindowTest, OpenGLAttachesPaintsAndDetaches)
 
     meter->repaint();
     EXPECT_TRUE (guitest::pumpMessagesUntil ([this] { meter->repaint(); return meter->getFramesPerSecond() > 0.0; }, 10000));
-    keepGraphicsDriversLoaded();
+    testsupport::keepGraphicsDriversLoaded();
 
     meter->setUseOpenGL (true);
     EXPECT_EQ (meter->getCurrentRendererName(), "OpenGL Renderer");

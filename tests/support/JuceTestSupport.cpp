@@ -6,6 +6,8 @@
 #include <X11/Xutil.h>
 
 #include <atomic>
+#include <dlfcn.h>
+#include <link.h>
 #include <cstdlib>
 #include <iostream>
 
@@ -143,6 +145,18 @@ std::string savePng (const juce::Image& image, const std::string& name)
     juce::PNGImageFormat png;
     EXPECT_TRUE (stream.openedOk() && png.writeImageToStream (image, stream)) << file.getFullPathName();
     return file.getFullPathName().toStdString();
+}
+
+void keepGraphicsDriversLoaded()
+{
+    dl_iterate_phdr ([] (dl_phdr_info* info, size_t, void*)
+    {
+        const std::string name (info->dlpi_name);
+        if (name.find ("/dri/") != std::string::npos || name.find ("libGLX_mesa") != std::string::npos
+            || name.find ("libgallium") != std::string::npos)
+            dlopen (info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+        return 0;
+    }, nullptr);
 }
 
 } // namespace testsupport

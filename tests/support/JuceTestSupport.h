@@ -45,6 +45,10 @@ juce::uint32 pixelAt (const juce::Image& image, int x, int y);
     children included, as the server has them; an empty image when it isn't shown. */
 juce::Image grabWindow (unsigned long window, juce::Rectangle<int> area = {});
 
+/** Keeps the OpenGL driver modules loaded until the process ends, so that the leak
+    checker can name the driver's own allocations and the suppressions match them. */
+void keepGraphicsDriversLoaded();
+
 /** The path of a file in the test program's build folder. */
 std::string outputPath (const std::string& name);
 

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <thread>
 
-#include <dlfcn.h>
-#include <link.h>
 
 namespace metertest
 {
@@ -20,15 +18,8 @@ void MeterTest::SetUp()
 
 void MeterTest::TearDown()
 {
-    // The OpenGL driver that "useopengl" loaded stays loaded until the process ends,
-    // so that the leak checker can name its allocations and its suppressions match them.
-    dl_iterate_phdr ([] (dl_phdr_info* info, size_t, void*)
-    {
-        const std::string name (info->dlpi_name);
-        if (name.find ("/dri/") != std::string::npos || name.find ("libGLX_mesa") != std::string::npos || name.find ("libgallium") != std::string::npos)
-            dlopen (info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-        return 0;
-    }, nullptr);
+    // The OpenGL driver that "useopengl" loaded stays loaded for the leak checker.
+    testsupport::keepGraphicsDriversLoaded();
     maxhost::shutdown();
     GuiTest::TearDown();
 }
