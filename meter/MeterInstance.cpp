@@ -28,6 +28,7 @@ void constructMembers (t_meter* x)
     std::construct_at (&x->fadeRequest, meter_nofaderequest);
     std::construct_at (&x->fadeValue, 0.0f);
     std::construct_at (&x->notifiedGain, 0.0f);
+    std::construct_at (&x->attributeMutex);
     x->membersConstructed = true;
 }
 
@@ -36,6 +37,7 @@ void destroyMembers (t_meter* x)
     if (! x->membersConstructed)
         return;
 
+    std::destroy_at (&x->attributeMutex);
     std::destroy_at (&x->notifiedGain);
     std::destroy_at (&x->fadeValue);
     std::destroy_at (&x->fadeRequest);
