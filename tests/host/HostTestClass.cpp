@@ -1,8 +1,10 @@
 #include "HostTestClass.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
 namespace hosttest
 {
@@ -239,6 +241,18 @@ void HostTest::restart (const maxhost::Options& options)
     resetLog();
     maxhost::initialise (options);
     registerProbeClass();
+}
+
+bool HostTest::waitUntil (const std::function<bool()>& condition, int maxMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds (maxMs);
+    while (! condition())
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
 }
 
 void HostTest::TearDown()
