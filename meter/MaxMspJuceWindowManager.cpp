@@ -81,6 +81,22 @@ method asMethod (Function function)
 {
     return reinterpret_cast<method> (reinterpret_cast<void (*)()> (function));
 }
+
+std::uint64_t packCorner (std::int32_t left, std::int32_t top)
+{
+    return (static_cast<std::uint64_t> (static_cast<std::uint32_t> (left)) << 32) | static_cast<std::uint32_t> (top);
+}
+
+/** The deferred call of a merged request: (manager, request kind). */
+void applyPendingRequest_deferred (t_object* owner, t_symbol*, long argc, t_atom* argv)
+{
+    if (auto* manager = managerOf (owner, argc, argv); manager != nullptr && argc >= 2)
+    {
+        const auto kind = atom_getlong (&argv[1]);
+        if (kind >= 0 && kind < MaxMspJuceWindowManager::numRequestKinds)
+            manager->ApplyPendingRequest (static_cast<MaxMspJuceWindowManager::RequestKind> (kind));
+    }
+}
 } // namespace
 
 // Manager ---------------------------------------------------------------------------------
@@ -108,15 +124,79 @@ void MaxMspJuceWindowManager::Open (bool visible)
         return;
 
     // The corner is saved by the deferred routine: the window belongs to the main thread.
-    t_atom atoms[2] = { objectAtom (this), {} };
-    atom_setlong (&atoms[1], visible ? 1 : 0);
-    defer (owner, asMethod (openWindow_deferred), nullptr, 2, atoms);
+    Request (visibilityRequest, visible ? showWindow : showHidden);
 }
 
 void MaxMspJuceWindowManager::Close()
 {
-    t_atom atom = objectAtom (this);
-    defer (owner, asMethod (closeWindow_deferred), nullptr, 1, &atom);
+    Request (visibilityRequest, hideWindow);
+}
+
+void MaxMspJuceWindowManager::Request (RequestKind kind, std::uint64_t value)
+{
+    auto& request = pending[kind];
+    // Stored on every path, so that a call still queued applies this value, not an older one.
+    request.value.store (value);
+
+    if (systhread_ismainthread() != 0)
+    {
+        Apply (kind, value);
+        return;
+    }
+
+    if (request.queued.exchange (true))
+        return;
+
+    t_atom atoms[2] = { objectAtom (this), {} };
+    atom_setlong (&atoms[1], kind);
+    defer (owner, asMethod (applyPendingRequest_deferred), nullptr, 2, atoms);
+}
+
+void MaxMspJuceWindowManager::ApplyPendingRequest (RequestKind kind)
+{
+    auto& request = pending[kind];
+    // Cleared before the value is read: a request stored after the read queues a call of its own.
+    request.queued.store (false);
+    Apply (kind, request.value.load());
+}
+
+void MaxMspJuceWindowManager::Apply (RequestKind kind, std::uint64_t value)
+{
+    t_atom atoms[3] = { objectAtom (this), {}, {} };
+
+    switch (kind)
+    {
+        case visibilityRequest:
+            if (value == hideWindow)
+            {
+                closeWindow_deferred (owner, nullptr, 1, atoms);
+                return;
+            }
+            atom_setlong (&atoms[1], value == showWindow ? 1 : 0);
+            openWindow_deferred (owner, nullptr, 2, atoms);
+            return;
+
+        case positionRequest:
+            // The point travels with the request, so that a corner saved on the main thread
+            // before the move arrives cannot undo it.
+            atom_setlong (&atoms[1], static_cast<std::int32_t> (value >> 32));
+            atom_setlong (&atoms[2], static_cast<std::int32_t> (value & 0xffffffffu));
+            changeWindowTopLeftPoint_deferred (owner, nullptr, 3, atoms);
+            return;
+
+        case titleRequest:
+            atom_setsym (&atoms[1], reinterpret_cast<t_symbol*> (static_cast<std::uintptr_t> (value)));
+            changeWindowTitle_deferred (owner, nullptr, 2, atoms);
+            return;
+
+        case moveableRequest:
+            atom_setlong (&atoms[1], value != 0 ? 1 : 0);
+            changeWindowMoveable_deferred (owner, nullptr, 2, atoms);
+            return;
+
+        case numRequestKinds:
+            return;
+    }
 }
 
 void MaxMspJuceWindowManager::Release()
@@ -151,32 +231,20 @@ void MaxMspJuceWindowManager::SetTopLeftPoint (float newX, float newY)
 
     x = left;
     y = top;
-
-    // The point travels with the call, so that a corner saved on the main thread before
-    // the move arrives cannot undo it.
-    t_atom atoms[3] = { objectAtom (this), {}, {} };
-    atom_setlong (&atoms[1], left);
-    atom_setlong (&atoms[2], top);
-    defer (owner, asMethod (changeWindowTopLeftPoint_deferred), nullptr, 3, atoms);
+    Request (positionRequest, packCorner (left, top));
 }
 
 void MaxMspJuceWindowManager::SetMoveable (bool shouldBeMoveable)
 {
     moveable = shouldBeMoveable;
-
-    t_atom atoms[2] = { objectAtom (this), {} };
-    atom_setlong (&atoms[1], shouldBeMoveable ? 1 : 0);
-    defer (owner, asMethod (changeWindowMoveable_deferred), nullptr, 2, atoms);
+    Request (moveableRequest, shouldBeMoveable ? 1 : 0);
 }
 
 void MaxMspJuceWindowManager::SetTitle (const char* text)
 {
     auto* symbol = gensym (text != nullptr ? text : "");
     title = symbol;
-
-    t_atom atoms[2] = { objectAtom (this), {} };
-    atom_setsym (&atoms[1], symbol);
-    defer (owner, asMethod (changeWindowTitle_deferred), nullptr, 2, atoms);
+    Request (titleRequest, static_cast<std::uint64_t> (reinterpret_cast<std::uintptr_t> (symbol)));
 }
 
 void MaxMspJuceWindowManager::CreateWindow (bool visible)

@@ -20,8 +20,11 @@ struct NSNotification;
 
     Open, Close, SetTopLeftPoint, SetTitle and SetMoveable may be called from any thread:
     the window work is handed to the main thread (which is JUCE's message thread) with
-    the host's defer, in the order of the calls; on the main thread it runs at once.
-    Release, and so the destructor, belong to the main thread. */
+    the host's defer; on the main thread it runs at once. Requests of one kind (showing
+    or hiding, moving, retitling, making moveable) that arrive while one of that kind
+    still waits for the main thread replace it: the newest wins, and a flood of them
+    costs the main thread one call per kind. Release, and so the destructor, belong to
+    the main thread. */
 class MaxMspJuceWindowManager
 {
 public:
@@ -60,7 +63,40 @@ public:
     bool resizable = false;
     void* windowListener = nullptr;                // a ZelmMeterWindowNotificationListener
 
+    /** The kinds of window work whose waiting requests merge. */
+    enum RequestKind
+    {
+        visibilityRequest,   // value: hideWindow, or showWindow / showHidden for Open
+        positionRequest,     // value: the corner, x in the high half and y in the low one
+        titleRequest,        // value: the title symbol
+        moveableRequest,     // value: 0 or 1
+        numRequestKinds
+    };
+
+    enum VisibilityValue : std::uint64_t
+    {
+        hideWindow,
+        showHidden,
+        showWindow
+    };
+
+    /** Applies the newest request of the kind (main thread), and lets the next one queue again. */
+    void ApplyPendingRequest (RequestKind kind);
+
 private:
+    struct PendingRequest
+    {
+        std::atomic<std::uint64_t> value { 0 };
+        std::atomic<bool> queued { false };   // a call that applies the value waits for the main thread
+    };
+
+    /** Stores the request as the newest of its kind and applies it: at once on the main
+        thread, else in the call that waits for the main thread, queued when none does. */
+    void Request (RequestKind kind, std::uint64_t value);
+    void Apply (RequestKind kind, std::uint64_t value);
+
+    PendingRequest pending[numRequestKinds];
+
     MaxMspJuceWindowManager (const MaxMspJuceWindowManager&) = delete;
     MaxMspJuceWindowManager& operator= (const MaxMspJuceWindowManager&) = delete;
 };

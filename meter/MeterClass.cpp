@@ -161,9 +161,9 @@ void registerAttribute (t_class* c, const AttributeEntry& entry)
         {
             case Step::setter:
                 if (entry.setter == Setter::standard)
-                    CLASS_ATTR_ACCESSORS (c, entry.name, nullptr, meter_attr_set);
+                    CLASS_ATTR_ACCESSORS (c, entry.name, meter_attr_get, meter_attr_set);
                 else
-                    CLASS_ATTR_ACCESSORS (c, entry.name, nullptr, meter_attr_set_render);
+                    CLASS_ATTR_ACCESSORS (c, entry.name, meter_attr_get, meter_attr_set_render);
                 break;
 
             case Step::clip:

@@ -28,6 +28,7 @@ void constructMembers (t_meter* x)
     std::construct_at (&x->fadeRequest, meter_nofaderequest);
     std::construct_at (&x->fadeValue, 0.0f);
     std::construct_at (&x->sliderGain, 0.0f);
+    std::construct_at (&x->attributeMutex);
     x->membersConstructed = true;
 }
 
@@ -37,6 +38,7 @@ void destroyMembers (t_meter* x)
         return;
 
     std::destroy_at (&x->sliderGain);
+    std::destroy_at (&x->attributeMutex);
     std::destroy_at (&x->fadeValue);
     std::destroy_at (&x->fadeRequest);
     std::destroy_at (&x->fading);

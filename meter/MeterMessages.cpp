@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace
 {
@@ -169,6 +170,28 @@ void displayFlag (t_meter* x, t_symbol* name, t_atom_long value)
     onMain (x, attributeWidgetWork, name, 1, &atom);
 }
 
+// An attribute field's new value, stored under the attribute lock; the value stored is returned.
+t_atom_long storeFlag (t_meter* x, t_atom_long& field, const t_atom& atom)
+{
+    const t_atom_long value = atomAsFlag (atom) ? 1 : 0;
+    meter_storefields (x, [&] { field = value; });
+    return value;
+}
+
+float storeNumber (t_meter* x, float& field, const t_atom& atom)
+{
+    const float value = atomAsNumber (atom);
+    meter_storefields (x, [&] { field = value; });
+    return value;
+}
+
+t_symbol* storeSymbol (t_meter* x, t_symbol*& field, const t_atom& atom)
+{
+    auto* value = atomAsSymbol (atom);
+    meter_storefields (x, [&] { field = value; });
+    return value;
+}
+
 // The fixed sizes: stored while the GUI does not exist yet, refused afterwards;
 // always within the attribute's limits, whatever passed the host's filter.
 void setFixed (t_meter* x, t_atom_long& field, const t_atom& atom, const t_meter_range& range, const char* refusal)
@@ -176,7 +199,7 @@ void setFixed (t_meter* x, t_atom_long& field, const t_atom& atom, const t_meter
     const auto value = std::clamp (atom_getlong (&atom), static_cast<t_atom_long> (range.minimum), static_cast<t_atom_long> (range.maximum));
 
     if (x->gui == nullptr)
-        field = value;
+        meter_storefields (x, [&] { field = value; });
     else if (value != field)
         object_error (asObject (x), "%s", refusal);
 }
@@ -209,88 +232,85 @@ void applyAttribute (t_meter* x, t_symbol* name, long argc, t_atom* argv)
         displayNumber (x, name, atomAsNumber (first));
     else if (isSymbol (name, symMode))
     {
-        x->mode = atomAsSymbol (first);
+        auto* mode = storeSymbol (x, x->mode, first);
 
         if (x->mixer != nullptr)
-            x->mixer->SetMeteringMode (x->mode->s_name);
+            x->mixer->SetMeteringMode (mode->s_name);
     }
     else if (isSymbol (name, symWindowTitle))
     {
-        x->windowtitle = atomAsSymbol (first);
+        auto* title = storeSymbol (x, x->windowtitle, first);
 
         if (x->windowManager != nullptr)
-            x->windowManager->SetTitle (x->windowtitle->s_name);
+            x->windowManager->SetTitle (title->s_name);
     }
     else if (isSymbol (name, symWindowTopLeft))
     {
-        // Only the coordinates given change.
-        x->windowtopleft[0] = atomAsNumber (first);
+        float corner[2];
+        meter_storefields (x, [&]
+        {
+            // Only the coordinates given change.
+            x->windowtopleft[0] = atomAsNumber (first);
 
-        if (argc >= 2)
-            x->windowtopleft[1] = atomAsNumber (argv[1]);
+            if (argc >= 2)
+                x->windowtopleft[1] = atomAsNumber (argv[1]);
+
+            std::copy (std::begin (x->windowtopleft), std::end (x->windowtopleft), corner);
+        });
 
         if (x->windowManager != nullptr)
-            x->windowManager->SetTopLeftPoint (x->windowtopleft[0], x->windowtopleft[1]);
+            x->windowManager->SetTopLeftPoint (corner[0], corner[1]);
     }
     else if (isSymbol (name, symWindowMoveable))
     {
-        x->windowmoveable = atomAsFlag (first) ? 1 : 0;
+        const auto moveable = storeFlag (x, x->windowmoveable, first);
 
         if (x->windowManager != nullptr)
-            x->windowManager->SetMoveable (x->windowmoveable != 0);
+            x->windowManager->SetMoveable (moveable != 0);
     }
     else if (isSymbol (name, symMute))
-    {
-        x->mute = atomAsFlag (first) ? 1 : 0;
-        displayFlag (x, name, x->mute);
-    }
+        displayFlag (x, name, storeFlag (x, x->mute, first));
     else if (isSymbol (name, symPost))
     {
-        x->post = atomAsFlag (first) ? 1 : 0;
+        const auto post = storeFlag (x, x->post, first);
 
         if (x->mixer != nullptr)
-            x->mixer->SetPostGainMetering (x->post != 0);
+            x->mixer->SetPostGainMetering (post != 0);
     }
     else if (isNamed (name, "style"))
     {
-        x->style = atomAsSymbol (first);
         t_atom atom;
-        atom_setsym (&atom, x->style);
+        atom_setsym (&atom, storeSymbol (x, x->style, first));
         onMain (x, attributeWidgetWork, name, 1, &atom);
     }
     else if (isSymbol (name, symRate))
     {
-        x->rate = std::clamp (atomAsNumber (first), static_cast<float> (meter_raterange.minimum), static_cast<float> (meter_raterange.maximum));
+        const auto rate = std::clamp (atomAsNumber (first), static_cast<float> (meter_raterange.minimum), static_cast<float> (meter_raterange.maximum));
+        meter_storefields (x, [&] { x->rate = rate; });
 
         if (x->mixer != nullptr)
-            x->mixer->SetRefreshInterval (x->rate);
+            x->mixer->SetRefreshInterval (rate);
 
-        displayNumber (x, name, x->rate);
+        displayNumber (x, name, rate);
     }
     else if (isNamed (name, "peakholdrate"))
-    {
-        x->peakholdrate = atomAsNumber (first);
-        displayNumber (x, name, x->peakholdrate);
-    }
+        displayNumber (x, name, storeNumber (x, x->peakholdrate, first));
     else if (isSymbol (name, symPeakHold))
-    {
-        x->peakhold = atomAsFlag (first) ? 1 : 0;
-        displayFlag (x, name, x->peakhold);
-    }
+        displayFlag (x, name, storeFlag (x, x->peakhold, first));
     else if (auto* colour = colourField (x, name))
     {
-        meter_parse_rgba (colour, argc, argv);
         t_atom atoms[4];
-        atom_setdouble_array (4, atoms, 4, colour);
+        meter_storefields (x, [&]
+        {
+            meter_parse_rgba (colour, argc, argv);
+            atom_setdouble_array (4, atoms, 4, colour);
+        });
         onMain (x, attributeWidgetWork, name, 4, atoms);
     }
     else if (isSymbol (name, symWidth))
         setFixed (x, x->width, first, meter_widthrange, "could not dynamically change width");
     else if (isNamed (name, "showrms"))
-    {
-        x->showrms = atomAsFlag (first) ? 1 : 0;
-        displayFlag (x, name, x->showrms);
-    }
+        displayFlag (x, name, storeFlag (x, x->showrms, first));
     else
         object_error (asObject (x), "unknown attribute %s", name != nullptr ? name->s_name : "");
 }
@@ -298,15 +318,9 @@ void applyAttribute (t_meter* x, t_symbol* name, long argc, t_atom* argv)
 void applyRenderAttribute (t_meter* x, t_symbol* name, const t_atom& first)
 {
     if (isNamed (name, "showfps"))
-    {
-        x->showfps = atomAsFlag (first) ? 1 : 0;
-        displayFlag (x, name, x->showfps);
-    }
+        displayFlag (x, name, storeFlag (x, x->showfps, first));
     else if (isNamed (name, "useopengl"))
-    {
-        x->useopengl = atomAsFlag (first) ? 1 : 0;
-        displayFlag (x, name, x->useopengl);
-    }
+        displayFlag (x, name, storeFlag (x, x->useopengl, first));
     else
         object_error (asObject (x), "unknown attribute %s", name != nullptr ? name->s_name : "");
 }
@@ -474,6 +488,58 @@ void meter_assist (t_meter* x, void*, long kind, long index, char* text)
     const auto port = static_cast<int> (std::clamp (index, -1L, static_cast<long> (INT_MAX)));
     const auto description = kind == 1 ? x->mixer->GetInletDescription (port) : x->mixer->GetOutletDescription (port);
     std::snprintf (text, meter_assistsize, "%s", description.c_str());
+}
+
+t_max_err meter_attr_get (t_meter* x, t_object* attr, long* argc, t_atom** argv)
+{
+    if (x == nullptr || attr == nullptr || argc == nullptr || argv == nullptr)
+        return MAX_ERR_INVALID_PTR;
+
+    // The fields are the four types that the meter registers; colours are the longest.
+    const auto& record = *reinterpret_cast<const t_eattr*> (attr);
+    constexpr long longest = 4;
+
+    if (record.offset < 0 || record.size < 1 || record.size > longest || record.type == nullptr)
+        return MAX_ERR_GENERIC;
+
+    const std::string_view type = record.type->s_name;
+    const auto* field = reinterpret_cast<const char*> (x) + record.offset;
+    t_atom values[longest] {};
+    {
+        const std::lock_guard<std::mutex> lock (x->attributeMutex);
+
+        for (long i = 0; i < record.size; ++i)
+        {
+            if (type == "long")
+                atom_setlong (&values[i], reinterpret_cast<const t_atom_long*> (field)[i]);
+            else if (type == "float32")
+                atom_setfloat (&values[i], reinterpret_cast<const float*> (field)[i]);
+            else if (type == "float64")
+                atom_setfloat (&values[i], reinterpret_cast<const double*> (field)[i]);
+            else if (type == "symbol")
+                atom_setsym (&values[i], reinterpret_cast<t_symbol* const*> (field)[i]);
+            else
+                return MAX_ERR_GENERIC;
+        }
+    }
+
+    // The caller's array when it brings one (never written past its end), else a new one.
+    long count = record.size;
+
+    if (*argc > 0 && *argv != nullptr)
+        count = std::min (*argc, count);
+    else
+        *argv = reinterpret_cast<t_atom*> (sysmem_newptr (static_cast<long> (sizeof (t_atom)) * count));
+
+    if (*argv == nullptr)
+    {
+        *argc = 0;
+        return MAX_ERR_OUT_OF_MEM;
+    }
+
+    std::copy (values, values + count, *argv);
+    *argc = count;
+    return MAX_ERR_NONE;
 }
 
 t_max_err meter_attr_set (t_meter* x, t_object* attr, long argc, t_atom* argv)

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <type_traits>
 
 namespace kul
@@ -87,6 +88,10 @@ struct t_meter : t_meter_fields
     // may not read the slider itself.
     std::atomic<float> sliderGain;
 
+    // Guards the attribute fields: setters write them on the main thread or on the
+    // sender's, and getters ("dump", "getvalueof", pattr) read them on any thread.
+    std::mutex attributeMutex;
+
     bool membersConstructed;
 };
 
@@ -153,8 +158,18 @@ void meter_open (t_meter* x);
 void meter_wclose (t_meter* x);
 void meter_assist (t_meter* x, void* box, long kind, long index, char* text);
 
-// Attribute setters.
+// Attribute accessors.
+/** The getter of every attribute: the field's values, read whole under the instance's attribute lock. */
+t_max_err meter_attr_get (t_meter* x, t_object* attr, long* argc, t_atom** argv);
 t_max_err meter_attr_set (t_meter* x, t_object* attr, long argc, t_atom* argv);
+
+/** Writes attribute fields under the lock that the getter reads them under. */
+template <typename Store>
+void meter_storefields (t_meter* x, Store&& store)
+{
+    const std::lock_guard<std::mutex> lock (x->attributeMutex);
+    store();
+}
 t_max_err meter_attr_set_render (t_meter* x, t_object* attr, long argc, t_atom* argv);
 
 /** Reads up to four atoms (red, green, blue, alpha) into the colour; components

@@ -39,7 +39,7 @@ void MultiMeterComponentListener::sliderValueChanged (juce::Slider* slider)
         return;
 
     const auto value = static_cast<float> (slider->getValue());
-    owner->gain = value;
+    meter_storefields (owner, [&] { owner->gain = value; });
     owner->sliderGain.store (value, std::memory_order_relaxed);
 
     if (owner->mixer != nullptr)
@@ -48,7 +48,7 @@ void MultiMeterComponentListener::sliderValueChanged (juce::Slider* slider)
     if (auto* outlet = oskelmax_getdumpoutlet (&owner->ob.header.z_ob))
     {
         t_atom atom;
-        atom_setfloat (&atom, owner->gain);
+        atom_setfloat (&atom, value);
         outlet_anything (outlet, oskelmax::GetSymbol (oskelmax::symGain), 1, &atom);
     }
 }

@@ -13,15 +13,16 @@
 #include <vector>
 
 // The audio thread processes blocks while one thread drives every setter and
-// another copies the levels. Every output sample must be silence or the input
-// times a gain inside the commanded range, and the levels must stay readable.
+// another copies the levels, each for its own count of rounds. Every output sample
+// must be silence or the input times a gain inside the commanded range, and the
+// levels must stay readable.
 TEST (MixerConcurrency, SettersAndLevelReadersNeverDisturbTheAudioThread)
 {
-    constexpr unsigned int numChannels = 8, numSamples = 64;
+    constexpr unsigned int numChannels = 8, numSamples = 64, settings = 3000;
+    constexpr int blocks = 3000, copies = 3000;
     kul::Mixer mixer (numChannels);
     mixer.SetSampleRateAndBufferSize (numSamples, true, 44100.0f);
 
-    std::atomic<bool> audioDone { false };
     std::atomic<long> badSamples { 0 }, nonFiniteLevels { 0 };
 
     std::thread audio ([&]
@@ -34,7 +35,7 @@ TEST (MixerConcurrency, SettersAndLevelReadersNeverDisturbTheAudioThread)
         // error below it (about -1e-19): silence, not a gain out of range.
         const double lowestGain = -1e-12;
 
-        for (int block = 0; block < 3000; ++block)
+        for (int block = 0; block < blocks; ++block)
         {
             for (auto& channel : in.data)
                 for (auto& sample : channel)
@@ -50,7 +51,6 @@ TEST (MixerConcurrency, SettersAndLevelReadersNeverDisturbTheAudioThread)
                         ++badSamples;
                 }
         }
-        audioDone = true;
     });
 
     std::thread setter ([&]
@@ -59,7 +59,7 @@ TEST (MixerConcurrency, SettersAndLevelReadersNeverDisturbTheAudioThread)
         std::uniform_real_distribution<float> gains (-60.0f, 6.0f);
         const char* modes[] = { "peak", "rms", "PEAK", "other" };
 
-        for (unsigned int i = 0; ! audioDone; ++i)
+        for (unsigned int i = 0; i < settings; ++i)
         {
             mixer.SetGain (gains (random), (i % 3) == 0);
             mixer.SetMute (i % numChannels, (i % 5) == 0);
@@ -74,7 +74,7 @@ TEST (MixerConcurrency, SettersAndLevelReadersNeverDisturbTheAudioThread)
     std::thread reader ([&]
     {
         kul::Vector<float> levels;
-        while (! audioDone)
+        for (int i = 0; i < copies; ++i)
         {
             mixer.CopyLevels (levels);
             for (const float level : levels)

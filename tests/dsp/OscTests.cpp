@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -149,16 +150,23 @@ TEST (OscInterfaceConcurrency, DrainGivesUpWhileAnotherThreadHoldsTheLock)
     TestProcessor processor;
     processor.AddPendingMessage (kul::OSCMessage ("/known"));
 
+    // Each side waits for the other at most a few seconds: a drain that waited for the
+    // lock fails the test instead of holding it up for ever.
     std::atomic<bool> locked { false }, release { false };
+    const auto waitFor = [] (const std::atomic<bool>& flag)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds (5);
+        while (! flag && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        return flag.load();
+    };
     std::thread holder ([&]
     {
         const std::lock_guard<std::recursive_mutex> lock (processor.GetPendingLock());
         locked = true;
-        while (! release)
-            std::this_thread::yield();
+        waitFor (release);
     });
-    while (! locked)
-        std::this_thread::yield();
+    EXPECT_TRUE (waitFor (locked)) << "the holder never took the lock";
 
     EXPECT_TRUE (processor.ProcessPendingOscMessages());
     EXPECT_TRUE (processor.handled.empty());

@@ -1,7 +1,6 @@
 #include "HostTestClass.h"
 
 #include <cmath>
-#include <thread>
 
 using namespace hosttest;
 
@@ -103,8 +102,7 @@ TEST_F (DspConcurrencyTest, DspFreeReturnsOnlyWhenPerformCanNoLongerRun)
         probes.push_back (makeProbe());
     maxhost::startDsp();
     auto performs = [] (Probe* x) { return std::atomic_ref<int> (x->performs).load(); };
-    while (performs (probes.back()) < 3)
-        std::this_thread::yield();
+    ASSERT_TRUE (waitUntil ([&] { return performs (probes.back()) >= 3; }));
     for (size_t i = 0; i + 1 < probes.size(); ++i)
     {
         auto* x = probes[i];
@@ -113,8 +111,7 @@ TEST_F (DspConcurrencyTest, DspFreeReturnsOnlyWhenPerformCanNoLongerRun)
         const int stopped = performs (x);
         // The chain goes on: wait until the last object has run two more blocks.
         const int later = performs (probes.back()) + 2;
-        while (performs (probes.back()) < later)
-            std::this_thread::yield();
+        ASSERT_TRUE (waitUntil ([&] { return performs (probes.back()) >= later; }));
         EXPECT_EQ (performs (x), stopped);
         object_free (x);   // freed memory touched by a late perform would show under ASan
     }

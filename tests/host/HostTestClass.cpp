@@ -1,5 +1,7 @@
 #include "HostTestClass.h"
 
+#include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -205,6 +207,18 @@ void HostTest::restart (const maxhost::Options& options)
     resetLog();
     maxhost::initialise (options);
     registerProbeClass();
+}
+
+bool HostTest::waitUntil (const std::function<bool()>& condition, int maxMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds (maxMs);
+    while (! condition())
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
 }
 
 void HostTest::TearDown()

@@ -9,6 +9,7 @@
 #include "z_dsp.h"
 
 #include <atomic>
+#include <functional>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <string>
@@ -84,6 +85,9 @@ protected:
     void SetUp() override { restart(); }
     void TearDown() override;
     static void restart (const maxhost::Options& options = {});
+
+    /** Waits, for at most about maxMs, until another thread has made the condition true. */
+    static bool waitUntil (const std::function<bool()>& condition, int maxMs = 5000);
 
     Probe* makeProbe (const std::string& args = {});
     // Every console entry as "<severity>: <text>".

@@ -94,8 +94,7 @@ TEST_F (ThreadsConcurrencyTest, FreeingAClockWaitsForItsRunningTick)
     auto* x = makeProbe();
     log().tickDelayMs = 50;
     clock_fdelay (x->clock, 0.0);
-    while (events().empty())
-        std::this_thread::yield();
+    ASSERT_TRUE (waitUntil ([] { return ! events().empty(); }));
     object_free (x->clock);   // the tick is sleeping inside
     x->clock = clock_new (x, asMethod (+[] (Probe*) {}));
     const auto seen = events();
