@@ -140,6 +140,27 @@ TEST_F (ThreadsConcurrencyTest, QueuedWorkOfAFreedObjectIsDropped)
     EXPECT_TRUE (events().empty());
 }
 
+// Work that queues more work for the main thread (as a flood from another thread
+// does) runs a pass at a time: the main loop gets back to its events in between
+// instead of staying in one pass for as long as work keeps coming.
+TEST_F (ThreadsConcurrencyTest, MainLoopRunsOnlyTheWorkQueuedBeforeEachPass)
+{
+    auto* object = &makeProbe()->header.z_ob;
+    static int runs = 0;
+    runs = 0;
+    static method requeue = asMethod (+[] (t_object* o, t_symbol*, long, t_atom*) {
+        if (++runs < 100000)
+            defer_low (o, requeue, nullptr, 0, nullptr);
+    });
+    defer_low (object, requeue, nullptr, 0, nullptr);
+
+    maxhost::pumpMainThread();
+    EXPECT_LE (runs, 10000) << "each of the loop's rounds runs one pass";
+    EXPECT_EQ (consoleLines(), (std::vector<std::string> { "bug: the main thread's work does not settle" }));
+    runs = 100000;
+    maxhost::pumpMainThread();
+}
+
 TEST_F (ThreadsConcurrencyTest, ClocksFireOnTheSchedulerInTimeOrderAndRearmingReplaces)
 {
     static std::vector<std::string> fired;

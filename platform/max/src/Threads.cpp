@@ -294,7 +294,18 @@ bool runMainWork()
 {
     auto& s = state();
     bool didWork = drainQelems();
-    for (;;)
+
+    // Only what was queued when the pass began: work that other threads queue faster
+    // than it runs waits for the next pass, so that the loop gets back to its
+    // descriptors (the toolkit's events) and its deadline in between. The items are
+    // still taken one at a time, so that freeing an object cancels its queued work.
+    size_t numQueued = 0;
+    {
+        std::lock_guard<std::mutex> lock (s.mainMutex);
+        numQueued = s.mainQueue.size();
+    }
+
+    for (; numQueued > 0; --numQueued)
     {
         MainItem item;
         {
