@@ -79,6 +79,7 @@ struct MpegAudioDecoder::Impl
 
     SourceStream sourceStream;
     MP3Stream stream;
+    uint32_t vbrFrameCount = 0;
 };
 
 MpegAudioDecoder::MpegAudioDecoder (std::unique_ptr<InputStream> source)
@@ -91,7 +92,16 @@ MpegAudioDecoder::~MpegAudioDecoder() = default;
 int MpegAudioDecoder::DecodeNextBlock (float* left, float* right, int& samplesDone)
 {
     samplesDone = 0;
-    return impl->stream.decodeNextBlock (left, right, samplesDone);
+    auto& stream = impl->stream;
+    const int result = stream.decodeNextBlock (left, right, samplesDone);
+
+    // The decoder looks for a VBR header again at the next frame and forgets the one it
+    // found, so the count is taken as soon as it is there. It is there only when the
+    // header's flag says so; otherwise the field was never written.
+    if (stream.vbrHeaderFound && (stream.vbrTagData.flags & 1) != 0)
+        impl->vbrFrameCount = stream.vbrTagData.frames;
+
+    return result;
 }
 
 MpegAudioDecoder::FrameHeader MpegAudioDecoder::GetFrameHeader() const noexcept
@@ -114,10 +124,7 @@ MpegAudioDecoder::FrameHeader MpegAudioDecoder::GetFrameHeader() const noexcept
 
 uint32_t MpegAudioDecoder::GetVbrFrameCount() const noexcept
 {
-    // The count is there only when the header's flag says so; otherwise the field was
-    // never written.
-    const auto& stream = impl->stream;
-    return stream.vbrHeaderFound && (stream.vbrTagData.flags & 1) != 0 ? stream.vbrTagData.frames : 0;
+    return impl->vbrFrameCount;
 }
 
 int64_t MpegAudioDecoder::GetStreamPosition() const

@@ -41,7 +41,7 @@ public:
 
     FrameHeader GetFrameHeader() const noexcept;
 
-    /** The frame count of a "Xing"/"Info" header that carries one, else 0. */
+    /** The frame count of the last "Xing"/"Info" header decoded that carries one, else 0. */
     uint32_t GetVbrFrameCount() const noexcept;
 
     int64_t GetStreamPosition() const;
@@ -52,7 +52,8 @@ public:
         reaches the end of the stream from where it stands. */
     bool HasReachedEndOfStream() const;
 
-    /** The seek table holds the stream position of every fourth frame decoded so far. */
+    /** The seek table holds the stream position of every fourth frame decoded so far;
+        frames are counted from the first frame header, a VBR header frame included. */
     static constexpr int framesPerSeekTableEntry = 4;
     int GetNumSeekTableEntries() const noexcept;
     int GetCurrentFrameIndex() const noexcept;
