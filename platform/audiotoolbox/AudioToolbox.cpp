@@ -251,10 +251,48 @@ OSStatus ExtAudioFileSeek (ExtAudioFileRef inExtAudioFile, SInt64 inFrameOffset)
     // libsndfile refuses positions past the end; those read nothing, so the reader
     // stays at the end and remembers where it was asked to be.
     const SF_INFO& info = inExtAudioFile->file->info;
+    SNDFILE* sndfile = inExtAudioFile->file->sndfile;
     const sf_count_t target = info.frames >= 0 ? std::min<sf_count_t> (inFrameOffset, info.frames) : inFrameOffset;
 
-    if (sf_seek (inExtAudioFile->file->sndfile, target, SEEK_SET) < 0)
+    if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG)
+    {
+        // libsndfile's seek in Ogg streams can land some frames away from the target, so
+        // the stream is decoded up to it: on from where it stands, or again from its start.
+        sf_count_t position = sf_seek (sndfile, 0, SEEK_CUR);
+
+        if (position < 0 || position > target)
+        {
+            if (sf_seek (sndfile, 0, SEEK_SET) != 0)
+                return kExtAudioFileError_InvalidSeek;
+
+            position = 0;
+        }
+
+        const sf_count_t framesPerBlock = std::max<sf_count_t> (1, interleavedBlockSamples / info.channels);
+
+        try
+        {
+            inExtAudioFile->interleaved.resize (static_cast<size_t> (framesPerBlock) * static_cast<size_t> (info.channels));
+        }
+        catch (const std::bad_alloc&)
+        {
+            return kAudio_MemFullError;
+        }
+
+        while (position < target)
+        {
+            const sf_count_t got = sf_readf_float (sndfile, inExtAudioFile->interleaved.data(), std::min (target - position, framesPerBlock));
+
+            if (got <= 0)
+                break;
+
+            position += got;
+        }
+    }
+    else if (sf_seek (sndfile, target, SEEK_SET) < 0)
+    {
         return kExtAudioFileError_InvalidSeek;
+    }
 
     inExtAudioFile->frame = inFrameOffset;
     return noErr;
