@@ -73,4 +73,25 @@ int ReadWholeFile (const uint8_t* data, size_t size)
     return 0;
 }
 
+/** Reads an opened reader of a decoded format (MPEG, the platform's formats), whose length
+    is an estimate or the service's word: at most mostFramesPerByte frames per byte of the
+    input may be promised. The frames are read from just before the start (at most about a
+    million samples), then a few from the middle and astride the end; reads may fail on
+    undecodable data, but must not crash or hang. */
+inline void ReadDecodedFile (kul::AudioFileReader& reader, size_t size, uint64_t mostFramesPerByte)
+{
+    const auto channels = reader.GetNumChannels();
+    const auto frames = reader.GetLengthInSamples();
+    Require (reader.IsValid() && channels >= 1 && frames >= 0);
+    Require (uint64_t (frames) <= uint64_t (size) * mostFramesPerByte);
+
+    const uint64_t count = std::clamp<uint64_t> (uint64_t (frames) + 2, 1, std::max<uint64_t> (1, (1u << 20) / channels));
+    kul::AudioBuffer buffer (channels, count);
+    reader.Read (buffer, 0, count, -1);
+
+    kul::AudioBuffer one (1, 700);
+    reader.ReadChannel (one, 0, 0, 700, channels - 1, frames / 2);
+    reader.ReadChannel (one, 0, 0, 700, 0, std::max<int64_t> (frames - 300, 0));
+}
+
 } // namespace fuzzing
