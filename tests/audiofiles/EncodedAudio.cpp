@@ -1,5 +1,7 @@
 #include "EncodedAudio.h"
 
+#include "TestFiles.h"
+
 #include <gtest/gtest.h>
 #include <mpg123.h>
 #include <sndfile.h>
@@ -9,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <random>
 
 namespace audiofiletests
@@ -53,27 +56,12 @@ void WriteSignalWithSndfile (const kul::File& file, int format, int channels, lo
 
 DecodedAudio ReadFloatsWithSndfile (const kul::File& file)
 {
-    SF_INFO info {};
-    SNDFILE* sf = sf_open (file.GetFullPathName().c_str(), SFM_READ, &info);
-    DecodedAudio audio;
-
-    if (sf == nullptr)
-    {
-        ADD_FAILURE() << "libsndfile cannot open " << file.GetFullPathName();
-        return audio;
-    }
-
-    audio.channels = info.channels;
-    audio.sampleRate = info.samplerate;
-    audio.samples.assign (static_cast<size_t> (info.channels), {});
-    std::vector<float> block (4096 * static_cast<size_t> (info.channels));
-
-    for (sf_count_t got; (got = sf_readf_float (sf, block.data(), 4096)) > 0;)
-        for (sf_count_t i = 0; i < got * info.channels; ++i)
-            audio.samples[static_cast<size_t> (i % info.channels)].push_back (block[static_cast<size_t> (i)]);
-
-    sf_close (sf);
-    return audio;
+    // Integer samples as words x 2^-31 are the very floats libsndfile scales them to.
+    auto audio = ReadWithSndfile (file, 0, std::numeric_limits<long>::max());
+    DecodedAudio decoded;
+    decoded.channels = audio.channels;
+    decoded.samples = std::move (audio.samples);
+    return decoded;
 }
 
 bool EncodeWithLame (const kul::File& mp3, const std::string& lameOptions, int channels, long frames, int sampleRate)

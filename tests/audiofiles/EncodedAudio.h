@@ -30,7 +30,7 @@ DecodedAudio DecodeWithMpg123 (const kul::File& mp3);
 /** Writes the test signal with libsndfile in the format (SF_FORMAT_...). */
 void WriteSignalWithSndfile (const kul::File& file, int format, int channels, long frames, int sampleRate);
 
-/** The file as libsndfile's sf_readf_float gives it. */
+/** The whole file as libsndfile reads it, in -1 .. +1 (no sample rate). */
 DecodedAudio ReadFloatsWithSndfile (const kul::File& file);
 
 std::vector<unsigned char> ReadBytes (const kul::File& file);
