@@ -273,8 +273,8 @@ bool MP3FileReader::ReadSamples (int** destChannels, uint64_t numFramesToRead, i
         }
 
         const auto count = static_cast<int> (std::min<uint64_t> (uint64_t (decodedEnd - decodedStart), numFramesToRead - done));
-        const float* left = decodedData[0] + decodedStart;
-        std::memcpy (destChannels[0] + done, left, size_t (count) * sizeof (float));
+        if (destChannels[0] != nullptr)
+            std::memcpy (destChannels[0] + done, decodedData[0] + decodedStart, size_t (count) * sizeof (float));
 
         if (numChannels >= 2 && destChannels[1] != nullptr)
             std::memcpy (destChannels[1] + done, decodedData[1] + decodedStart, size_t (count) * sizeof (float));
