@@ -11,19 +11,6 @@ namespace kul
 {
 namespace
 {
-// Left-aligned 32-bit words to floats in -1 .. +1 (a scale of 2^-31).
-void wordsToFloats (float* samples, uint64_t count) noexcept
-{
-    constexpr float scale = 1.0f / 2147483648.0f;
-
-    for (uint64_t i = 0; i < count; ++i)
-    {
-        int32_t word;
-        std::memcpy (&word, samples + i, sizeof (word));
-        samples[i] = static_cast<float> (word) * scale;
-    }
-}
-
 // start + count <= limit, without wrapping.
 bool rangeFits (uint64_t start, uint64_t count, uint64_t limit) noexcept
 {
@@ -75,7 +62,7 @@ bool AudioFileReader::Read (AudioBufferBase& buffer, uint64_t destStartSample, u
     if (! isFloatingPoint)
         for (uint32_t c = 0; c < numChannels; ++c)
             if (float* channel = buffer.GetChannel (c))
-                wordsToFloats (channel + destStartSample, numSamples);
+                ConvertWordsToFloats (channel + destStartSample, numSamples);
 
     return true;
 }
