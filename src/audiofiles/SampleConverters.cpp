@@ -52,8 +52,10 @@ void copySamples (int* const* destChannels, uint64_t destOffset, uint32_t numDes
         // Reads go block by block, so each channel moves on by a few cache lines per
         // call; with many channels the hardware cannot follow every stream, and the
         // lines of the next call are asked for now.
+        // (Addresses as integers: the lines may lie past the buffer, where a prefetch is harmless.)
+        const auto next = reinterpret_cast<uintptr_t> (out) + numFrames * sizeof (uint32_t);
         for (uint64_t ahead = 0; ahead < numFrames * sizeof (uint32_t); ahead += 64)
-            __builtin_prefetch (out + numFrames * sizeof (uint32_t) + ahead, 1);
+            __builtin_prefetch (reinterpret_cast<const void*> (next + ahead), 1);
 
         if (numSourceChannels == 1)
             copyChannel<sampleBytes, 1> (out, in, stride, numFrames, decode);

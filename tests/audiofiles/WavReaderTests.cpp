@@ -241,9 +241,14 @@ TEST_F (WavReader, Bw64MetadataAfterTheAudioIsRead)
     EXPECT_EQ (ReadAll (*reader, 4, -1), (std::vector<float> { 0.0f, 1 / 128.0f, 2 / 128.0f, 3 / 128.0f }));
 }
 
-TEST_F (WavReader, AxmlLongerThanTheFileKeepsTheBytesThatAreThere)
+TEST_F (WavReader, MetadataChunksLongerThanTheFileKeepWhatIsThere)
 {
-    const auto reader = Open (Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Chunk ("axml", Bytes().Text ("<a/>"), 0x7FFFFFF0)));
-    EXPECT_EQ (reader->GetAxmlText(), "<a/>");
+    const auto axml = Open (Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Chunk ("axml", Bytes().Text ("<a/>"), 0x7FFFFFF0)));
+    EXPECT_EQ (axml->GetAxmlText(), "<a/>");
+
+    Bytes entry;
+    entry.U16 (1).U16 (1).Append (chnaEntry (1, "ATU_00000001", "AT_00010001_01", "AP_00010001"));
+    const auto chna = Open (Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Chunk ("chna", entry, 0xFFFFFFF0)));
+    EXPECT_EQ (chna->GetChna().audioTrackUIDs.size(), 1u);
 }
 } // namespace
