@@ -1,9 +1,7 @@
 #include "audiofiles/AiffFileReader.h"
 
 #include "audiofiles/ChunkParsing.h"
-#include "common/Exception.h"
 #include "files/FileReader.h"
-#include "text/StringHelper.h"
 
 #include <algorithm>
 
@@ -37,14 +35,9 @@ double readExtendedRate (InputStream& input)
 
 AiffFileReader::AiffFileReader (const File& file)
 {
-    fileReader = std::make_unique<FileReader> (file);
-    isFloatingPoint = false;
-    formatName = "AIFF File";
+    OpenFile (file, "AIFF File");
     ReadHeader (*fileReader);
-
-    if (! IsValid())
-        throw Exception ("file " + StringHelper::Quoted (file.GetFullPathName()) + " is not a valid AIFF file",
-                         sourceFile, 110, true, false);
+    ThrowUnlessValid (file, "AIFF", sourceFile, 110);
 }
 
 AiffFileReader::~AiffFileReader() = default;

@@ -1,7 +1,9 @@
 #include "audiofiles/AudioFileReader.h"
 
+#include "common/Exception.h"
 #include "containers/AudioBufferBase.h"
 #include "files/FileReader.h"
+#include "text/StringHelper.h"
 
 #include <algorithm>
 #include <cstring>
@@ -38,6 +40,20 @@ void zeroFrames (int** destChannels, uint32_t numChannels, uint64_t from, uint64
 AudioFileReader::AudioFileReader() = default;
 
 AudioFileReader::~AudioFileReader() = default;
+
+void AudioFileReader::OpenFile (const File& file, const std::string& name)
+{
+    fileReader = std::make_unique<FileReader> (file);
+    isFloatingPoint = false;
+    formatName = name;
+}
+
+void AudioFileReader::ThrowUnlessValid (const File& file, const std::string& kind, const char* sourceFile, long line) const
+{
+    if (! IsValid())
+        throw Exception ("file " + StringHelper::Quoted (file.GetFullPathName()) + " is not a valid " + kind + " file",
+                         sourceFile, line, true, false);
+}
 
 bool AudioFileReader::Read (AudioBufferBase& buffer, uint64_t destStartSample, uint64_t numSamples, int64_t fileStartFrame)
 {

@@ -1,7 +1,6 @@
 #include "TestFiles.h"
 
 #include "audiofiles/AiffFileReader.h"
-#include "common/Exception.h"
 
 #include <bit>
 #include <cmath>
@@ -30,14 +29,7 @@ Bytes aiff (const Bytes& comm, const Bytes& samples, uint32_t offset = 0)
 class AiffReader : public AudioFileTest
 {
 protected:
-    std::unique_ptr<AiffFileReader> Open (const Bytes& bytes) { return std::make_unique<AiffFileReader> (Write (bytes, "t.aiff")); }
-
-    std::vector<float> ReadAll (AiffFileReader& reader, uint64_t count, int64_t start = 0)
-    {
-        AudioBuffer buffer (reader.GetNumChannels(), count);
-        EXPECT_TRUE (reader.Read (buffer, 0, count, start));
-        return { buffer.GetData().begin(), buffer.GetData().end() };
-    }
+    std::unique_ptr<AiffFileReader> Open (const Bytes& bytes) { return OpenWith<AiffFileReader> (bytes, "t.aiff"); }
 };
 
 TEST_F (AiffReader, RefusesMalformedHeadersWithItsErrorText)
@@ -73,16 +65,7 @@ TEST_F (AiffReader, RefusesMalformedHeadersWithItsErrorText)
     for (const auto& test : cases)
     {
         SCOPED_TRACE (test.name);
-        const auto file = Write (test.file, "bad.aiff");
-        try
-        {
-            AiffFileReader reader (file);
-            ADD_FAILURE() << "accepted";
-        }
-        catch (const Exception& e)
-        {
-            EXPECT_EQ (e.GetMessage(), "file \"" + file.GetFullPathName() + "\" is not a valid AIFF file");
-        }
+        ExpectRefused<AiffFileReader> (Write (test.file, "bad.aiff"), "AIFF");
     }
 }
 

@@ -1,7 +1,6 @@
 #include "TestFiles.h"
 
 #include "audiofiles/WavFileReader.h"
-#include "common/Exception.h"
 
 #include <bit>
 
@@ -27,14 +26,7 @@ Bytes wav (const Bytes& format, const Bytes& samples)
 class WavReader : public AudioFileTest
 {
 protected:
-    std::unique_ptr<WavFileReader> Open (const Bytes& bytes) { return std::make_unique<WavFileReader> (Write (bytes, "t.wav")); }
-
-    std::vector<float> ReadAll (WavFileReader& reader, uint64_t count, int64_t start = 0)
-    {
-        AudioBuffer buffer (reader.GetNumChannels(), count);
-        EXPECT_TRUE (reader.Read (buffer, 0, count, start));
-        return { buffer.GetData().begin(), buffer.GetData().end() };
-    }
+    std::unique_ptr<WavFileReader> Open (const Bytes& bytes) { return OpenWith<WavFileReader> (bytes, "t.wav"); }
 };
 
 TEST_F (WavReader, RefusesMalformedHeadersWithItsErrorText)
@@ -62,16 +54,7 @@ TEST_F (WavReader, RefusesMalformedHeadersWithItsErrorText)
     for (const auto& test : cases)
     {
         SCOPED_TRACE (test.name);
-        const auto file = Write (test.file, "bad.wav");
-        try
-        {
-            WavFileReader reader (file);
-            ADD_FAILURE() << "accepted";
-        }
-        catch (const Exception& e)
-        {
-            EXPECT_EQ (e.GetMessage(), "file \"" + file.GetFullPathName() + "\" is not a valid WAV file");
-        }
+        ExpectRefused<WavFileReader> (Write (test.file, "bad.wav"), "WAV");
     }
 }
 
