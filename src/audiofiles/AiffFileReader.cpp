@@ -29,7 +29,9 @@ double readExtendedRate (InputStream& input)
     const uint32_t exponent = static_cast<uint32_t> (bytes[0]) << 8 | bytes[1];
     const uint32_t mantissa = static_cast<uint32_t> (bytes[2]) << 24 | static_cast<uint32_t> (bytes[3]) << 16
                             | static_cast<uint32_t> (bytes[4]) << 8 | bytes[5];
-    return static_cast<double> (mantissa >> (16414 - exponent));
+    // An unnormalised mantissa could still give 0 or 1.
+    const uint32_t rate = mantissa >> (16414 - exponent);
+    return rate < 2 ? 0 : static_cast<double> (rate);
 }
 } // namespace
 
