@@ -135,7 +135,7 @@ void WavFileReader::ReadHeader (InputStream& input)
         {
             MemoryBlock block;
             const auto got = input.ReadIntoMemoryBlock (block, static_cast<int64_t> (present));
-            axmlText.assign (static_cast<const char*> (block.GetData()), got > 0 ? static_cast<size_t> (got) : 0);
+            axmlText = got > 0 ? std::string (static_cast<const char*> (block.GetData()), static_cast<size_t> (got)) : std::string();
         }
         else if (id == ChunkId ("bext"))
         {
