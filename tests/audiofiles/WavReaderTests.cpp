@@ -36,6 +36,8 @@ TEST_F (WavReader, RefusesMalformedHeadersWithItsErrorText)
     Bytes noFrameSize = WavFormat (1, 1, 8000, 16);
     noFrameSize.data[8] = noFrameSize.data[9] = noFrameSize.data[10] = noFrameSize.data[11] = 0; // byte rate 0
     noFrameSize.data[14] = noFrameSize.data[15] = 0xFF;                                         // bits "-1"
+    Bytes noRate = WavFormat (1, 1, 0, 16);
+    noRate.data[14] = noRate.data[15] = 0xFF;
 
     const struct { const char* name; Bytes file; } cases[] = {
         { "not RIFF", Form ("WAVE", Bytes()) },
@@ -46,6 +48,7 @@ TEST_F (WavReader, RefusesMalformedHeadersWithItsErrorText)
         { "negative channels", wav (WavFormat (1, -1, 8000, 16), samples16 (2, 1)) },
         { "0 bits", wav (WavFormat (1, 1, 8000, 0), samples16 (2, 1)) },
         { "width from a byte rate of 0", wav (noFrameSize, samples16 (2, 1)) },
+        { "width from a byte rate at rate 0", wav (noRate, samples16 (2, 1)) },
         { "RF64 without ds64", Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)), 0xFFFFFFFF, "RF64") },
         { "ds64 of 27 bytes", Riff (Bytes().Chunk ("ds64", Bytes().Zeros (27)).Chunk ("fmt ", WavFormat (1, 1, 8000, 16)),
                                     0xFFFFFFFF, "BW64") },
