@@ -1,9 +1,7 @@
 #include "audiofiles/AiffFileReader.h"
 
 #include "audiofiles/ChunkParsing.h"
-#include "common/Exception.h"
 #include "files/FileReader.h"
-#include "text/StringHelper.h"
 
 #include <algorithm>
 
@@ -31,20 +29,17 @@ double readExtendedRate (InputStream& input)
     const uint32_t exponent = static_cast<uint32_t> (bytes[0]) << 8 | bytes[1];
     const uint32_t mantissa = static_cast<uint32_t> (bytes[2]) << 24 | static_cast<uint32_t> (bytes[3]) << 16
                             | static_cast<uint32_t> (bytes[4]) << 8 | bytes[5];
-    return static_cast<double> (mantissa >> (16414 - exponent));
+    // An unnormalised mantissa could still give 0 or 1.
+    const uint32_t rate = mantissa >> (16414 - exponent);
+    return rate < 2 ? 0 : static_cast<double> (rate);
 }
 } // namespace
 
 AiffFileReader::AiffFileReader (const File& file)
 {
-    fileReader = std::make_unique<FileReader> (file);
-    isFloatingPoint = false;
-    formatName = "AIFF File";
+    OpenFile (file, "AIFF File");
     ReadHeader (*fileReader);
-
-    if (! IsValid())
-        throw Exception ("file " + StringHelper::Quoted (file.GetFullPathName()) + " is not a valid AIFF file",
-                         sourceFile, 110, true, false);
+    ThrowUnlessValid (file, "AIFF", sourceFile, 110);
 }
 
 AiffFileReader::~AiffFileReader() = default;

@@ -1,7 +1,9 @@
 #include "audiofiles/AudioFileReader.h"
 
+#include "common/Exception.h"
 #include "containers/AudioBufferBase.h"
 #include "files/FileReader.h"
+#include "text/StringHelper.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,19 +13,6 @@ namespace kul
 {
 namespace
 {
-// Left-aligned 32-bit words to floats in -1 .. +1 (a scale of 2^-31).
-void wordsToFloats (float* samples, uint64_t count) noexcept
-{
-    constexpr float scale = 1.0f / 2147483648.0f;
-
-    for (uint64_t i = 0; i < count; ++i)
-    {
-        int32_t word;
-        std::memcpy (&word, samples + i, sizeof (word));
-        samples[i] = static_cast<float> (word) * scale;
-    }
-}
-
 // start + count <= limit, without wrapping.
 bool rangeFits (uint64_t start, uint64_t count, uint64_t limit) noexcept
 {
@@ -52,6 +41,20 @@ AudioFileReader::AudioFileReader() = default;
 
 AudioFileReader::~AudioFileReader() = default;
 
+void AudioFileReader::OpenFile (const File& file, const std::string& name)
+{
+    fileReader = std::make_unique<FileReader> (file);
+    isFloatingPoint = false;
+    formatName = name;
+}
+
+void AudioFileReader::ThrowUnlessValid (const File& file, const std::string& kind, const char* sourceFile, long line) const
+{
+    if (! IsValid())
+        throw Exception ("file " + StringHelper::Quoted (file.GetFullPathName()) + " is not a valid " + kind + " file",
+                         sourceFile, line, true, false);
+}
+
 bool AudioFileReader::Read (AudioBufferBase& buffer, uint64_t destStartSample, uint64_t numSamples, int64_t fileStartFrame)
 {
     if (numSamples == 0)
@@ -75,7 +78,7 @@ bool AudioFileReader::Read (AudioBufferBase& buffer, uint64_t destStartSample, u
     if (! isFloatingPoint)
         for (uint32_t c = 0; c < numChannels; ++c)
             if (float* channel = buffer.GetChannel (c))
-                wordsToFloats (channel + destStartSample, numSamples);
+                ConvertWordsToFloats (channel + destStartSample, numSamples);
 
     return true;
 }

@@ -11,6 +11,7 @@
 namespace kul
 {
 class AudioBufferBase;
+class File;
 class FileReader;
 
 /** An opened audio file whose frames are read into audio buffers as floats in -1 .. +1.
@@ -36,6 +37,13 @@ public:
                       uint64_t numSamples, uint32_t fileChannel, int64_t fileStartFrame);
 
 protected:
+    /** The first step of a concrete reader's constructor: opens the file and names the format. */
+    void OpenFile (const File& file, const std::string& name);
+
+    /** The last step: a reader that is not valid throws "file " + the quoted path +
+        " is not a valid " + kind + " file", reported with the source file and line. */
+    void ThrowUnlessValid (const File& file, const std::string& kind, const char* sourceFile, long line) const;
+
     std::unique_ptr<FileReader> fileReader;
     AudioBuffer workBuffer { 1, 512 };
     Vector<int*> channelPointers;

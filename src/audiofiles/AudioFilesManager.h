@@ -11,13 +11,12 @@ class AudioFilesManager
 {
 public:
     AudioFilesManager() = default;
-    virtual ~AudioFilesManager() = default;
-
     AudioFilesManager (const AudioFilesManager&) = delete;
     AudioFilesManager& operator= (const AudioFilesManager&) = delete;
 
     /** The reader's extension with its leading "." (empty for the platform reader). */
     virtual std::string GetFileExtension() const = 0;
+    virtual ~AudioFilesManager() = default;
 
     uint32_t GetNumChannels() const noexcept { return numChannels; }
 

@@ -32,10 +32,9 @@ std::string FormatNameFromExtension (const File& file)
 
 CoreAudioFileReader::CoreAudioFileReader (const File& file)
 {
-    fileReader = std::make_unique<FileReader> (file);
+    OpenFile (file, FormatNameFromExtension (file));
     isFloatingPoint = true;
     bitsPerSample = 32;
-    formatName = FormatNameFromExtension (file);
     Open();
 }
 

@@ -1,8 +1,6 @@
 #include "audiofiles/MP3FileReader.h"
 
-#include "common/Exception.h"
 #include "files/FileReader.h"
-#include "text/StringHelper.h"
 
 #include <algorithm>
 #include <cstring>
@@ -67,8 +65,7 @@ void ZeroFrames (int** destChannels, uint32_t numChannels, uint64_t from, uint64
 
 MP3FileReader::MP3FileReader (const File& file)
 {
-    fileReader = std::make_unique<FileReader> (file);
-    formatName = "MP3 File";
+    OpenFile (file, "MP3 File");
 
     auto source = std::make_unique<FileReader> (*fileReader);
     const int64_t audioStart = SkipId3v2Tag (*source);
@@ -79,9 +76,7 @@ MP3FileReader::MP3FileReader (const File& file)
         Open (audioStart);
     }
 
-    if (! IsValid())
-        throw Exception ("file " + StringHelper::Quoted (file.GetFullPathName()) + " is not a valid MP3 file",
-                         sourceFile, 260, true, false);
+    ThrowUnlessValid (file, "MP3", sourceFile, 260);
 }
 
 MP3FileReader::~MP3FileReader() = default;

@@ -37,4 +37,8 @@ inline constexpr SampleConverter CopySampleDataFloat32BigEndian = CopySampleData
 /** 64-bit little-endian floats, rounded to 32-bit floats. */
 void CopySampleDataFloat64LittleEndian (int* const*, uint64_t, uint32_t, const unsigned char*, uint32_t, uint64_t);
 
+/** Left-aligned words, written by the integer converters into float storage, to the
+    floats they stand for in -1 .. +1 (word x 2^-31), in place. */
+void ConvertWordsToFloats (float* samples, uint64_t count) noexcept;
+
 } // namespace kul

@@ -2,10 +2,8 @@
 
 #include "audiofiles/BroadcastExtensionChunk.h"
 #include "audiofiles/ChunkParsing.h"
-#include "common/Exception.h"
 #include "files/FileReader.h"
 #include "memory/MemoryBlock.h"
-#include "text/StringHelper.h"
 
 #include <algorithm>
 #include <cstring>
@@ -52,14 +50,9 @@ uint64_t readUnsigned64 (InputStream& input)
 
 WavFileReader::WavFileReader (const File& file)
 {
-    fileReader = std::make_unique<FileReader> (file);
-    isFloatingPoint = false;
-    formatName = "WAV File";
+    OpenFile (file, "WAV File");
     ReadHeader (*fileReader);
-
-    if (! IsValid())
-        throw Exception ("file " + StringHelper::Quoted (file.GetFullPathName()) + " is not a valid WAV file",
-                         sourceFile, 231, true, false);
+    ThrowUnlessValid (file, "WAV", sourceFile, 231);
 }
 
 WavFileReader::~WavFileReader() = default;
@@ -142,7 +135,7 @@ void WavFileReader::ReadHeader (InputStream& input)
         {
             MemoryBlock block;
             const auto got = input.ReadIntoMemoryBlock (block, static_cast<int64_t> (present));
-            axmlText.assign (static_cast<const char*> (block.GetData()), got > 0 ? static_cast<size_t> (got) : 0);
+            axmlText = got > 0 ? std::string (static_cast<const char*> (block.GetData()), static_cast<size_t> (got)) : std::string();
         }
         else if (id == ChunkId ("bext"))
         {

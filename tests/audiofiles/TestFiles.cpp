@@ -1,7 +1,5 @@
 #include "TestFiles.h"
 
-#include "common/Exception.h"
-
 #include <sndfile.h>
 
 #include <cstdlib>
@@ -11,22 +9,6 @@
 
 namespace audiofiletests
 {
-namespace
-{
-// Refused files are what many of these tests are about; their reports would only fill the system log.
-class QuietReports : public ::testing::Environment
-{
-public:
-    void SetUp() override { previous = kul::SetReportSink ([] (const std::string&) {}); }
-    void TearDown() override { kul::SetReportSink (previous); }
-
-private:
-    kul::ReportSink previous = nullptr;
-};
-
-[[maybe_unused]] const auto* const quietReports = ::testing::AddGlobalTestEnvironment (new QuietReports);
-} // namespace
-
 AudioFileTest::AudioFileTest()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "audiofiles-XXXXXX").string();
@@ -50,6 +32,13 @@ kul::File AudioFileTest::Write (const Bytes& bytes, const std::string& name)
     std::ofstream out (file.GetFullPathName(), std::ios::binary);
     out.write (reinterpret_cast<const char*> (bytes.data.data()), static_cast<std::streamsize> (bytes.data.size()));
     return file;
+}
+
+std::vector<float> ReadAll (kul::AudioFileReader& reader, uint64_t count, int64_t start)
+{
+    kul::AudioBuffer buffer (reader.GetNumChannels(), count);
+    EXPECT_TRUE (reader.Read (buffer, 0, count, start));
+    return { buffer.GetData().begin(), buffer.GetData().end() };
 }
 
 void WriteWithSndfile (const kul::File& file, int format, int channels, long frames, int sampleRate, unsigned seed)

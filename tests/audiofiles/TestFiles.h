@@ -2,6 +2,8 @@
 
 #include "ChunkBuilder.h"
 
+#include "audiofiles/AudioFileReader.h"
+#include "common/Exception.h"
 #include "containers/AudioBuffer.h"
 #include "files/File.h"
 
@@ -24,8 +26,32 @@ protected:
     kul::File Write (const Bytes& bytes, const std::string& name = "test.bin");
     kul::File PathFor (const std::string& name) const;
 
+    template <typename Reader>
+    std::unique_ptr<Reader> OpenWith (const Bytes& bytes, const std::string& name)
+    {
+        return std::make_unique<Reader> (Write (bytes, name));
+    }
+
     std::string folder;
 };
+
+/** Count frames from the start frame, all channels one after the other. */
+std::vector<float> ReadAll (kul::AudioFileReader& reader, uint64_t count, int64_t start = 0);
+
+/** The reader refuses the file: "file " + the quoted path + " is not a valid " + kind + " file". */
+template <typename Reader>
+void ExpectRefused (const kul::File& file, const std::string& kind)
+{
+    try
+    {
+        Reader reader (file);
+        ADD_FAILURE() << "accepted";
+    }
+    catch (const kul::Exception& e)
+    {
+        EXPECT_EQ (e.GetMessage(), "file \"" + file.GetFullPathName() + "\" is not a valid " + kind + " file");
+    }
+}
 
 /** What libsndfile makes and reads back: frames of channels x float per channel. */
 struct SndfileAudio

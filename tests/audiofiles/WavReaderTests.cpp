@@ -1,7 +1,6 @@
 #include "TestFiles.h"
 
 #include "audiofiles/WavFileReader.h"
-#include "common/Exception.h"
 
 #include <bit>
 
@@ -27,14 +26,7 @@ Bytes wav (const Bytes& format, const Bytes& samples)
 class WavReader : public AudioFileTest
 {
 protected:
-    std::unique_ptr<WavFileReader> Open (const Bytes& bytes) { return std::make_unique<WavFileReader> (Write (bytes, "t.wav")); }
-
-    std::vector<float> ReadAll (WavFileReader& reader, uint64_t count, int64_t start = 0)
-    {
-        AudioBuffer buffer (reader.GetNumChannels(), count);
-        EXPECT_TRUE (reader.Read (buffer, 0, count, start));
-        return { buffer.GetData().begin(), buffer.GetData().end() };
-    }
+    std::unique_ptr<WavFileReader> Open (const Bytes& bytes) { return OpenWith<WavFileReader> (bytes, "t.wav"); }
 };
 
 TEST_F (WavReader, RefusesMalformedHeadersWithItsErrorText)
@@ -44,6 +36,8 @@ TEST_F (WavReader, RefusesMalformedHeadersWithItsErrorText)
     Bytes noFrameSize = WavFormat (1, 1, 8000, 16);
     noFrameSize.data[8] = noFrameSize.data[9] = noFrameSize.data[10] = noFrameSize.data[11] = 0; // byte rate 0
     noFrameSize.data[14] = noFrameSize.data[15] = 0xFF;                                         // bits "-1"
+    Bytes noRate = WavFormat (1, 1, 0, 16);
+    noRate.data[14] = noRate.data[15] = 0xFF;
 
     const struct { const char* name; Bytes file; } cases[] = {
         { "not RIFF", Form ("WAVE", Bytes()) },
@@ -54,6 +48,7 @@ TEST_F (WavReader, RefusesMalformedHeadersWithItsErrorText)
         { "negative channels", wav (WavFormat (1, -1, 8000, 16), samples16 (2, 1)) },
         { "0 bits", wav (WavFormat (1, 1, 8000, 0), samples16 (2, 1)) },
         { "width from a byte rate of 0", wav (noFrameSize, samples16 (2, 1)) },
+        { "width from a byte rate at rate 0", wav (noRate, samples16 (2, 1)) },
         { "RF64 without ds64", Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)), 0xFFFFFFFF, "RF64") },
         { "ds64 of 27 bytes", Riff (Bytes().Chunk ("ds64", Bytes().Zeros (27)).Chunk ("fmt ", WavFormat (1, 1, 8000, 16)),
                                     0xFFFFFFFF, "BW64") },
@@ -62,16 +57,7 @@ TEST_F (WavReader, RefusesMalformedHeadersWithItsErrorText)
     for (const auto& test : cases)
     {
         SCOPED_TRACE (test.name);
-        const auto file = Write (test.file, "bad.wav");
-        try
-        {
-            WavFileReader reader (file);
-            ADD_FAILURE() << "accepted";
-        }
-        catch (const Exception& e)
-        {
-            EXPECT_EQ (e.GetMessage(), "file \"" + file.GetFullPathName() + "\" is not a valid WAV file");
-        }
+        ExpectRefused<WavFileReader> (Write (test.file, "bad.wav"), "WAV");
     }
 }
 
@@ -241,9 +227,14 @@ TEST_F (WavReader, Bw64MetadataAfterTheAudioIsRead)
     EXPECT_EQ (ReadAll (*reader, 4, -1), (std::vector<float> { 0.0f, 1 / 128.0f, 2 / 128.0f, 3 / 128.0f }));
 }
 
-TEST_F (WavReader, AxmlLongerThanTheFileKeepsTheBytesThatAreThere)
+TEST_F (WavReader, MetadataChunksLongerThanTheFileKeepWhatIsThere)
 {
-    const auto reader = Open (Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Chunk ("axml", Bytes().Text ("<a/>"), 0x7FFFFFF0)));
-    EXPECT_EQ (reader->GetAxmlText(), "<a/>");
+    const auto axml = Open (Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Chunk ("axml", Bytes().Text ("<a/>"), 0x7FFFFFF0)));
+    EXPECT_EQ (axml->GetAxmlText(), "<a/>");
+
+    Bytes entry;
+    entry.U16 (1).U16 (1).Append (chnaEntry (1, "ATU_00000001", "AT_00010001_01", "AP_00010001"));
+    const auto chna = Open (Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Chunk ("chna", entry, 0xFFFFFFF0)));
+    EXPECT_EQ (chna->GetChna().audioTrackUIDs.size(), 1u);
 }
 } // namespace
