@@ -130,6 +130,21 @@ DecodedAudio DecodeWithMpg123 (const kul::File& mp3)
     return audio;
 }
 
+void ExpectSamplesNear (const kul::AudioBuffer& buffer, const DecodedAudio& reference, long start, long count,
+                        float tolerance, const std::string& what)
+{
+    for (int c = 0; c < reference.channels; ++c)
+        for (long i = 0; i < count; ++i)
+        {
+            const long at = start + i;
+            const float want = at >= 0 && at < reference.Frames() ? reference.samples[size_t (c)][size_t (at)] : 0.0f;
+            const float got = buffer.GetChannel (unsigned (c))[i];
+
+            if (std::abs (got - want) > tolerance)
+                FAIL() << what << ": channel " << c << ", frame " << at << ": " << got << " instead of " << want;
+        }
+}
+
 std::vector<unsigned char> ReadBytes (const kul::File& file)
 {
     std::ifstream in (file.GetFullPathName(), std::ios::binary);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "containers/AudioBuffer.h"
 #include "files/File.h"
 
 #include <string>
@@ -32,6 +33,11 @@ void WriteSignalWithSndfile (const kul::File& file, int format, int channels, lo
 
 /** The whole file as libsndfile reads it, in -1 .. +1 (no sample rate). */
 DecodedAudio ReadFloatsWithSndfile (const kul::File& file);
+
+/** The buffer's samples 0 .. count-1 are the reference's from start on (0 outside it), each
+    within the tolerance. */
+void ExpectSamplesNear (const kul::AudioBuffer& buffer, const DecodedAudio& reference, long start, long count,
+                        float tolerance, const std::string& what);
 
 std::vector<unsigned char> ReadBytes (const kul::File& file);
 void WriteBytes (const kul::File& file, const std::vector<unsigned char>& bytes);

@@ -36,21 +36,6 @@ const PlatformFormat platformFormats[] = {
 
 class PlatformReaderTest : public AudioFileTest, public ::testing::WithParamInterface<PlatformFormat>
 {
-protected:
-    static void ExpectMatches (const kul::AudioBuffer& buffer, const DecodedAudio& reference, long start, long count,
-                               float tolerance, const std::string& what)
-    {
-        for (int c = 0; c < reference.channels; ++c)
-            for (long i = 0; i < count; ++i)
-            {
-                const long at = start + i;
-                const float want = at < reference.Frames() ? reference.samples[size_t (c)][size_t (at)] : 0.0f;
-                const float got = buffer.GetChannel (unsigned (c))[i];
-
-                if (std::abs (got - want) > tolerance)
-                    FAIL() << what << ": channel " << c << ", frame " << at << ": " << got << " instead of " << want;
-            }
-    }
 };
 
 TEST_P (PlatformReaderTest, ReadsWhatLibsndfileReadsInBlocksAndPastTheEnd)
@@ -79,7 +64,7 @@ TEST_P (PlatformReaderTest, ReadsWhatLibsndfileReadsInBlocksAndPastTheEnd)
     // 20000 frames: transfers of 8192, 8192 and 3616.
     kul::AudioBuffer whole (static_cast<unsigned> (format.channels), frames);
     ASSERT_TRUE (reader.Read (whole, 0, frames, 0));
-    ExpectMatches (whole, reference, 0, frames, format.tolerance, "whole");
+    ExpectSamplesNear (whole, reference, 0, frames, format.tolerance, "whole");
 
     // Consecutive reads need no seek, a read elsewhere seeks, and frames past the end
     // (also a read that starts there) are silence.
@@ -89,7 +74,7 @@ TEST_P (PlatformReaderTest, ReadsWhatLibsndfileReadsInBlocksAndPastTheEnd)
         for (int c = 0; c < format.channels; ++c)
             part.GetChannel (unsigned (c))[999] = 5.0f;
         ASSERT_TRUE (reader.Read (part, 0, 1000, start)) << start;
-        ExpectMatches (part, reference, start, 1000, format.tolerance, "from " + std::to_string (start));
+        ExpectSamplesNear (part, reference, start, 1000, format.tolerance, "from " + std::to_string (start));
     }
 }
 
