@@ -1,10 +1,17 @@
 #include "containers/AudioBuffer.h"
 
+#include "audiofiles/AudioFileFactory.h"
+#include "audiofiles/AudioFileReader.h"
 #include "common/Exception.h"
+#include "math/MatFile.h"
+#include "math/Matrix.h"
 #include "text/StringHelper.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
+#include <memory>
+#include <utility>
 
 namespace kul
 {
@@ -92,6 +99,64 @@ void AudioBuffer::SetSizeKeepingContent (unsigned int newNumChannels, unsigned l
 float AudioBuffer::GetMemorySizeMB() const
 {
     return static_cast<float> (data.Capacity() * sizeof (float)) * (1.0f / 1048576.0f);
+}
+
+bool AudioBuffer::SaveToMatFile (const File& file, const std::string& variableName)
+{
+    Matrix<float> matrix (numChannels, numSamples);
+
+    for (unsigned int c = 0; c < numChannels; ++c)
+        if (numSamples > 0)
+            std::memcpy (&matrix (c, 0), channels[c], numSamples * sizeof (float));
+
+    return WriteMatrixToMatFile (file, matrix, variableName, true);
+}
+
+// A file is read into a buffer of its own, which replaces this one's content only when
+// the whole read succeeded, so a failure leaves the buffer as it was.
+bool AudioBuffer::LoadFromAudioFile (const File& file)
+{
+    const std::unique_ptr<AudioFileReader> reader (AudioFileFactory (file));
+
+    if (reader == nullptr)
+        return false;
+
+    AudioBuffer loaded (reader->GetNumChannels(), static_cast<unsigned long> (std::max<int64_t> (reader->GetLengthInSamples(), 0)));
+
+    if (! reader->Read (loaded, 0, loaded.numSamples, 0))
+        return false;
+
+    takeContentOf (loaded);
+    return true;
+}
+
+bool AudioBuffer::LoadChannelFromAudioFile (const File& file, unsigned int channel)
+{
+    const std::unique_ptr<AudioFileReader> reader (AudioFileFactory (file));
+
+    if (reader == nullptr)
+        return false;
+
+    if (channel >= reader->GetNumChannels())
+        throw Exception ("Invalid channel index " + StringHelper::ToString (channel) + " for file "
+                             + StringHelper::Quoted (file.GetFullPathName()),
+                         sourceFile, 402, true, false);
+
+    AudioBuffer loaded (1, static_cast<unsigned long> (std::max<int64_t> (reader->GetLengthInSamples(), 0)));
+
+    if (! reader->ReadChannel (loaded, 0, 0, loaded.numSamples, channel, 0))
+        return false;
+
+    takeContentOf (loaded);
+    return true;
+}
+
+void AudioBuffer::takeContentOf (AudioBuffer& other) noexcept
+{
+    std::swap (numChannels, other.numChannels);
+    std::swap (numSamples, other.numSamples);
+    std::swap (channels, other.channels);
+    std::swap (data, other.data);
 }
 
 void AudioBuffer::pointChannelsIntoData() noexcept

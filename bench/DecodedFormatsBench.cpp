@@ -1,0 +1,221 @@
+// Decoding a 60 s stereo 44.1 kHz file into memory, per iteration from opening to the last
+// frame, through the library's readers and through the decoders they stand on:
+// - MPEG (lame, 192 kbit/s): kul::MP3FileReader against JUCE's own MP3 reader over the same
+//   decoder (read as the ratio JUCE time / reader time, the reader's share of the work), and
+//   against libmpg123 decoding to floats;
+// - FLAC and Ogg Vorbis (libsndfile): kul::CoreAudioFileReader through the platform service
+//   against sf_readf_float on the same file.
+// The files are made once per run, in a folder that is removed at its end. The machines
+// these run on are shared, so the ratios are read from CPU time.
+
+#include "audiofiles/CoreAudioFileReader.h"
+#include "audiofiles/MP3FileReader.h"
+#include "containers/AudioBuffer.h"
+
+#include <juce_audio_formats/juce_audio_formats.h>
+
+#include <benchmark/benchmark.h>
+#include <mpg123.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace
+{
+constexpr int sampleRate = 44100;
+constexpr long seconds = 60;
+
+class TestFiles
+{
+public:
+    TestFiles()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kul-decode-bench-XXXXXX").string();
+
+        if (::mkdtemp (pattern.data()) == nullptr)
+            std::abort();
+
+        folder = pattern;
+        write (wav(), SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+        write (flac(), SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+        write (ogg(), SF_FORMAT_OGG | SF_FORMAT_VORBIS);
+
+        if (std::system (("lame --quiet -b 192 '" + wav() + "' '" + mp3() + "'").c_str()) != 0)
+            std::abort();
+    }
+
+    ~TestFiles() { std::filesystem::remove_all (folder); }
+
+    std::string wav() const { return folder + "/source.wav"; }
+    std::string mp3() const { return folder + "/music.mp3"; }
+    std::string flac() const { return folder + "/music.flac"; }
+    std::string ogg() const { return folder + "/music.ogg"; }
+
+private:
+    std::string folder;
+
+    static void write (const std::string& path, int format)
+    {
+        SF_INFO info {};
+        info.samplerate = sampleRate;
+        info.channels = 2;
+        info.format = format;
+        SNDFILE* file = sf_open (path.c_str(), SFM_WRITE, &info);
+
+        if (file == nullptr)
+            std::abort();
+
+        // Two tones with a slow vibrato and some noise, so that the encoders have work to do.
+        std::vector<float> block (2 * 4410);
+        unsigned noise = 1;
+
+        for (long frame = 0; frame < seconds * sampleRate; frame += 4410)
+        {
+            for (long i = 0; i < 4410; ++i)
+            {
+                const double t = double (frame + i) / sampleRate;
+                noise = noise * 1664525u + 1013904223u;
+                const float hiss = float (int (noise >> 16) - 32768) * (0.02f / 32768.0f);
+                block[size_t (2 * i)] = float (0.4 * std::sin (2 * M_PI * 440 * t + 2 * std::sin (3 * t))) + hiss;
+                block[size_t (2 * i + 1)] = float (0.3 * std::sin (2 * M_PI * 660 * t)) - hiss;
+            }
+
+            sf_writef_float (file, block.data(), 4410);
+        }
+
+        sf_close (file);
+    }
+};
+
+const TestFiles& files()
+{
+    static const TestFiles testFiles;
+    return testFiles;
+}
+
+template <typename Reader>
+void ReadThroughReader (benchmark::State& state, const std::string& path)
+{
+    int64_t frames = 0;
+
+    for (auto _ : state)
+    {
+        Reader reader ((kul::File (path)));
+        frames = reader.GetLengthInSamples();
+        kul::AudioBuffer buffer (reader.GetNumChannels(), static_cast<unsigned long> (frames));
+
+        if (! reader.Read (buffer, 0, buffer.GetNumSamples(), 0))
+            state.SkipWithError ("the read failed");
+
+        benchmark::DoNotOptimize (buffer.GetChannel (1)[frames / 2]);
+    }
+
+    state.counters["frames"] = double (frames);
+}
+
+void MpegReader (benchmark::State& state)
+{
+    ReadThroughReader<kul::MP3FileReader> (state, files().mp3());
+}
+
+void MpegJuceReader (benchmark::State& state)
+{
+    const juce::File file (files().mp3());
+    int64_t frames = 0;
+
+    for (auto _ : state)
+    {
+        juce::MP3AudioFormat format;
+        const std::unique_ptr<juce::AudioFormatReader> reader (format.createReaderFor (file.createInputStream().release(), true));
+        frames = reader->lengthInSamples;
+        juce::AudioBuffer<float> buffer (int (reader->numChannels), int (frames));
+        reader->read (&buffer, 0, int (frames), 0, true, true);
+        benchmark::DoNotOptimize (buffer.getReadPointer (1)[frames / 2]);
+    }
+
+    state.counters["frames"] = double (frames);
+}
+
+void MpegLibmpg123 (benchmark::State& state)
+{
+    int64_t frames = 0;
+    std::vector<float> samples (size_t (2 * (seconds + 1) * sampleRate));
+
+    for (auto _ : state)
+    {
+        mpg123_handle* handle = mpg123_new (nullptr, nullptr);
+        mpg123_param (handle, MPG123_ADD_FLAGS, MPG123_FORCE_FLOAT | MPG123_QUIET, 0.0);
+        mpg123_param (handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
+        mpg123_open (handle, files().mp3().c_str());
+        size_t total = 0;
+
+        for (int result = MPG123_OK; result == MPG123_OK || result == MPG123_NEW_FORMAT;)
+        {
+            size_t bytes = 0;
+            result = mpg123_read (handle, reinterpret_cast<unsigned char*> (samples.data()) + total,
+                                  samples.size() * sizeof (float) - total, &bytes);
+            total += bytes;
+        }
+
+        frames = int64_t (total / (2 * sizeof (float)));
+        mpg123_close (handle);
+        mpg123_delete (handle);
+        benchmark::DoNotOptimize (samples[size_t (frames)]);
+    }
+
+    state.counters["frames"] = double (frames);
+}
+
+void SndfileDirect (benchmark::State& state, const std::string& path)
+{
+    int64_t frames = 0;
+
+    for (auto _ : state)
+    {
+        SF_INFO info {};
+        SNDFILE* file = sf_open (path.c_str(), SFM_READ, &info);
+        frames = info.frames;
+        std::vector<float> samples (size_t (info.frames * info.channels));
+
+        if (sf_readf_float (file, samples.data(), info.frames) != info.frames)
+            state.SkipWithError ("the read failed");
+
+        sf_close (file);
+        benchmark::DoNotOptimize (samples[samples.size() / 2]);
+    }
+
+    state.counters["frames"] = double (frames);
+}
+
+void FlacPlatformReader (benchmark::State& state)
+{
+    ReadThroughReader<kul::CoreAudioFileReader> (state, files().flac());
+}
+
+void FlacSndfile (benchmark::State& state)
+{
+    SndfileDirect (state, files().flac());
+}
+
+void OggPlatformReader (benchmark::State& state)
+{
+    ReadThroughReader<kul::CoreAudioFileReader> (state, files().ogg());
+}
+
+void OggSndfile (benchmark::State& state)
+{
+    SndfileDirect (state, files().ogg());
+}
+} // namespace
+
+BENCHMARK (MpegJuceReader)->Unit (benchmark::kMillisecond);
+BENCHMARK (MpegReader)->Unit (benchmark::kMillisecond);
+BENCHMARK (MpegLibmpg123)->Unit (benchmark::kMillisecond);
+BENCHMARK (FlacSndfile)->Unit (benchmark::kMillisecond);
+BENCHMARK (FlacPlatformReader)->Unit (benchmark::kMillisecond);
+BENCHMARK (OggSndfile)->Unit (benchmark::kMillisecond);
+BENCHMARK (OggPlatformReader)->Unit (benchmark::kMillisecond);

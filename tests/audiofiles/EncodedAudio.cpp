@@ -1,0 +1,160 @@
+#include "EncodedAudio.h"
+
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+#include <mpg123.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <random>
+
+namespace audiofiletests
+{
+namespace
+{
+std::vector<double> testSignal (int channels, long frames, int sampleRate)
+{
+    std::mt19937 random (1234);
+    std::uniform_real_distribution<double> noise (-0.1, 0.1);
+    std::vector<double> audio (static_cast<size_t> (frames) * static_cast<size_t> (channels));
+
+    for (long i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            audio[static_cast<size_t> (i * channels + c)]
+                = 0.5 * std::sin (2.0 * M_PI * (440.0 + 220.0 * c) * double (i) / sampleRate) + noise (random);
+
+    return audio;
+}
+
+std::string quotedForShell (const std::string& text)
+{
+    std::string quoted = "'";
+    for (const char ch : text)
+        quoted += ch == '\'' ? std::string ("'\\''") : std::string (1, ch);
+    return quoted + "'";
+}
+} // namespace
+
+void WriteSignalWithSndfile (const kul::File& file, int format, int channels, long frames, int sampleRate)
+{
+    SF_INFO info {};
+    info.samplerate = sampleRate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* sf = sf_open (file.GetFullPathName().c_str(), SFM_WRITE, &info);
+    ASSERT_NE (sf, nullptr) << sf_strerror (nullptr);
+    const auto audio = testSignal (channels, frames, sampleRate);
+    EXPECT_EQ (sf_writef_double (sf, audio.data(), frames), frames);
+    sf_close (sf);
+}
+
+DecodedAudio ReadFloatsWithSndfile (const kul::File& file)
+{
+    // Integer samples as words x 2^-31 are the very floats libsndfile scales them to.
+    auto audio = ReadWithSndfile (file, 0, std::numeric_limits<long>::max());
+    DecodedAudio decoded;
+    decoded.channels = audio.channels;
+    decoded.samples = std::move (audio.samples);
+    return decoded;
+}
+
+bool EncodeWithLame (const kul::File& mp3, const std::string& lameOptions, int channels, long frames, int sampleRate)
+{
+    const kul::File wav (mp3.GetFullPathName() + ".source.wav");
+    WriteSignalWithSndfile (wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, channels, frames, sampleRate);
+    const std::string command = "lame --quiet " + lameOptions + " " + quotedForShell (wav.GetFullPathName()) + " "
+                              + quotedForShell (mp3.GetFullPathName());
+    const bool encoded = std::system (command.c_str()) == 0;
+    std::filesystem::remove (wav.GetFullPathName());
+    return encoded;
+}
+
+DecodedAudio DecodeWithMpg123 (const kul::File& mp3)
+{
+    DecodedAudio audio;
+    int error = MPG123_OK;
+    mpg123_handle* handle = mpg123_new (nullptr, &error);
+
+    if (handle == nullptr)
+    {
+        ADD_FAILURE() << "mpg123_new: " << mpg123_plain_strerror (error);
+        return audio;
+    }
+
+    mpg123_param (handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
+    mpg123_param (handle, MPG123_ADD_FLAGS, MPG123_FORCE_FLOAT | MPG123_QUIET, 0.0);
+
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+
+    if (mpg123_open (handle, mp3.GetFullPathName().c_str()) != MPG123_OK
+        || mpg123_getformat (handle, &rate, &channels, &encoding) != MPG123_OK)
+    {
+        ADD_FAILURE() << "libmpg123 cannot open " << mp3.GetFullPathName() << ": " << mpg123_strerror (handle);
+        mpg123_delete (handle);
+        return audio;
+    }
+
+    audio.channels = channels;
+    audio.sampleRate = rate;
+    audio.samples.assign (static_cast<size_t> (channels), {});
+    std::vector<float> block (16384);
+
+    for (;;)
+    {
+        size_t bytes = 0;
+        const int result = mpg123_read (handle, block.data(), block.size() * sizeof (float), &bytes);
+
+        for (size_t i = 0; i < bytes / sizeof (float); ++i)
+            audio.samples[i % static_cast<size_t> (channels)].push_back (block[i]);
+
+        if (result == MPG123_DONE)
+            break;
+
+        if (result != MPG123_OK && result != MPG123_NEW_FORMAT)
+        {
+            ADD_FAILURE() << "libmpg123: " << mpg123_strerror (handle);
+            break;
+        }
+    }
+
+    mpg123_close (handle);
+    mpg123_delete (handle);
+    return audio;
+}
+
+void ExpectSamplesNear (const kul::AudioBuffer& buffer, const DecodedAudio& reference, long start, long count,
+                        float tolerance, const std::string& what)
+{
+    for (int c = 0; c < reference.channels; ++c)
+        for (long i = 0; i < count; ++i)
+        {
+            const long at = start + i;
+            const float want = at >= 0 && at < reference.Frames() ? reference.samples[size_t (c)][size_t (at)] : 0.0f;
+            const float got = buffer.GetChannel (unsigned (c))[i];
+
+            if (std::abs (got - want) > tolerance)
+                FAIL() << what << ": channel " << c << ", frame " << at << ": " << got << " instead of " << want;
+        }
+}
+
+std::vector<unsigned char> ReadBytes (const kul::File& file)
+{
+    std::ifstream in (file.GetFullPathName(), std::ios::binary);
+    return { std::istreambuf_iterator<char> (in), std::istreambuf_iterator<char>() };
+}
+
+void WriteBytes (const kul::File& file, const std::vector<unsigned char>& bytes)
+{
+    std::ofstream out (file.GetFullPathName(), std::ios::binary | std::ios::trunc);
+    out.write (reinterpret_cast<const char*> (bytes.data()), static_cast<std::streamsize> (bytes.size()));
+}
+
+} // namespace audiofiletests

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "containers/AudioBuffer.h"
+#include "files/File.h"
+
+#include <string>
+#include <vector>
+
+namespace audiofiletests
+{
+
+/** Decoded audio: per channel, every sample of the stream in -1 .. +1. */
+struct DecodedAudio
+{
+    int channels = 0;
+    long sampleRate = 0;
+    std::vector<std::vector<float>> samples;
+
+    long Frames() const { return samples.empty() ? 0 : static_cast<long> (samples[0].size()); }
+};
+
+/** Encodes frames of a test signal (a sine per channel over pseudo-random noise, well below
+    full scale) with Debian's lame and the given options into an MPEG audio file; false when
+    lame fails. */
+bool EncodeWithLame (const kul::File& mp3, const std::string& lameOptions, int channels, long frames, int sampleRate);
+
+/** The whole stream as libmpg123 decodes it, with the encoder's delay and padding kept
+    (no gapless trimming), as JUCE's decoder delivers them. */
+DecodedAudio DecodeWithMpg123 (const kul::File& mp3);
+
+/** Writes the test signal with libsndfile in the format (SF_FORMAT_...). */
+void WriteSignalWithSndfile (const kul::File& file, int format, int channels, long frames, int sampleRate);
+
+/** The whole file as libsndfile reads it, in -1 .. +1 (no sample rate). */
+DecodedAudio ReadFloatsWithSndfile (const kul::File& file);
+
+/** The buffer's samples 0 .. count-1 are the reference's from start on (0 outside it), each
+    within the tolerance. */
+void ExpectSamplesNear (const kul::AudioBuffer& buffer, const DecodedAudio& reference, long start, long count,
+                        float tolerance, const std::string& what);
+
+std::vector<unsigned char> ReadBytes (const kul::File& file);
+void WriteBytes (const kul::File& file, const std::vector<unsigned char>& bytes);
+
+} // namespace audiofiletests
