@@ -45,7 +45,14 @@ const Format formats[] = {
     64-channel files (up to 123 MB) do not pile up. */
 const std::string& fileFor (const Format& format, int channels)
 {
-    static std::string path, key;
+    // The last file goes when the program ends.
+    static struct CurrentFile
+    {
+        ~CurrentFile() { if (! path.empty()) std::remove (path.c_str()); }
+        std::string path, key;
+    } current;
+    auto& [path, key] = current;
+
     const std::string wanted = std::string (format.name) + "-" + std::to_string (channels);
     if (wanted == key)
         return path;
