@@ -103,12 +103,13 @@ bool writeColumnMajor (FileWriter& writer, const Matrix<T>& matrix)
     const auto columns = matrix.GetNumColumns();
     BlockWriter out (writer);
 
-    // A tile of a few cache lines' worth of columns is read row by row and transposed
-    // into the block, so that the stored matrix is read in order rather than one column
-    // at a time across all its rows.
-    constexpr std::uint64_t columnsPerTile = 64 / sizeof (T) * 8;
+    // A tile of as many columns as the block holds (in whole cache lines) is moved at a
+    // time, each row of it read in order: reading the stored matrix one column at a time
+    // across all its rows would defeat the cache.
+    constexpr std::uint64_t valuesPerLine = 64 / sizeof (T);
+    const std::uint64_t columnsPerTile = rows == 0 ? 0 : out.GetCapacity() / rows / valuesPerLine * valuesPerLine;
 
-    if (rows != 0 && rows <= out.GetCapacity() / columnsPerTile)
+    if (columnsPerTile != 0)
     {
         for (std::uint64_t tile = 0; tile < columns; tile += columnsPerTile)
         {
@@ -117,9 +118,20 @@ bool writeColumnMajor (FileWriter& writer, const Matrix<T>& matrix)
             if (dest == nullptr)
                 return false;
 
-            for (std::uint64_t r = 0; r < rows; ++r)
-                for (std::uint64_t c = 0; c < tileColumns; ++c)
-                    dest[c * rows + r] = static_cast<double> (matrix (r, tile + c));
+            // In squares of 8 x 8, so that the lines read and the lines written both
+            // stay in the cache while a square is moved.
+            const T* source = matrix.GetData() + tile;
+            for (std::uint64_t r0 = 0; r0 < rows; r0 += 8)
+            {
+                const auto rowEnd = std::min (rows, r0 + 8);
+                for (std::uint64_t c0 = 0; c0 < tileColumns; c0 += 8)
+                {
+                    const auto columnEnd = std::min (tileColumns, c0 + 8);
+                    for (std::uint64_t r = r0; r < rowEnd; ++r)
+                        for (std::uint64_t c = c0; c < columnEnd; ++c)
+                            dest[c * rows + r] = static_cast<double> (source[r * columns + c]);
+                }
+            }
 
             out.Commit (static_cast<size_t> (tileColumns * rows));
         }

@@ -236,7 +236,10 @@ TEST_F (MatrixFileTest, AnIndependentReaderReadsBackEveryShapeWeWrite)
     };
 
     const Case cases[] = { { 1, 1, "one" }, { 2, 3, "abc" }, { 3, 1, "column" }, { 0, 0, "empty" },
-                           { 4, 5, "a_rather_long_variable_name_of_many_bytes" }, { 2, 2, "eightchr" } };
+                           { 4, 5, "a_rather_long_variable_name_of_many_bytes" }, { 2, 2, "eightchr" },
+                           // Data moved in several tiles with a part-filled last one, and in
+                           // rows too many for any tile.
+                           { 300, 1000, "tiles" }, { 20000, 3, "tall" } };
 
     for (const auto& c : cases)
     {
@@ -259,7 +262,7 @@ TEST_F (MatrixFileTest, AnIndependentReaderReadsBackEveryShapeWeWrite)
         const auto* values = static_cast<const double*> (variable->data);
         for (std::uint64_t col = 0; col < c.columns; ++col)
             for (std::uint64_t row = 0; row < c.rows; ++row)
-                EXPECT_EQ (values[col * c.rows + row], matrix (row, col));
+                ASSERT_EQ (values[col * c.rows + row], matrix (row, col)) << "row " << row << ", column " << col;
 
         Mat_VarFree (variable);
         Mat_Close (file);
