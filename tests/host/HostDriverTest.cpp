@@ -181,13 +181,14 @@ TEST (DriverTest, ScreenshotWritesTheObjectsWindowAsPng)
 
 using DriverSessionTest = hosttest::HostTest;
 
-TEST_F (DriverSessionTest, OnlyAWordThatBeginsWithAHashStartsAComment)
+TEST_F (DriverSessionTest, OnlyAWordThatBeginsWithAHashOutsideQuotesStartsAComment)
 {
     EXPECT_EQ (runInProcess ("new p probe~\n"
                              "# a whole line of comment: send p echo never\n"
                              "send p echo a#b c# #d   # the rest is comment\n"
-                             "send p echo\t#tab\n"),
-               (std::vector<std::string> { "p out 3: echo a#b c#", "p out 3: echo" }));
+                             "send p echo\t#tab\n"
+                             "send p echo \"two #words\" x # not this\n"),
+               (std::vector<std::string> { "p out 3: echo a#b c#", "p out 3: echo", "p out 3: echo two #words x" }));
 }
 
 TEST_F (DriverSessionTest, RecordingsAreDroppedOncePrinted)

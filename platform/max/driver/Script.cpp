@@ -31,13 +31,18 @@ std::string restAfter (const std::string& line, size_t n)
     return line.substr (position);
 }
 
-// A "#" that begins a word starts a comment; inside a word it belongs to a
-// symbol ("a#b").
+// A "#" that begins a word starts a comment; inside a word ("a#b") or inside a
+// quoted symbol ("two #words") it belongs to the symbol.
 size_t commentStart (const std::string& line)
 {
-    for (size_t i = line.find ('#'); i != std::string::npos; i = line.find ('#', i + 1))
-        if (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t')
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i)
+    {
+        if (line[i] == '"')
+            quoted = ! quoted;
+        else if (line[i] == '#' && ! quoted && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t'))
             return i;
+    }
     return std::string::npos;
 }
 
@@ -312,7 +317,7 @@ std::string ScriptRunner::commandHelp()
         { "dialog PATH|cancel", "answers the next save dialog", "dialog /tmp/levels.json" },
     };
 
-    std::string text = "Script commands, one per line (a word beginning with # starts a comment):\n";
+    std::string text = "Script commands, one per line (a word beginning with # starts a comment, outside double quotes):\n";
     for (const auto& command : commands)
         text += std::string ("  ") + command.syntax + "\n      " + command.meaning + "\n      e.g. " + command.example + "\n";
     text += "Output: \"NAME out N: MESSAGE\" for each outlet message, \"NAME post|warn|error|bug: TEXT\" for each\n"
