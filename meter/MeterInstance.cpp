@@ -148,9 +148,6 @@ void* meter_new (t_symbol*, long argc, t_atom* argv)
 
     oskelmax_createdumpoutlet (asObject (x));
 
-    // A refused "rate" in the creation dictionary keeps this one.
-    x->rate = static_cast<float> (meter_raterange.defaultValue);
-
     if (! oskelmax_processdictionaryentries (asObject (x), argc, argv, 3, "width", "numchannels", "numleds"))
         return failCreation (x);
 
@@ -184,7 +181,11 @@ void* meter_new (t_symbol*, long argc, t_atom* argv)
 
     x->fadeRamp->SetSampleRate (x->mixer->GetSampleRate());
 
-    if (! oskelmax_processdictionaryarg (asObject (x), argc, argv, true))
+    x->creating = true;
+    const bool applied = oskelmax_processdictionaryarg (asObject (x), argc, argv, true);
+    x->creating = false;
+
+    if (! applied)
         return failCreation (x);
 
     return x;

@@ -340,6 +340,20 @@ bool refuseNonFinite (t_meter* x, t_symbol* name, long argc, const t_atom* argv)
     object_error (asObject (x), "invalid value for attribute %s", name != nullptr ? name->s_name : "");
     return true;
 }
+/** A value refused while the object is being created would leave the field as the
+    record was made, zero, instead of the default that the box's dictionary holds for
+    every attribute the user did not give: the default is taken, so that the attribute
+    and the window agree. */
+void applyDefault (t_meter* x, t_object* attr, t_symbol* name)
+{
+    long count = 0;
+    t_atom* atoms = nullptr;
+
+    if (object_attr_getvalueof (attr, gensym ("default"), &count, &atoms) == MAX_ERR_NONE && count > 0 && atoms != nullptr)
+        applyAttribute (x, name, count, atoms);
+
+    sysmem_freeptr (atoms);
+}
 } // namespace
 
 bool meter_checkpattern (const char* pattern, long argc, const t_atom* argv)
@@ -551,6 +565,8 @@ t_max_err meter_attr_set (t_meter* x, t_object* attr, long argc, t_atom* argv)
 
     if (! refuseNonFinite (x, name, argc, argv))
         applyAttribute (x, name, argc, argv);
+    else if (x->creating)
+        applyDefault (x, attr, name);
 
     notifyChanged (x);
     return MAX_ERR_NONE;

@@ -93,6 +93,10 @@ struct t_meter : t_meter_fields
     std::mutex attributeMutex;
 
     bool membersConstructed;
+
+    // Set while meter_new applies the creation dictionary, where a refused value
+    // takes the attribute's default instead of keeping the zero-filled field.
+    bool creating;
 };
 
 /** The word of an empty fade request: two NaN halves, which no request holds. */

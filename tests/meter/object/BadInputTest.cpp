@@ -92,6 +92,19 @@ TEST_F (BadInputTest, RateStaysWithinItsLimitsAndNonFiniteValuesKeepItOnEveryPat
     EXPECT_GE (maxhost::now(), 200.0) << "the clock goes on at the kept rate";
 }
 
+TEST_F (BadInputTest, ValuesRefusedAtCreationLeaveTheDefaults)
+{
+    const auto* plain = create ("@numchannels 2");
+    const auto* refused = create ("@numchannels 2 @coldcolor 0 NaN 0 1 @gain Inf @windowtopleft -Inf 3 @peakholdrate NaN");
+
+    EXPECT_EQ (std::vector<double> (std::begin (refused->coldcolor), std::end (refused->coldcolor)),
+               std::vector<double> (std::begin (plain->coldcolor), std::end (plain->coldcolor)));
+    EXPECT_NE (refused->coldcolor[3], 0.0) << "the default is opaque";
+    EXPECT_EQ (refused->gain, plain->gain);
+    EXPECT_EQ (std::vector<float> (std::begin (refused->windowtopleft), std::end (refused->windowtopleft)), (std::vector<float> { 50.0f, 800.0f }));
+    EXPECT_EQ (refused->peakholdrate, 2000.0f);
+}
+
 TEST_F (BadInputTest, RefusedMessagesAndValuesPostWhyAndLeaveTheStateWhole)
 {
     const auto before = maxhost::atomsToText (state());
