@@ -91,9 +91,8 @@ void AudioBuffer::SetSizeKeepingContent (unsigned int newNumChannels, unsigned l
     for (unsigned int c = 0; c < channelsToKeep; ++c)
         std::copy_n (channels[c], samplesToKeep, resized.channels[c]);
 
-    SetSize (newNumChannels, newNumSamples);
-    data = resized.data;
-    pointChannelsIntoData();
+    // Taken over whole, without a second copy that could fail half-way.
+    takeContentOf (resized);
 }
 
 float AudioBuffer::GetMemorySizeMB() const
