@@ -1,5 +1,7 @@
 #include "containers/AudioBuffer.h"
 
+#include "TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -74,11 +76,8 @@ TEST (AudioBuffer, SizeThatCannotBeHadThrowsAndLeavesTheBufferAsItWas)
 // line, so that its report names the buffer operation that failed.
 TEST (AudioBuffer, FailuresAreRaisedAgainWithTheBuffersFileAndLine)
 {
-    static std::vector<std::string> reports;
-    reports.clear();
-    const auto previousSink = kul::SetReportSink ([] (const std::string& text) { reports.push_back (text); });
-
-    const auto failureOf = [] (auto&& operation)
+    const CaughtReports reports;
+    const auto raisedBy = [] (auto&& operation)
     {
         try
         {
@@ -95,19 +94,19 @@ TEST (AudioBuffer, FailuresAreRaisedAgainWithTheBuffersFileAndLine)
     const unsigned long tooMany = 1ul << 61;
     Positions buffer (2, 4);
     const struct { std::string failure, expectedStart; } cases[] = {
-        { failureOf ([&] { kul::AudioBuffer (1, tooMany); }), "OskelDspAudioBuffer:70 exception vector::_M_default_append occured in " },
-        { failureOf ([&] { buffer.SetSize (1, tooMany); }), "OskelDspAudioBuffer:156 exception vector::_M_default_append occured in " },
-        { failureOf ([&] { buffer.SetSize (4, tooMany); }),
+        { raisedBy ([&] { kul::AudioBuffer (1, tooMany); }), "OskelDspAudioBuffer:70 exception vector::_M_default_append occured in " },
+        { raisedBy ([&] { buffer.SetSize (1, tooMany); }), "OskelDspAudioBuffer:156 exception vector::_M_default_append occured in " },
+        { raisedBy ([&] { buffer.SetSize (4, tooMany); }),
           "OskelDspAudioBuffer:156 memory re-allocation failed (numChannels = 4, numSamples = 2305843009213693952)" },
     };
-    kul::SetReportSink (previousSink);
 
     for (const auto& c : cases)
         EXPECT_EQ (c.failure.substr (0, c.expectedStart.size()), c.expectedStart);
 
     // Each failure is reported where it arose and where the buffer raised it again.
-    ASSERT_EQ (reports.size(), 6u);
-    EXPECT_EQ (reports[1].rfind ("Exception occured in file \"OskelDspAudioBuffer\" (line 70): \nexception vector::", 0), 0u) << reports[1];
+    ASSERT_EQ (reports.texts().size(), 6u);
+    EXPECT_EQ (reports.texts()[1].rfind ("Exception occured in file \"OskelDspAudioBuffer\" (line 70): \nexception vector::", 0), 0u)
+        << reports.texts()[1];
     EXPECT_EQ (channelOf (buffer, 1), (Samples { 100, 101, 102, 103 }));
 }
 

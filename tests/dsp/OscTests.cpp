@@ -3,6 +3,8 @@
 #include "osc/OscDocumentation.h"
 #include "osc/OscInterface.h"
 
+#include "TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -60,18 +62,9 @@ TEST (OscAddress, RefusesCharactersAnAddressCannotCarryWithTheTextInTheMessage)
 {
     // "\xC3" is a UTF-8 lead byte whose sequence is cut off by the end of the text.
     for (const std::string text : { "/a b", "/a#b", "a\tb", "/\x7f", "/caf\xC3\xA9", "/\xC3" })
-    {
-        try
-        {
-            kul::OSCAddress address (text);
-            ADD_FAILURE() << "accepted " << text;
-        }
-        catch (const kul::Exception& e)
-        {
-            EXPECT_EQ (e.GetMessage(), std::string ("OSC format error: encountered characters not allowed in address string : ")
-                                           + (text.front() == '/' ? "" : "/") + text);
-        }
-    }
+        EXPECT_EQ (failureOf ([&] { kul::OSCAddress address (text); }),
+                   "OSC format error: encountered characters not allowed in address string : " + std::string (text.front() == '/' ? "" : "/")
+                       + text + " @OskelDspOscAddress:62");
 
     kul::OSCAddress kept ("/kept");
     EXPECT_THROW (kept.SetAddress ("/a b"), kul::Exception);
