@@ -1,6 +1,6 @@
 #include "containers/AudioBuffer.h"
 
-#include "TestFiles.h"
+#include "TestHelpers.h"
 
 #include <gtest/gtest.h>
 

@@ -58,15 +58,8 @@ float levelAfter (Route route, const char* mode, std::vector<std::vector<double>
 TEST (MultiRMSMetering, RmsOfOneBlockOfOnesFollowsTheOnePoleAndSilenceReadsZeroAtOnce)
 {
     kul::MultiRMSMetering meters (1);
-    EXPECT_NEAR (meters.GetMeter (0).coefficient, 0.0011331f, 1e-7f);
     meterOneBlock (meters, 1.0f);
     EXPECT_NEAR (meters.GetMeter (0).value, 0.440381f, 2e-5f);
-
-    TestChannels<double> doubles (1, 512, 1.0);
-    kul::MultiRMSMetering doubleMeters (1);
-    doubleMeters.Process (doubles.get(), 512);
-    EXPECT_NEAR (doubleMeters.GetMeter (0).value, 0.440381f, 2e-5f);
-
     for (const char* mode : { "rms", "peak" })
     {
         meters.SetMode (mode);

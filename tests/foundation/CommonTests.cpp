@@ -2,13 +2,12 @@
 #include "common/Exception.h"
 #include "common/MaxConsoleNotifier.h"
 #include "common/MillisecondCounter.h"
-#include "common/PresetElement.h"
 #include "common/StringMap.h"
 #include "math/Vector.h"
 #include "memory/MemoryBlock.h"
 #include "corefoundation/Microseconds.h"
 
-#include "TestFiles.h"
+#include "TestHelpers.h"
 
 #include <gtest/gtest.h>
 
@@ -104,21 +103,6 @@ TEST (MillisecondCounter, ReturnsEveryReadingButKeepsTheHeldValueOverStepsBackOf
     const auto before = Microseconds() / 1000, counter = GetMillisecondCounter(), after = Microseconds() / 1000;
     EXPECT_TRUE (before <= counter && counter <= after) << before << " " << counter << " " << after;
 }
-
-namespace
-{
-/** Tags, attributes and children of a subtree written out, to compare whole trees. */
-std::string describe (const PresetElement& element)
-{
-    std::string text = "<" + element.GetTagName();
-    for (const auto* attribute = element.GetFirstAttribute(); attribute != nullptr; attribute = attribute->next)
-        text += " " + attribute->name + "=" + attribute->value;
-    text += ">";
-    for (const auto* child = element.GetFirstChildElement(); child != nullptr; child = child->GetNextElement())
-        text += describe (*child);
-    return text + "</>";
-}
-} // namespace
 
 TEST (PresetElement, AttributeNamesAreExactChildTagsIgnoreCaseAndChildIndexesAreClamped)
 {

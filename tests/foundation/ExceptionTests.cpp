@@ -1,5 +1,5 @@
 #include "FailingAllocations.h"
-#include "TestFiles.h"
+#include "TestHelpers.h"
 
 #include "common/CallStack.h"
 #include "common/Exception.h"

@@ -3,7 +3,7 @@
 #include "cocoa/Foundation.h"
 #include "text/StringArray.h"
 
-#include "TestFiles.h"
+#include "TestHelpers.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "common/Exception.h"
 #include "files/File.h"
 
-#include "TestFiles.h"
+#include "TestHelpers.h"
 
 #include <gtest/gtest.h>
 #include <matio.h>

@@ -4,7 +4,7 @@
 
 #include "memory/MemoryBlock.h"
 
-#include "TestFiles.h"
+#include "TestHelpers.h"
 
 #include <gtest/gtest.h>
 

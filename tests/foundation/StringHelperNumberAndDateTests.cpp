@@ -26,15 +26,12 @@ using Limits = std::numeric_limits<Value>;
 
 TEST (StringHelperNumbers, IntegersGiveTheirFullDecimalTextUpToTheLimitsOfTheirType)
 {
-    EXPECT_EQ (StringHelper::ToString (0), "0");
-    EXPECT_EQ (StringHelper::ToString (-5), "-5");
-    EXPECT_EQ (StringHelper::ToString (Limits<int>::min()), "-2147483648");
-    EXPECT_EQ (StringHelper::ToString (Limits<long>::min()), "-9223372036854775808");
-    EXPECT_EQ (StringHelper::ToString (Limits<long>::max()), "9223372036854775807");
-    EXPECT_EQ (StringHelper::ToString (Limits<unsigned int>::max()), "4294967295");
-    EXPECT_EQ (StringHelper::ToString (static_cast<unsigned short> (65535)), "65535");
-    EXPECT_EQ (StringHelper::ToString (Limits<unsigned long>::max()), "18446744073709551615");
-    EXPECT_EQ (StringHelper::ToString (true), "true");
+    using StringHelper::ToString;
+    EXPECT_EQ ((std::vector<std::string> { ToString (0), ToString (-5), ToString (Limits<int>::min()), ToString (Limits<long>::min()),
+                                           ToString (Limits<long>::max()), ToString (Limits<unsigned int>::max()),
+                                           ToString (static_cast<unsigned short> (65535)), ToString (Limits<unsigned long>::max()), ToString (true) }),
+               (std::vector<std::string> { "0", "-5", "-2147483648", "-9223372036854775808", "9223372036854775807", "4294967295", "65535",
+                                           "18446744073709551615", "true" }));
 }
 
 TEST (StringHelperNumbers, DoubleToStringUsesFixedDecimalsOrSignificantDigits)

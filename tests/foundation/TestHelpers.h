@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Exception.h"
+#include "common/PresetElement.h"
 
 #include <filesystem>
 #include <fstream>
@@ -82,4 +83,16 @@ inline std::string readFile (const std::string& path)
 {
     std::ifstream stream (path, std::ios::binary);
     return { std::istreambuf_iterator<char> (stream), std::istreambuf_iterator<char>() };
+}
+
+/** Tags, attributes and children of a subtree written out, to compare whole trees. */
+inline std::string describe (const PresetElement& element)
+{
+    std::string text = "<" + element.GetTagName();
+    for (const auto* attribute = element.GetFirstAttribute(); attribute != nullptr; attribute = attribute->next)
+        text += " " + attribute->name + "=" + attribute->value;
+    text += ">";
+    for (const auto* child = element.GetFirstChildElement(); child != nullptr; child = child->GetNextElement())
+        text += describe (*child);
+    return text + "</>";
 }
