@@ -9,6 +9,8 @@
 #include <limits>
 #include <locale>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -133,10 +135,9 @@ TEST (StringHelperNumbers, TextToNumberConversions)
     EXPECT_EQ (StringHelper::HexDigitsToInt ('F', 'F'), 255);
     for (const auto& [high, low] : { std::pair { 'g', '0' }, { '0', 'G' }, { ' ', '1' }, { '\0', '0' } })
         EXPECT_EQ (StringHelper::HexDigitsToInt (high, low), -1) << high << low;
-    EXPECT_EQ (StringHelper::ToInt ("  -7px"), -7);
-    EXPECT_EQ (StringHelper::ToInt ("abc"), 0);
-    EXPECT_EQ (StringHelper::ToInt ("99999999999"), Limits<int>::max());
-    EXPECT_EQ (StringHelper::ToInt ("-99999999999999999999999"), Limits<int>::min());
+    EXPECT_EQ ((std::vector<int> { StringHelper::ToInt ("  -7px"), StringHelper::ToInt ("abc"), StringHelper::ToInt ("99999999999"),
+                                   StringHelper::ToInt ("-99999999999999999999999") }),
+               (std::vector<int> { -7, 0, Limits<int>::max(), Limits<int>::min() }));
 }
 
 TEST (StringHelperNumbers, IsNumber)
