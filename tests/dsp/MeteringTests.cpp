@@ -58,15 +58,8 @@ float levelAfter (Route route, const char* mode, std::vector<std::vector<double>
 TEST (MultiRMSMetering, RmsOfOneBlockOfOnesFollowsTheOnePoleAndSilenceReadsZeroAtOnce)
 {
     kul::MultiRMSMetering meters (1);
-    EXPECT_NEAR (meters.GetMeter (0).coefficient, 0.0011331f, 1e-7f);
     meterOneBlock (meters, 1.0f);
     EXPECT_NEAR (meters.GetMeter (0).value, 0.440381f, 2e-5f);
-
-    TestChannels<double> doubles (1, 512, 1.0);
-    kul::MultiRMSMetering doubleMeters (1);
-    doubleMeters.Process (doubles.get(), 512);
-    EXPECT_NEAR (doubleMeters.GetMeter (0).value, 0.440381f, 2e-5f);
-
     for (const char* mode : { "rms", "peak" })
     {
         meters.SetMode (mode);
@@ -123,26 +116,23 @@ TEST (MultiRMSMetering, PeakHoldRunsInFixedCyclesOfTheWindowCounter)
     EXPECT_EQ (meters.GetMeter (0).value, 0.3f);
 }
 
-TEST (MultiRMSMetering, ModeNamesAreLookedUpWithoutBeingAdded)
+TEST (MultiRMSMetering, ModeNamesAreLookedUpWithoutBeingAddedAndEveryChangeBeforeABlockRestartsTheMeters)
 {
-    kul::MultiRMSMetering meters (1);
-    const std::pair<const char*, kul::RMSMetering::Mode> cases[] = {
+    kul::MultiRMSMetering named (1);
+    const std::pair<const char*, kul::RMSMetering::Mode> names[] = {
         { "PEAK", kul::RMSMetering::peak }, { "loudness", kul::RMSMetering::rms }, { "Peak", kul::RMSMetering::peak }, { "", kul::RMSMetering::rms }
     };
-    for (const auto& [name, mode] : cases)
+    for (const auto& [name, mode] : names)
     {
-        meters.SetMode (name);
-        meterOneBlock (meters, 0.5f);
-        EXPECT_EQ (meters.GetMeter (0).mode, mode) << name;
+        named.SetMode (name);
+        meterOneBlock (named, 0.5f);
+        EXPECT_EQ (named.GetMeter (0).mode, mode) << name;
     }
 
     EXPECT_EQ (kul::RMSMetering::GetModeNames().Size(), 2u);
     EXPECT_EQ (kul::MultiRMSMetering::GetMeterModeNames (" "), "peak rms");
-}
 
-// However many changes come between two blocks, each of them starts the meters again.
-TEST (MultiRMSMetering, EveryModeChangeRestartsTheMetersEvenWithManyBeforeOneBlock)
-{
+    // However many changes come between two blocks, each of them starts the meters again.
     struct Case { std::vector<const char*> names; bool restarts; };
     const Case cases[] = {
         { { "peak", "rms" }, true },  { { "peak", "RMS", "PEAK", "rms" }, true }, { { "peak" }, true },

@@ -3,6 +3,8 @@
 #include "osc/OscDocumentation.h"
 #include "osc/OscInterface.h"
 
+#include "TestHelpers.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -60,18 +62,9 @@ TEST (OscAddress, RefusesCharactersAnAddressCannotCarryWithTheTextInTheMessage)
 {
     // "\xC3" is a UTF-8 lead byte whose sequence is cut off by the end of the text.
     for (const std::string text : { "/a b", "/a#b", "a\tb", "/\x7f", "/caf\xC3\xA9", "/\xC3" })
-    {
-        try
-        {
-            kul::OSCAddress address (text);
-            ADD_FAILURE() << "accepted " << text;
-        }
-        catch (const kul::Exception& e)
-        {
-            EXPECT_EQ (e.GetMessage(), std::string ("OSC format error: encountered characters not allowed in address string : ")
-                                           + (text.front() == '/' ? "" : "/") + text);
-        }
-    }
+        EXPECT_EQ (failureOf ([&] { kul::OSCAddress address (text); }),
+                   "OSC format error: encountered characters not allowed in address string : " + std::string (text.front() == '/' ? "" : "/")
+                       + text + " @OskelDspOscAddress:62");
 
     kul::OSCAddress kept ("/kept");
     EXPECT_THROW (kept.SetAddress ("/a b"), kul::Exception);
@@ -191,16 +184,6 @@ TEST (OscInterface, StateBecomesAPresetTreeWithIndexedChildren)
 
     const auto tree = processor.GetStateAsPresetTree();
     ASSERT_NE (tree, nullptr);
-    EXPECT_EQ (tree->GetTagName(), "preset");
-    ASSERT_EQ (tree->GetNumChildElements(), 3);
-
-    auto* source1 = tree->GetChildElement (0);
-    EXPECT_EQ (source1->GetTagName(), "source");
-    EXPECT_EQ (source1->GetIntAttribute ("index", -1), 1);
-    ASSERT_EQ (source1->GetNumChildElements(), 2);
-    EXPECT_EQ (source1->GetChildByName ("gain")->GetFirstChildElement()->GetStringAttribute ("text"), "0.5");
-    EXPECT_EQ (source1->GetChildByName ("mute")->GetFirstChildElement()->GetStringAttribute ("text"), "0");
-
-    EXPECT_EQ (tree->GetChildElement (1)->GetIntAttribute ("index", -1), 2);
-    EXPECT_EQ (tree->GetChildByName ("lone")->GetNumChildElements(), 2);
+    EXPECT_EQ (describe (*tree), "<preset><source index=1><gain>< text=0.5></></><mute>< text=0></></></>"
+                                 "<source index=2><gain>< text=0.25></></></><lone>< text=1></>< text=></></></>");
 }

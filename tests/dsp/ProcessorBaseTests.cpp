@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <string>
 #include <vector>
 
 #if defined(__SSE__)
@@ -74,11 +75,9 @@ TEST (AudioProcessorBase, BypassCopiesConnectedChannelsAndZeroesTheOtherConnecte
 TEST (AudioProcessorBase, IndicesPastTheEndAreUnconnectedOrTheDumpOutletAndANewInletCountConnectsEveryInlet)
 {
     CountingProcessor processor (2, 2);
-    EXPECT_EQ (processor.GetInletDescription (1), "input #2");
-    EXPECT_EQ (processor.GetInletDescription (2) + processor.GetInletDescription (-1), "");
-    EXPECT_EQ (processor.GetOutletDescription (1), "output #2");
-    EXPECT_EQ (processor.GetOutletDescription (2), "dumpout");
-    EXPECT_EQ (processor.GetOutletDescription (-1), "dumpout");
+    EXPECT_EQ ((std::vector<std::string> { processor.GetInletDescription (1), processor.GetInletDescription (2), processor.GetInletDescription (-1),
+                                           processor.GetOutletDescription (1), processor.GetOutletDescription (2), processor.GetOutletDescription (-1) }),
+               (std::vector<std::string> { "input #2", "", "", "output #2", "dumpout", "dumpout" }));
 
     const short none[] = { 0, 0, 0, 0 };
     processor.SetConnections (none);

@@ -2,11 +2,12 @@
 #include "common/Exception.h"
 #include "common/MaxConsoleNotifier.h"
 #include "common/MillisecondCounter.h"
-#include "common/PresetElement.h"
 #include "common/StringMap.h"
 #include "math/Vector.h"
 #include "memory/MemoryBlock.h"
 #include "corefoundation/Microseconds.h"
+
+#include "TestHelpers.h"
 
 #include <gtest/gtest.h>
 
@@ -40,19 +41,11 @@ TEST (Colour, HexTextGivesEachByteScaledToOneAndRefusesAnythingElse)
     EXPECT_EQ (rgba (kul::Colour ("0x80FFFFFF")), (Rgba { 1.0f, 1.0f, 1.0f, 128 * byteScale }));
     EXPECT_EQ (rgba (kul::Colour ("000080")), (Rgba { 0.0f, 0.0f, 128 * byteScale, 1.0f }));
     EXPECT_EQ (kul::Colour (0.0f, 0.502f, 1.0f, 0.25f).ToString(), "0.000 0.502 1.000 0.250");
-    const auto previousSink = kul::SetReportSink ([] (const std::string&) {});
-    for (const std::string text : { "", "0x", "0xfff", "0xff8a2be", "0xff8a2be2ff", "0xgg8a2be2", "0xff8a2b 2", "0Xff8a2be2" })
-    {
-        try
-        {
-            ADD_FAILURE() << "accepted \"" << text << "\": " << kul::Colour (text).ToString();
-        }
-        catch (const kul::Exception& e)
-        {
-            EXPECT_EQ (std::string (e.what()) + " @" + e.GetFileName(), "invalid colour text \"" + text + "\" @Colour");
-        }
-    }
-    kul::SetReportSink (previousSink);
+    // Texts of the wrong length are refused before their digits are read.
+    const std::pair<std::string, int> refused[] = { { "", 28 }, { "0x", 28 }, { "0xfff", 28 }, { "0xff8a2be", 28 }, { "0xff8a2be2ff", 28 },
+                                                    { "0xgg8a2be2", 35 }, { "0xff8a2b 2", 35 }, { "0Xff8a2be2", 28 } };
+    for (const auto& [text, line] : refused)
+        EXPECT_EQ (failureOf ([&] { kul::Colour colour (text); }), "invalid colour text \"" + text + "\" @Colour:" + std::to_string (line));
 }
 
 namespace
@@ -110,21 +103,6 @@ TEST (MillisecondCounter, ReturnsEveryReadingButKeepsTheHeldValueOverStepsBackOf
     const auto before = Microseconds() / 1000, counter = GetMillisecondCounter(), after = Microseconds() / 1000;
     EXPECT_TRUE (before <= counter && counter <= after) << before << " " << counter << " " << after;
 }
-
-namespace
-{
-/** Tags, attributes and children of a subtree written out, to compare whole trees. */
-std::string describe (const PresetElement& element)
-{
-    std::string text = "<" + element.GetTagName();
-    for (const auto* attribute = element.GetFirstAttribute(); attribute != nullptr; attribute = attribute->next)
-        text += " " + attribute->name + "=" + attribute->value;
-    text += ">";
-    for (const auto* child = element.GetFirstChildElement(); child != nullptr; child = child->GetNextElement())
-        text += describe (*child);
-    return text + "</>";
-}
-} // namespace
 
 TEST (PresetElement, AttributeNamesAreExactChildTagsIgnoreCaseAndChildIndexesAreClamped)
 {

@@ -20,21 +20,10 @@ thread_local Failures failures;
 void* allocate (std::size_t size)
 {
     auto& f = failures;
-
-    if (f.armed)
-    {
-        const bool numbered = f.countdown >= 0 && f.countdown-- == 0;
-
-        if (numbered || size > f.largerThan)
-        {
-            f.failed = true;
-            throw std::bad_alloc();
-        }
-    }
-
-    if (void* memory = std::malloc (size == 0 ? 1 : size))
+    if (f.armed && ((f.countdown >= 0 && f.countdown-- == 0) || size > f.largerThan))
+        f.failed = true;
+    else if (void* memory = std::malloc (size == 0 ? 1 : size))
         return memory;
-
     throw std::bad_alloc();
 }
 
@@ -51,30 +40,11 @@ void* allocateOrNull (std::size_t size) noexcept
 }
 } // namespace
 
-FailingAllocations::FailingAllocations (size_t largerThan, long long countdown) noexcept
-{
-    failures = Failures { true, largerThan, countdown, false };
-}
-
-FailingAllocations FailingAllocations::LargerThan (size_t bytes) noexcept
-{
-    return FailingAllocations (bytes, -1);
-}
-
-FailingAllocations FailingAllocations::Numbered (size_t number) noexcept
-{
-    return FailingAllocations (SIZE_MAX, static_cast<long long> (number));
-}
-
-FailingAllocations::~FailingAllocations()
-{
-    failures = Failures {};
-}
-
-bool FailingAllocations::HaveFailed() const noexcept
-{
-    return failures.failed;
-}
+FailingAllocations::FailingAllocations (size_t largerThan, long long countdown) noexcept { failures = Failures { true, largerThan, countdown, false }; }
+FailingAllocations FailingAllocations::LargerThan (size_t bytes) noexcept { return FailingAllocations (bytes, -1); }
+FailingAllocations FailingAllocations::Numbered (size_t number) noexcept { return FailingAllocations (SIZE_MAX, static_cast<long long> (number)); }
+FailingAllocations::~FailingAllocations() { failures = Failures {}; }
+bool FailingAllocations::HaveFailed() const noexcept { return failures.failed; }
 
 // The replaceable forms that the aligned ones do not cover; all of them, so that
 // every pointer that reaches these deletes came from these news.

@@ -1,17 +1,16 @@
 #include "files/File.h"
 
 #include "cocoa/Foundation.h"
-#include "common/Exception.h"
 #include "text/StringArray.h"
+
+#include "TestHelpers.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,21 +28,6 @@ void setVariable (const char* name, const std::optional<std::string>& value)
     value ? ::setenv (name, value->c_str(), 1) : ::unsetenv (name);
 }
 
-std::string makeTemporaryFolder (const std::string& parent)
-{
-    std::string pattern = parent + "/kul-file-XXXXXX";
-    return ::mkdtemp (pattern.data()) != nullptr ? fs::canonical (pattern).string() : std::string();
-}
-
-void writeText (const std::string& path, const std::string& text) { std::ofstream (path) << text; }
-
-std::string readText (const std::string& path)
-{
-    std::stringstream text;
-    text << std::ifstream (path).rdbuf();
-    return text.str();
-}
-
 bool hasEntry (const std::string& path)
 {
     std::error_code error;
@@ -52,13 +36,10 @@ bool hasEntry (const std::string& path)
 
 fs::perms permissionsOf (const std::string& path) { return fs::symlink_status (path).permissions(); }
 
-/** A temporary folder as working directory and home, TZ fixed; everything is put
-    back afterwards, and exception reports go to a sink. */
+/** A temporary folder as working directory and home, TZ fixed; everything is put back afterwards. */
 class FileTest : public ::testing::Test
 {
 protected:
-    static inline std::vector<std::string> reports;
-
     void SetUp() override
     {
         for (const char* name : { "HOME", "home", "TZ" })
@@ -66,8 +47,6 @@ protected:
             const char* value = std::getenv (name);
             savedVariables.emplace_back (name, value != nullptr ? std::optional<std::string> (value) : std::nullopt);
         }
-
-        root = makeTemporaryFolder (fs::temp_directory_path().string());
         ASSERT_FALSE (root.empty());
         fs::create_directory (home = root + "/home");
         fs::create_directory (work = root + "/work");
@@ -76,55 +55,23 @@ protected:
         ::setenv ("TZ", "UTC", 1);
         ::tzset();
         fs::current_path (work);
-        reports.clear();
-        previousSink = kul::SetReportSink ([] (const std::string& text) { reports.push_back (text); });
     }
 
     void TearDown() override
     {
-        kul::SetReportSink (previousSink);
         fs::current_path (savedFolder);
         for (const auto& [name, value] : savedVariables)
             setVariable (name.c_str(), value);
         ::tzset();
-
-        for (const auto& folder : { root, otherRoot })
-        {
-            // Read-only folders made by a test must not stop the clean-up.
-            std::error_code error;
-            for (fs::recursive_directory_iterator entry (folder, error), end; ! error && entry != end; entry.increment (error))
-                if (entry->is_directory (error) && ! entry->is_symlink (error))
-                    fs::permissions (entry->path(), fs::perms::owner_all, fs::perm_options::add, error);
-            if (! folder.empty())
-                fs::remove_all (folder, error);
-        }
     }
 
-    /** Runs an operation that must throw; gives "message @line", marked when not reported exactly once. */
-    template <typename Operation>
-    std::string failureOf (Operation&& operation)
-    {
-        reports.clear();
-        try
-        {
-            operation();
-        }
-        catch (const kul::Exception& e)
-        {
-            const auto line = std::to_string (e.GetLine());
-            const std::string place = "\"OskelDspFile\" (line " + line + "): \n" + e.what() + "\n";
-            const bool reported = reports.size() == 1 && reports[0].find (place) != std::string::npos;
-            return e.what() + (" @" + line) + (reported ? "" : " (not reported)");
-        }
-        return "no exception";
-    }
-
-    std::string root, home, work, otherRoot;
+    const TemporaryFolder folder;
+    const std::string root = folder.path;
+    std::string home, work;
 
 private:
     std::vector<std::pair<std::string, std::optional<std::string>>> savedVariables;
     const std::string savedFolder = fs::current_path().string();
-    kul::ReportSink previousSink = nullptr;
 };
 } // namespace
 
@@ -204,7 +151,7 @@ TEST_F (FileTest, NamesExtensionsAndParents)
 
 TEST_F (FileTest, ExistenceWriteAccessAndDeletionOfEmptyFoldersAndDanglingLinks)
 {
-    writeText (work + "/f", "x");
+    writeFile (work + "/f", "x");
     fs::create_directory (work + "/empty");
     fs::create_directories (work + "/full/inner");
     fs::create_symlink (work + "/nowhere", work + "/dangling");
@@ -224,19 +171,20 @@ TEST_F (FileTest, ExistenceWriteAccessAndDeletionOfEmptyFoldersAndDanglingLinks)
 
 TEST_F (FileTest, CreateDirectoryMakesParentsAcceptsExistingFoldersAndRefusesFilesAndPathsWithoutSeparator)
 {
+    const CaughtReports reports;
     EXPECT_TRUE (kul::File (work + "/a/b/c").CreateDirectory());
     EXPECT_TRUE (fs::is_directory (work + "/a/b/c"));
     EXPECT_TRUE (kul::File (work + "/a/b/c").CreateDirectory());
     EXPECT_TRUE (kul::File ("/").CreateDirectory());
-    writeText (work + "/plain", "x");
+    writeFile (work + "/plain", "x");
     EXPECT_FALSE (kul::File (work + "/plain").CreateDirectory());
     EXPECT_FALSE (kul::File (work + "/plain/sub").CreateDirectory());
     EXPECT_TRUE (kul::File (work + "/p/q/file.txt").CreateParentDirectory());
     EXPECT_TRUE (fs::is_directory (work + "/p/q"));
     EXPECT_FALSE (hasEntry (work + "/p/q/file.txt"));
-    EXPECT_TRUE (reports.empty());
+    EXPECT_TRUE (reports.texts().empty());
     for (const std::string text : { "~nobodyknown", "" })
-        EXPECT_EQ (failureOf ([&] { kul::File (text).CreateDirectory(); }), "Cannot create directory \"" + text + "\" @1883");
+        EXPECT_EQ (failureOf ([&] { kul::File (text).CreateDirectory(); }), "Cannot create directory \"" + text + "\" @OskelDspFile:1883");
 }
 
 TEST_F (FileTest, CreateDirectoryConcurrencyAllCallersSucceed)
@@ -254,33 +202,33 @@ TEST_F (FileTest, CreateDirectoryConcurrencyAllCallersSucceed)
 TEST_F (FileTest, PrepareForWritingRefusesOrTrashesWhatStandsInTheWay)
 {
     const std::string existing = work + "/out.mat";
-    writeText (existing, "old");
+    writeFile (existing, "old");
     EXPECT_EQ (failureOf ([&] { kul::File (existing).PrepareForWriting (false); }),
-               "File already exists \"" + existing + "\" @1991");
-    EXPECT_EQ (failureOf ([&] { kul::File (work).PrepareForWriting (true); }), "\"" + work + "\" is a folder @2002");
+               "File already exists \"" + existing + "\" @OskelDspFile:1991");
+    EXPECT_EQ (failureOf ([&] { kul::File (work).PrepareForWriting (true); }), "\"" + work + "\" is a folder @OskelDspFile:2002");
     EXPECT_TRUE (kul::File (work + "/new.mat").PrepareForWriting (false));
     EXPECT_TRUE (kul::File (existing).PrepareForWriting (true));
-    EXPECT_EQ (readText (home + "/.local/share/Trash/files/out.mat"), "old");
+    EXPECT_EQ (readFile (home + "/.local/share/Trash/files/out.mat"), "old");
 
     // Neither the user's trash nor the fallback folder can take it.
-    writeText (existing, "new");
+    writeFile (existing, "new");
     fs::rename (home + "/.local/share/Trash", home + "/moved");
-    writeText (home + "/.local/share/Trash", "not a folder");
-    writeText (home + "/.Trash", "not a folder either");
-    EXPECT_EQ (failureOf ([&] { kul::File (existing).PrepareForWriting (true); }), "Error deleting \"" + existing + "\" @1984");
-    EXPECT_EQ (readText (existing), "new");
+    writeFile (home + "/.local/share/Trash", "not a folder");
+    writeFile (home + "/.Trash", "not a folder either");
+    EXPECT_EQ (failureOf ([&] { kul::File (existing).PrepareForWriting (true); }), "Error deleting \"" + existing + "\" @OskelDspFile:1984");
+    EXPECT_EQ (readFile (existing), "new");
 }
 
 TEST_F (FileTest, MoveToTrashCreatesTheUsersTrashRecordsItemsUnderFreeNamesOrFallsBackToHome)
 {
     const std::string trash = home + "/.local/share/Trash";
     const std::string name = "a b%.txt";
-    writeText (work + "/" + name, "first");
+    writeFile (work + "/" + name, "first");
     EXPECT_TRUE (kul::File (work + "/" + name).MoveToTrash());
     EXPECT_FALSE (hasEntry (work + "/" + name));
-    EXPECT_EQ (readText (trash + "/files/" + name), "first");
+    EXPECT_EQ (readFile (trash + "/files/" + name), "first");
     EXPECT_EQ (permissionsOf (trash) & fs::perms::all, fs::perms::owner_all);
-    const std::string info = readText (trash + "/info/" + name + ".trashinfo");
+    const std::string info = readFile (trash + "/info/" + name + ".trashinfo");
     const std::string head = "[Trash Info]\nPath=" + work + "/a%20b%25.txt\nDeletionDate=";
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     char end = 0;
@@ -289,42 +237,42 @@ TEST_F (FileTest, MoveToTrashCreatesTheUsersTrashRecordsItemsUnderFreeNamesOrFal
                             &year, &month, &day, &hour, &minute, &second, &end), 7);
     EXPECT_EQ (info.size() - head.size(), 20u) << info;
     EXPECT_EQ (end, '\n');
-    writeText (work + "/" + name, "second");
+    writeFile (work + "/" + name, "second");
     EXPECT_TRUE (kul::File (work + "/" + name).MoveToTrash());
-    EXPECT_EQ (readText (trash + "/files/" + name), "first");
-    EXPECT_EQ (readText (trash + "/files/a b%.2.txt"), "second");
+    EXPECT_EQ (readFile (trash + "/files/" + name), "first");
+    EXPECT_EQ (readFile (trash + "/files/a b%.2.txt"), "second");
     EXPECT_TRUE (hasEntry (trash + "/info/a b%.2.txt.trashinfo"));
     fs::create_directories (work + "/folder/inner");
-    writeText (work + "/folder/inner/f", "x");
+    writeFile (work + "/folder/inner/f", "x");
     EXPECT_TRUE (kul::File (work + "/folder").MoveToTrash());
-    EXPECT_EQ (readText (trash + "/files/folder/inner/f"), "x");
+    EXPECT_EQ (readFile (trash + "/files/folder/inner/f"), "x");
     EXPECT_TRUE (kul::File (work + "/missing").MoveToTrash());
     EXPECT_FALSE (kul::File ("/").MoveToTrash());
 
     // When the user's trash cannot be made, items go to free names in ~/.Trash.
     fs::rename (trash, home + "/moved");
-    writeText (trash, "blocks the user's trash");
+    writeFile (trash, "blocks the user's trash");
     for (const auto* content : { "first", "second" })
     {
-        writeText (work + "/n.txt", content);
+        writeFile (work + "/n.txt", content);
         EXPECT_TRUE (kul::File (work + "/n.txt").MoveToTrash() && ! hasEntry (work + "/n.txt"));
     }
-    EXPECT_EQ (readText (home + "/.Trash/n.txt") + readText (home + "/.Trash/n 2.txt"), "firstsecond");
+    EXPECT_EQ (readFile (home + "/.Trash/n.txt") + readFile (home + "/.Trash/n 2.txt"), "firstsecond");
 }
 
 TEST_F (FileTest, MoveFileToRenamesAndReplacesTheTargetButNeverAFullFolder)
 {
-    writeText (work + "/s", "data");
+    writeFile (work + "/s", "data");
     EXPECT_TRUE (kul::File (work + "/s").MoveFileTo (kul::File (work + "/s")));
-    writeText (work + "/t", "old");
+    writeFile (work + "/t", "old");
     EXPECT_TRUE (kul::File (work + "/s").MoveFileTo (kul::File (work + "/t")));
     EXPECT_FALSE (hasEntry (work + "/s"));
-    EXPECT_EQ (readText (work + "/t"), "data");
+    EXPECT_EQ (readFile (work + "/t"), "data");
     EXPECT_FALSE (kul::File (work + "/missing").MoveFileTo (kul::File (work + "/u")));
     EXPECT_FALSE (kul::File().MoveFileTo (kul::File (work + "/u")));
     fs::create_directories (work + "/full/inner");
     EXPECT_FALSE (kul::File (work + "/t").MoveFileTo (kul::File (work + "/full")));
-    EXPECT_EQ (readText (work + "/t"), "data");
+    EXPECT_EQ (readFile (work + "/t"), "data");
     EXPECT_TRUE (fs::is_directory (work + "/full/inner"));
 }
 
@@ -332,37 +280,39 @@ TEST_F (FileTest, MovesAndTrashingAcrossFileSystemsCopyWithModes)
 {
     struct stat shared {}, temporary {};
     if (::stat ("/dev/shm", &shared) != 0 || ::stat (root.c_str(), &temporary) != 0 || shared.st_dev == temporary.st_dev
-        || ::access ("/dev/shm", W_OK) != 0 || (otherRoot = makeTemporaryFolder ("/dev/shm")).empty())
+        || ::access ("/dev/shm", W_OK) != 0)
         GTEST_SKIP() << "no second file system";
-    const std::string other = otherRoot;
+    const TemporaryFolder otherFolder ("/dev/shm");
+    const std::string other = otherFolder.path;
+    ASSERT_FALSE (other.empty());
     const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
-    writeText (work + "/f", "data");
+    writeFile (work + "/f", "data");
     fs::permissions (work + "/f", mode);
     EXPECT_TRUE (kul::File (work + "/f").MoveFileTo (kul::File (other + "/f")));
     EXPECT_FALSE (hasEntry (work + "/f"));
-    EXPECT_EQ (readText (other + "/f"), "data");
+    EXPECT_EQ (readFile (other + "/f"), "data");
     EXPECT_EQ (permissionsOf (other + "/f"), mode);
 
     // A folder with content cannot leave its place; no partial copy is left behind either.
     fs::create_directories (work + "/tree/inner");
-    writeText (work + "/tree/inner/g", "kept");
+    writeFile (work + "/tree/inner/g", "kept");
     EXPECT_FALSE (kul::File (work + "/tree").MoveFileTo (kul::File (other + "/tree")));
-    EXPECT_EQ (readText (work + "/tree/inner/g"), "kept");
+    EXPECT_EQ (readFile (work + "/tree/inner/g"), "kept");
     EXPECT_FALSE (hasEntry (other + "/tree"));
 
     // The trash, though, takes a whole folder from another file system.
     ::setenv ("HOME", other.c_str(), 1);
     EXPECT_TRUE (kul::File (work + "/tree").MoveToTrash());
     EXPECT_FALSE (hasEntry (work + "/tree"));
-    EXPECT_EQ (readText (other + "/.local/share/Trash/files/tree/inner/g"), "kept");
+    EXPECT_EQ (readFile (other + "/.local/share/Trash/files/tree/inner/g"), "kept");
 }
 
 TEST_F (FileTest, CopyItemCopiesTreesWithModesAndLinksButNeverIntoItself)
 {
     const std::string source = work + "/src";
     fs::create_directories (source + "/sub/readonly");
-    writeText (source + "/sub/readonly/f", "deep");
-    writeText (source + "/exec", "#!");
+    writeFile (source + "/sub/readonly/f", "deep");
+    writeFile (source + "/exec", "#!");
     fs::create_symlink ("exec", source + "/link");
     fs::permissions (source + "/exec", fs::perms::owner_all | fs::perms::group_exec);
     fs::permissions (source + "/sub", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
@@ -370,7 +320,7 @@ TEST_F (FileTest, CopyItemCopiesTreesWithModesAndLinksButNeverIntoItself)
     ASSERT_TRUE (NSFileManagerCopyItem (source, work + "/dst"));
     for (const std::string relative : { "", "/exec", "/sub", "/sub/readonly", "/sub/readonly/f" })
         EXPECT_EQ (permissionsOf (work + "/dst" + relative), permissionsOf (source + relative)) << relative;
-    EXPECT_EQ (readText (work + "/dst/sub/readonly/f"), "deep");
+    EXPECT_EQ (readFile (work + "/dst/sub/readonly/f"), "deep");
     EXPECT_EQ (fs::read_symlink (work + "/dst/link"), "exec");
     EXPECT_FALSE (NSFileManagerCopyItem (source, work + "/dst"));
     EXPECT_FALSE (NSFileManagerCopyItem (source, source + "/sub/inside"));

@@ -4,6 +4,8 @@
 #include "common/Exception.h"
 #include "files/File.h"
 
+#include "TestHelpers.h"
+
 #include <gtest/gtest.h>
 #include <matio.h>
 
@@ -11,16 +13,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <sys/resource.h>
-
-namespace fs = std::filesystem;
 
 namespace
 {
@@ -41,14 +38,8 @@ std::vector<std::string> printed (Print&& print)
     return linesOf (stream.str());
 }
 
-std::vector<unsigned char> readBytes (const std::string& path)
-{
-    std::ifstream stream (path, std::ios::binary);
-    return { std::istreambuf_iterator<char> (stream), std::istreambuf_iterator<char>() };
-}
-
 template <typename Integer>
-Integer valueAt (const std::vector<unsigned char>& bytes, size_t position)
+Integer valueAt (const std::string& bytes, size_t position)
 {
     Integer value {};
     std::memcpy (&value, bytes.data() + position, sizeof (value));
@@ -68,18 +59,9 @@ kul::Matrix<double> numbered (std::uint64_t rows, std::uint64_t columns)
 class MatrixFileTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "kul-matrix-XXXXXX").string();
-        ASSERT_NE (::mkdtemp (pattern.data()), nullptr);
-        folder = pattern;
-    }
+    std::string pathOf (const std::string& name) const { return folder.path + "/" + name; }
 
-    void TearDown() override { fs::remove_all (folder); }
-
-    std::string pathOf (const std::string& name) const { return (fs::path (folder) / name).string(); }
-
-    std::string folder;
+    const TemporaryFolder folder;
 };
 } // namespace
 
@@ -189,13 +171,11 @@ TEST (Matrix, DoubleMatrixTakesShapeAndValuesOfAFloatMatrix)
 TEST_F (MatrixFileTest, TextFileHoldsThePlainFormAndReplacesWhatWasThere)
 {
     const auto path = pathOf ("m.txt");
-    std::ofstream (path) << "an older and much longer content than the matrix";
+    writeFile (path, "an older and much longer content than the matrix");
 
     ASSERT_TRUE (kul::Matrix<double> (1, 2, 0.5).WriteToFile (kul::File (path), 2, "x"));
 
-    std::stringstream text;
-    text << std::ifstream (path).rdbuf();
-    EXPECT_EQ (text.str(), "matrix 1 x 2\nx = \n0.50 0.50 \n");
+    EXPECT_EQ (readFile (path), "matrix 1 x 2\nx = \n0.50 0.50 \n");
 
     EXPECT_FALSE (kul::Matrix<double> (1, 1, 0.0).WriteToFile (kul::File (pathOf ("missing/m.txt")), "%f", ""));
 }
@@ -205,20 +185,19 @@ TEST_F (MatrixFileTest, MatFileOfTwoByThreeIsLaidOutByteForByte)
     const auto path = pathOf ("abc.mat");
     ASSERT_TRUE (numbered (2, 3).WriteToMatFile (kul::File (path), "abc", false));
 
-    const auto bytes = readBytes (path);
+    const auto bytes = readFile (path);
     ASSERT_EQ (bytes.size(), 128u + 8 + 16 + 16 + 16 + 8 + 48);
 
-    const std::string text (bytes.begin(), bytes.begin() + 116);
-    EXPECT_EQ (text.rfind ("Created by Oskel - Mac OS - ", 0), 0u) << text;
-    EXPECT_EQ (std::string (bytes.begin() + 116, bytes.begin() + 124), std::string (8, ' '));
+    EXPECT_EQ (bytes.rfind ("Created by Oskel - Mac OS - ", 0), 0u) << bytes.substr (0, 116);
+    EXPECT_EQ (bytes.substr (116, 8), std::string (8, ' '));
     EXPECT_EQ (valueAt<std::uint16_t> (bytes, 124), 0x0100);
-    EXPECT_EQ (std::string (bytes.begin() + 126, bytes.begin() + 128), "IM");
+    EXPECT_EQ (bytes.substr (126, 2), "IM");
 
     const std::vector<std::int32_t> words { 14, 104, 6, 8, 6, 0, 5, 8, 2, 3, 1, 3 };
     for (size_t i = 0; i < words.size(); ++i)
         EXPECT_EQ (valueAt<std::int32_t> (bytes, 128 + 4 * i), words[i]) << "word " << i;
 
-    EXPECT_EQ (std::string (bytes.begin() + 176, bytes.begin() + 184), "abc     ");
+    EXPECT_EQ (bytes.substr (176, 8), "abc     ");
     EXPECT_EQ (valueAt<std::int32_t> (bytes, 184), 9);
     EXPECT_EQ (valueAt<std::int32_t> (bytes, 188), 48);
 
@@ -229,56 +208,45 @@ TEST_F (MatrixFileTest, MatFileOfTwoByThreeIsLaidOutByteForByte)
 
 TEST_F (MatrixFileTest, AnIndependentReaderReadsBackEveryShapeWeWrite)
 {
-    struct Case
-    {
-        std::uint64_t rows, columns;
-        std::string name;
+    const struct { std::uint64_t rows, columns; std::string name; } cases[] = {
+        { 1, 1, "one" }, { 2, 3, "abc" }, { 3, 1, "column" }, { 0, 0, "empty" },
+        { 4, 5, "a_rather_long_variable_name_of_many_bytes" }, { 2, 2, "eightchr" },
+        // Data moved in several tiles with a part-filled last one, and in rows too many for any tile.
+        { 300, 1000, "tiles" }, { 20000, 3, "tall" }, { 2, 2, "f" },
     };
-
-    const Case cases[] = { { 1, 1, "one" }, { 2, 3, "abc" }, { 3, 1, "column" }, { 0, 0, "empty" },
-                           { 4, 5, "a_rather_long_variable_name_of_many_bytes" }, { 2, 2, "eightchr" },
-                           // Data moved in several tiles with a part-filled last one, and in
-                           // rows too many for any tile.
-                           { 300, 1000, "tiles" }, { 20000, 3, "tall" } };
-
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.name);
         const auto path = pathOf (c.name + ".mat");
-        const auto matrix = numbered (c.rows, c.columns);
-        ASSERT_TRUE (kul::WriteMatrixToMatFile (kul::File (path), matrix, c.name, false));
+        std::vector<double> columnMajor;
+        // The last is a float matrix, stored as doubles of the same values.
+        if (c.name == "f")
+        {
+            ASSERT_TRUE (kul::Matrix<float> (2, 2, 0.1f).WriteToMatFile (kul::File (path), "f", false));
+            columnMajor.assign (4, static_cast<double> (0.1f));
+        }
+        else
+        {
+            const auto matrix = numbered (c.rows, c.columns);
+            ASSERT_TRUE (kul::WriteMatrixToMatFile (kul::File (path), matrix, c.name, false));
+            for (std::uint64_t column = 0; column < c.columns; ++column)
+                for (std::uint64_t row = 0; row < c.rows; ++row)
+                    columnMajor.push_back (matrix (row, column));
+        }
 
         mat_t* file = Mat_Open (path.c_str(), MAT_ACC_RDONLY);
         ASSERT_NE (file, nullptr);
         matvar_t* variable = Mat_VarRead (file, c.name.c_str());
         ASSERT_NE (variable, nullptr);
-
         EXPECT_EQ (std::string (variable->name), c.name);
         EXPECT_EQ (variable->class_type, MAT_C_DOUBLE);
         ASSERT_EQ (variable->rank, 2);
-        EXPECT_EQ (variable->dims[0], c.rows);
-        EXPECT_EQ (variable->dims[1], c.columns);
-
+        EXPECT_EQ (std::vector<size_t> (variable->dims, variable->dims + 2), (std::vector<size_t> { c.rows, c.columns }));
         const auto* values = static_cast<const double*> (variable->data);
-        for (std::uint64_t col = 0; col < c.columns; ++col)
-            for (std::uint64_t row = 0; row < c.rows; ++row)
-                ASSERT_EQ (values[col * c.rows + row], matrix (row, col)) << "row " << row << ", column " << col;
-
+        EXPECT_EQ (std::vector<double> (values, values + columnMajor.size()), columnMajor);
         Mat_VarFree (variable);
         Mat_Close (file);
     }
-
-    // A float matrix is stored as doubles of the same values.
-    const auto floatPath = pathOf ("f.mat");
-    ASSERT_TRUE (kul::Matrix<float> (2, 2, 0.1f).WriteToMatFile (kul::File (floatPath), "f", false));
-    mat_t* file = Mat_Open (floatPath.c_str(), MAT_ACC_RDONLY);
-    ASSERT_NE (file, nullptr);
-    matvar_t* variable = Mat_VarRead (file, "f");
-    ASSERT_NE (variable, nullptr);
-    EXPECT_EQ (variable->class_type, MAT_C_DOUBLE);
-    EXPECT_EQ (static_cast<const double*> (variable->data)[3], static_cast<double> (0.1f));
-    Mat_VarFree (variable);
-    Mat_Close (file);
 }
 
 TEST_F (MatrixFileTest, MatFileRefusesWhatItCannotStoreAndReportsFailedWrites)
@@ -291,12 +259,13 @@ TEST_F (MatrixFileTest, MatFileRefusesWhatItCannotStoreAndReportsFailedWrites)
 
     // A refused matrix leaves an existing file as it was, even when asked to overwrite it.
     const auto path = pathOf ("kept.mat");
-    std::ofstream (path) << "kept";
+    writeFile (path, "kept");
     EXPECT_FALSE (kul::Matrix<double> (maxDimension + 1, 0, 0.0).WriteToMatFile (kul::File (path), "x", true));
-    EXPECT_EQ (readBytes (path).size(), 4u);
+    EXPECT_EQ (readFile (path), "kept");
 
     // Without overwrite an existing file is an error of the caller's.
-    EXPECT_THROW (numbered (1, 1).WriteToMatFile (kul::File (path), "x", false), kul::Exception);
+    EXPECT_EQ (failureOf ([&] { numbered (1, 1).WriteToMatFile (kul::File (path), "x", false); }),
+               "File already exists \"" + path + "\" @OskelDspFile:1991");
 
     // A file-size limit below the file's size makes the data's write fail part-way.
     rlimit previous {};

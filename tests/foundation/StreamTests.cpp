@@ -2,16 +2,15 @@
 #include "files/FileReader.h"
 #include "files/FileWriter.h"
 
-#include "common/Exception.h"
 #include "memory/MemoryBlock.h"
+
+#include "TestHelpers.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -28,66 +27,24 @@ static_assert (! std::is_copy_assignable_v<kul::FileWriter> && ! std::is_copy_co
 
 namespace
 {
-/** A temporary folder for the files, and a sink that catches the exception reports. */
 class StreamTest : public ::testing::Test
 {
 protected:
-    static inline std::vector<std::string> reports;
-
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "kul-stream-XXXXXX").string();
-        ASSERT_NE (::mkdtemp (pattern.data()), nullptr);
-        folder = pattern;
-        reports.clear();
-        previousSink = kul::SetReportSink ([] (const std::string& text) { reports.push_back (text); });
-    }
-
-    void TearDown() override
-    {
-        kul::SetReportSink (previousSink);
-        std::error_code ignored;
-        fs::remove_all (folder, ignored);
-    }
-
-    std::string pathOf (const std::string& name) const { return folder + "/" + name; }
+    std::string pathOf (const std::string& name) const { return folder.path + "/" + name; }
 
     std::string makeFile (const std::string& name, const Bytes& bytes) const
     {
-        std::ofstream (pathOf (name), std::ios::binary).write (reinterpret_cast<const char*> (bytes.data()),
-                                                               static_cast<std::streamsize> (bytes.size()));
+        writeFile (pathOf (name), std::string (bytes.begin(), bytes.end()));
         return pathOf (name);
     }
 
     Bytes contentOf (const std::string& name) const
     {
-        std::ifstream in (pathOf (name), std::ios::binary);
-        return Bytes (std::istreambuf_iterator<char> (in), {});
+        const std::string content = readFile (pathOf (name));
+        return Bytes (content.begin(), content.end());
     }
 
-    /** "message @line" of an operation that must throw, marked when it was not reported
-        exactly once with the source file named. */
-    static std::string failureOf (const std::function<void()>& operation, const std::string& sourceFile)
-    {
-        reports.clear();
-        try
-        {
-            operation();
-        }
-        catch (const kul::Exception& e)
-        {
-            const std::string line = std::to_string (e.GetLine());
-            const std::string place = "\"" + sourceFile + "\" (line " + line + "): \n" + e.what() + "\n";
-            const bool reported = reports.size() == 1 && reports[0].find (place) != std::string::npos;
-            return e.what() + (" @" + line) + (reported ? "" : " (not reported)");
-        }
-        return "no exception";
-    }
-
-    std::string folder;
-
-private:
-    kul::ReportSink previousSink = nullptr;
+    const TemporaryFolder folder;
 };
 
 /** Each typed reader, with its value widened so that one table holds them all. */
@@ -139,7 +96,7 @@ private:
 };
 } // namespace
 
-TEST_F (StreamTest, TypedReadersGiveValuesInBothByteOrders)
+TEST_F (StreamTest, TypedReadersGiveValuesInBothByteOrdersOrZeroWhenTheFileEndsInsideTheirValue)
 {
     const std::string path = makeFile ("known", { 0xFF, 0xFE, 0xFD, 0xFC, 0x01, 0x02, 0x03, 0x84 });
     const std::int64_t expected[] = {
@@ -151,10 +108,8 @@ TEST_F (StreamTest, TypedReadersGiveValuesInBothByteOrders)
         EXPECT_EQ (typedReaders()[i].read (reader), expected[i]) << typedReaders()[i].name;
         EXPECT_EQ (reader.GetPosition(), typedReaders()[i].size) << typedReaders()[i].name;
     }
-}
 
-TEST_F (StreamTest, TypedReadersGiveZeroWhenTheFileEndsInsideTheirValue)
-{
+    // A value the file ends inside reads as zero.
     for (const auto& reader : typedReaders())
     {
         for (int available = 0; available < reader.size; ++available)
@@ -262,30 +217,30 @@ TEST_F (StreamTest, ReaderOnDescriptorZeroReadsAndClosesOnlyItsOwn)
 TEST_F (StreamTest, OpeningFailuresNameTheQuotedPath)
 {
     const std::string missing = pathOf ("missing");
-    EXPECT_EQ (failureOf ([&] { kul::FileReader reader { kul::File (missing) }; }, "OskelDspFileReader"),
-               "File \"" + missing + "\" does not exist @60");
-    EXPECT_EQ (failureOf ([&] { kul::OpenFileForReading (kul::File (missing)); }, "OskelDspFileHandle"),
-               "Couldnt open file \"" + missing + "\" @75");
-    EXPECT_EQ (failureOf ([&] { kul::FileReader reader { kul::File (folder) }; }, "OskelDspFileReader"),
-               "File \"" + folder + "\" does not exist @60");
+    EXPECT_EQ (failureOf ([&] { kul::FileReader reader { kul::File (missing) }; }),
+               "File \"" + missing + "\" does not exist @OskelDspFileReader:60");
+    EXPECT_EQ (failureOf ([&] { kul::OpenFileForReading (kul::File (missing)); }),
+               "Couldnt open file \"" + missing + "\" @OskelDspFileHandle:75");
+    EXPECT_EQ (failureOf ([&] { kul::FileReader reader { kul::File (folder.path) }; }),
+               "File \"" + folder.path + "\" does not exist @OskelDspFileReader:60");
 
     makeFile ("plain", { 1 });
     const std::string underAFile = pathOf ("plain/sub/out.bin");
-    EXPECT_EQ (failureOf ([&] { kul::FileWriter writer { kul::File (underAFile) }; }, "OskelDspFileWriter"),
-               "Couldnt create or write in folder \"" + pathOf ("plain/sub") + "\" @36");
-    EXPECT_EQ (failureOf ([&] { kul::FileWriter writer { kul::File (folder) }; }, "OskelDspFileHandle"),
-               "Couldnt open file \"" + folder + "\" @160");
+    EXPECT_EQ (failureOf ([&] { kul::FileWriter writer { kul::File (underAFile) }; }),
+               "Couldnt create or write in folder \"" + pathOf ("plain/sub") + "\" @OskelDspFileWriter:36");
+    EXPECT_EQ (failureOf ([&] { kul::FileWriter writer { kul::File (folder.path) }; }),
+               "Couldnt open file \"" + folder.path + "\" @OskelDspFileHandle:160");
 
     // Permissions bind everyone but the superuser.
     if (::geteuid() == 0)
         return;
     fs::permissions (pathOf ("plain"), fs::perms::owner_read);
-    EXPECT_EQ (failureOf ([&] { kul::FileWriter writer { kul::File (pathOf ("plain")) }; }, "OskelDspFileHandle"),
-               "Couldnt open file \"" + pathOf ("plain") + "\" @142");
+    EXPECT_EQ (failureOf ([&] { kul::FileWriter writer { kul::File (pathOf ("plain")) }; }),
+               "Couldnt open file \"" + pathOf ("plain") + "\" @OskelDspFileHandle:142");
     fs::create_directory (pathOf ("locked"));
     fs::permissions (pathOf ("locked"), fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_EQ (failureOf ([&] { kul::FileWriter writer { kul::File (pathOf ("locked/new")) }; }, "OskelDspFileHandle"),
-               "Couldnt open file \"" + pathOf ("locked/new") + "\" @160");
+    EXPECT_EQ (failureOf ([&] { kul::FileWriter writer { kul::File (pathOf ("locked/new")) }; }),
+               "Couldnt open file \"" + pathOf ("locked/new") + "\" @OskelDspFileHandle:160");
 }
 
 TEST_F (StreamTest, WriterAppendsLittleEndianValuesToAnExistingFile)

@@ -9,6 +9,8 @@
 #include <limits>
 #include <locale>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -26,15 +28,12 @@ using Limits = std::numeric_limits<Value>;
 
 TEST (StringHelperNumbers, IntegersGiveTheirFullDecimalTextUpToTheLimitsOfTheirType)
 {
-    EXPECT_EQ (StringHelper::ToString (0), "0");
-    EXPECT_EQ (StringHelper::ToString (-5), "-5");
-    EXPECT_EQ (StringHelper::ToString (Limits<int>::min()), "-2147483648");
-    EXPECT_EQ (StringHelper::ToString (Limits<long>::min()), "-9223372036854775808");
-    EXPECT_EQ (StringHelper::ToString (Limits<long>::max()), "9223372036854775807");
-    EXPECT_EQ (StringHelper::ToString (Limits<unsigned int>::max()), "4294967295");
-    EXPECT_EQ (StringHelper::ToString (static_cast<unsigned short> (65535)), "65535");
-    EXPECT_EQ (StringHelper::ToString (Limits<unsigned long>::max()), "18446744073709551615");
-    EXPECT_EQ (StringHelper::ToString (true), "true");
+    using StringHelper::ToString;
+    EXPECT_EQ ((std::vector<std::string> { ToString (0), ToString (-5), ToString (Limits<int>::min()), ToString (Limits<long>::min()),
+                                           ToString (Limits<long>::max()), ToString (Limits<unsigned int>::max()),
+                                           ToString (static_cast<unsigned short> (65535)), ToString (Limits<unsigned long>::max()), ToString (true) }),
+               (std::vector<std::string> { "0", "-5", "-2147483648", "-9223372036854775808", "9223372036854775807", "4294967295", "65535",
+                                           "18446744073709551615", "true" }));
 }
 
 TEST (StringHelperNumbers, DoubleToStringUsesFixedDecimalsOrSignificantDigits)
@@ -136,10 +135,9 @@ TEST (StringHelperNumbers, TextToNumberConversions)
     EXPECT_EQ (StringHelper::HexDigitsToInt ('F', 'F'), 255);
     for (const auto& [high, low] : { std::pair { 'g', '0' }, { '0', 'G' }, { ' ', '1' }, { '\0', '0' } })
         EXPECT_EQ (StringHelper::HexDigitsToInt (high, low), -1) << high << low;
-    EXPECT_EQ (StringHelper::ToInt ("  -7px"), -7);
-    EXPECT_EQ (StringHelper::ToInt ("abc"), 0);
-    EXPECT_EQ (StringHelper::ToInt ("99999999999"), Limits<int>::max());
-    EXPECT_EQ (StringHelper::ToInt ("-99999999999999999999999"), Limits<int>::min());
+    EXPECT_EQ ((std::vector<int> { StringHelper::ToInt ("  -7px"), StringHelper::ToInt ("abc"), StringHelper::ToInt ("99999999999"),
+                                   StringHelper::ToInt ("-99999999999999999999999") }),
+               (std::vector<int> { -7, 0, Limits<int>::max(), Limits<int>::min() }));
 }
 
 TEST (StringHelperNumbers, IsNumber)

@@ -15,19 +15,14 @@ Texts textsOf (const kul::StringArray& array) { return { array.begin(), array.en
 
 TEST (StringHelper, SearchesAndCharacterAccessStayInsideTheTextAndNeverMatchTheEmptyText)
 {
-    EXPECT_EQ (StringHelper::IndexOf ("Hello", "LL", true), 2);
-    EXPECT_EQ (StringHelper::IndexOf ("Hello", "LL", false), -1);
-    EXPECT_EQ (StringHelper::IndexOf ("Hello", "", false), -1);
-    EXPECT_EQ (StringHelper::LastIndexOf ("aaa", "aa"), 1);
-    EXPECT_EQ (StringHelper::LastIndexOf ("abcABC", "abc", true), 3);
-    EXPECT_EQ (StringHelper::LastIndexOf ("abc", ""), -1);
-    EXPECT_EQ (StringHelper::LastIndexOfChar ("CabC", 'c', true), 3);
-    EXPECT_FALSE (StringHelper::Contains ("abc", ""));
-    EXPECT_FALSE (StringHelper::EndsWith ("file.wav", ""));
-    EXPECT_FALSE (StringHelper::EndsWith ("av", ".wav"));
-    EXPECT_FALSE (StringHelper::EndsWithCharacter ("", '\0'));
-    EXPECT_EQ (StringHelper::CharacterAt ("abc", 3), '\0');
-    EXPECT_EQ (StringHelper::CharacterAt ("abc", -1), '\0');
+    using namespace StringHelper;
+    EXPECT_EQ ((std::vector<long> { IndexOf ("Hello", "LL", true), IndexOf ("Hello", "LL", false), IndexOf ("Hello", "", false),
+                                    LastIndexOf ("aaa", "aa"), LastIndexOf ("abcABC", "abc", true), LastIndexOf ("abc", ""),
+                                    LastIndexOfChar ("CabC", 'c', true) }),
+               (std::vector<long> { 2, -1, -1, 1, 3, -1, 3 }));
+    EXPECT_EQ ((std::vector<bool> { Contains ("abc", ""), EndsWith ("file.wav", ""), EndsWith ("av", ".wav"), EndsWithCharacter ("", '\0') }),
+               std::vector<bool> (4, false));
+    EXPECT_EQ (std::string ({ CharacterAt ("abc", 3), CharacterAt ("abc", -1) }), std::string (2, '\0'));
 }
 
 TEST (StringHelper, SubstringsClampToTheText)

@@ -38,7 +38,7 @@ std::vector<T> sampleBlock (size_t n)
 }
 } // namespace
 
-TYPED_TEST (VectorOperations, ScaleVectorGivesTheProductWithEverySpecialGainApartAndInPlace)
+TYPED_TEST (VectorOperations, ScaleFillAndMultiplyCoverEveryElementAndNoMoreAndScaleTakesEverySpecialGain)
 {
     using T = TypeParam;
     for (const T gain : { T (1), T (0), T (-1), T (2.5) })
@@ -58,19 +58,6 @@ TYPED_TEST (VectorOperations, ScaleVectorGivesTheProductWithEverySpecialGainApar
             EXPECT_EQ (apart[n], T (99)) << "wrote past the block, gain " << gain << " n " << n;
         }
     }
-
-    // Zero clears infinities and NaNs; one in place leaves every bit as it was.
-    const std::vector<T> special { std::numeric_limits<T>::infinity(), std::numeric_limits<T>::quiet_NaN(), T (-0.0) };
-    auto block = special;
-    kul::ScaleVector (block.data(), block.data(), block.size(), T (1));
-    EXPECT_EQ (std::memcmp (block.data(), special.data(), block.size() * sizeof (T)), 0);
-    kul::ScaleVector (block.data(), block.data(), block.size(), T (0));
-    EXPECT_EQ (block, std::vector<T> (3, T (0)));
-}
-
-TYPED_TEST (VectorOperations, FillAndMultiplyCoverEveryElementAndNoMore)
-{
-    using T = TypeParam;
     for (const size_t n : lengths)
     {
         std::vector<T> filled (n + 1, T (7));
@@ -83,6 +70,14 @@ TYPED_TEST (VectorOperations, FillAndMultiplyCoverEveryElementAndNoMore)
         for (size_t i = 0; i < n; ++i)
             EXPECT_EQ (product[i], factors[i] * factors[i]);
     }
+
+    // Zero clears infinities and NaNs; one in place leaves every bit as it was.
+    const std::vector<T> special { std::numeric_limits<T>::infinity(), std::numeric_limits<T>::quiet_NaN(), T (-0.0) };
+    auto block = special;
+    kul::ScaleVector (block.data(), block.data(), block.size(), T (1));
+    EXPECT_EQ (std::memcmp (block.data(), special.data(), block.size() * sizeof (T)), 0);
+    kul::ScaleVector (block.data(), block.data(), block.size(), T (0));
+    EXPECT_EQ (block, std::vector<T> (3, T (0)));
 }
 
 TYPED_TEST (VectorOperations, MaxMagnitudeFindsTheLargestAbsoluteValueWhereverItIsPassingOverNaNs)
@@ -103,7 +98,7 @@ TYPED_TEST (VectorOperations, MaxMagnitudeFindsTheLargestAbsoluteValueWhereverIt
     EXPECT_EQ (kul::GetMaxMagnitude (block.data(), block.size()), T (9));
 }
 
-TYPED_TEST (VectorOperations, GainRampStartsAtTheStartGainAndEndsAtTheEndGain)
+TYPED_TEST (VectorOperations, GainRampRunsFromTheStartGainToTheEndGainAtAnyLengthApartAndInPlace)
 {
     using T = TypeParam;
     const std::vector<T> ones (100003, T (1));
@@ -127,11 +122,8 @@ TYPED_TEST (VectorOperations, GainRampStartsAtTheStartGainAndEndsAtTheEndGain)
     EXPECT_LT (worst, 8 * (double) std::numeric_limits<T>::epsilon());
     EXPECT_EQ (ramp[0], T (0));
     EXPECT_NEAR (ramp.back(), T (1), 2 * std::numeric_limits<T>::epsilon());
-}
 
-TYPED_TEST (VectorOperations, GainRampOfAnyLengthFollowsTheLineApartAndInPlace)
-{
-    using T = TypeParam;
+    // Any length follows the line, apart and in place, and writes nothing past the block.
     const T tolerance = std::is_same_v<T, float> ? T (1e-6) : T (1e-14);
     for (size_t n : lengths)
     {
