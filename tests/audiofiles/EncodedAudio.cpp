@@ -43,15 +43,7 @@ std::string quotedForShell (const std::string& text)
 
 void WriteSignalWithSndfile (const kul::File& file, int format, int channels, long frames, int sampleRate)
 {
-    SF_INFO info {};
-    info.samplerate = sampleRate;
-    info.channels = channels;
-    info.format = format;
-    SNDFILE* sf = sf_open (file.GetFullPathName().c_str(), SFM_WRITE, &info);
-    ASSERT_NE (sf, nullptr) << sf_strerror (nullptr);
-    const auto audio = testSignal (channels, frames, sampleRate);
-    EXPECT_EQ (sf_writef_double (sf, audio.data(), frames), frames);
-    sf_close (sf);
+    WriteFramesWithSndfile (file, format, channels, sampleRate, testSignal (channels, frames, sampleRate));
 }
 
 DecodedAudio ReadFloatsWithSndfile (const kul::File& file)

@@ -41,7 +41,7 @@ std::vector<float> ReadAll (kul::AudioFileReader& reader, uint64_t count, int64_
     return { buffer.GetData().begin(), buffer.GetData().end() };
 }
 
-void WriteWithSndfile (const kul::File& file, int format, int channels, long frames, int sampleRate, unsigned seed)
+void WriteFramesWithSndfile (const kul::File& file, int format, int channels, int sampleRate, const std::vector<double>& interleaved)
 {
     SF_INFO info {};
     info.samplerate = sampleRate;
@@ -50,6 +50,14 @@ void WriteWithSndfile (const kul::File& file, int format, int channels, long fra
     SNDFILE* sf = sf_open (file.GetFullPathName().c_str(), SFM_WRITE, &info);
     ASSERT_NE (sf, nullptr) << sf_strerror (nullptr);
 
+    const auto frames = static_cast<sf_count_t> (interleaved.size() / static_cast<size_t> (channels));
+    sf_command (sf, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    EXPECT_EQ (sf_writef_double (sf, interleaved.data(), frames), frames);
+    sf_close (sf);
+}
+
+void WriteWithSndfile (const kul::File& file, int format, int channels, long frames, int sampleRate, unsigned seed)
+{
     std::mt19937 random (seed);
     std::vector<double> audio (static_cast<size_t> (frames * channels));
     std::uniform_real_distribution<double> amplitude (-1.0, 1.0);
@@ -59,9 +67,7 @@ void WriteWithSndfile (const kul::File& file, int format, int channels, long fra
     if (audio.size() >= 2)
         audio[0] = 1.0, audio[1] = -1.0;
 
-    sf_command (sf, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    EXPECT_EQ (sf_writef_double (sf, audio.data(), frames), frames);
-    sf_close (sf);
+    WriteFramesWithSndfile (file, format, channels, sampleRate, audio);
 }
 
 SndfileAudio ReadWithSndfile (const kul::File& file, long start, long count)

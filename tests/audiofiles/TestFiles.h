@@ -62,8 +62,11 @@ struct SndfileAudio
     std::vector<std::vector<float>> samples; // [channel][frame], as floats in -1 .. +1
 };
 
-/** Writes frames of pseudo-random full-scale audio from the seed with libsndfile in the
-    format (SF_FORMAT_... major | subtype | endianness). */
+/** Writes the interleaved frames with libsndfile in the format (SF_FORMAT_... major |
+    subtype | endianness), clipping what lies beyond full scale. */
+void WriteFramesWithSndfile (const kul::File& file, int format, int channels, int sampleRate, const std::vector<double>& interleaved);
+
+/** Writes frames of pseudo-random full-scale audio from the seed with libsndfile. */
 void WriteWithSndfile (const kul::File& file, int format, int channels, long frames, int sampleRate, unsigned seed);
 
 /** Reads frames [start, start + count) with sf_readf_int (integers, as floats x 2^-31, rounded
