@@ -340,19 +340,36 @@ bool refuseNonFinite (t_meter* x, t_symbol* name, long argc, const t_atom* argv)
     object_error (asObject (x), "invalid value for attribute %s", name != nullptr ? name->s_name : "");
     return true;
 }
-/** A value refused while the object is being created would leave the field as the
-    record was made, zero, instead of the default that the box's dictionary holds for
-    every attribute the user did not give: the default is taken, so that the attribute
-    and the window agree. */
-void applyDefault (t_meter* x, t_object* attr, t_symbol* name)
+/** What every setter does around its own work: values reach it only when there are
+    some and all are finite. A value refused while the object is being created would
+    leave the field as the record was made, zero, instead of the default that the box's
+    dictionary holds for every attribute the user did not give: the default is taken,
+    so that the attribute and the window agree. */
+template <typename Apply>
+t_max_err setAttribute (t_meter* x, t_object* attr, long argc, t_atom* argv, Apply&& apply)
 {
-    long count = 0;
-    t_atom* atoms = nullptr;
+    if (argc <= 0 || argv == nullptr)
+        return MAX_ERR_NONE;
 
-    if (object_attr_getvalueof (attr, gensym ("default"), &count, &atoms) == MAX_ERR_NONE && count > 0 && atoms != nullptr)
-        applyAttribute (x, name, count, atoms);
+    auto* name = oskelmax_getattributename (attr);
 
-    sysmem_freeptr (atoms);
+    if (! refuseNonFinite (x, name, argc, argv))
+    {
+        apply (name, argc, argv);
+    }
+    else if (x->creating)
+    {
+        long count = 0;
+        t_atom* atoms = nullptr;
+
+        if (object_attr_getvalueof (attr, gensym ("default"), &count, &atoms) == MAX_ERR_NONE && count > 0 && atoms != nullptr)
+            apply (name, count, atoms);
+
+        sysmem_freeptr (atoms);
+    }
+
+    notifyChanged (x);
+    return MAX_ERR_NONE;
 }
 } // namespace
 
@@ -558,30 +575,16 @@ t_max_err meter_attr_get (t_meter* x, t_object* attr, long* argc, t_atom** argv)
 
 t_max_err meter_attr_set (t_meter* x, t_object* attr, long argc, t_atom* argv)
 {
-    if (argc <= 0 || argv == nullptr)
-        return MAX_ERR_NONE;
-
-    auto* name = oskelmax_getattributename (attr);
-
-    if (! refuseNonFinite (x, name, argc, argv))
-        applyAttribute (x, name, argc, argv);
-    else if (x->creating)
-        applyDefault (x, attr, name);
-
-    notifyChanged (x);
-    return MAX_ERR_NONE;
+    return setAttribute (x, attr, argc, argv, [x] (t_symbol* name, long count, t_atom* atoms)
+    {
+        applyAttribute (x, name, count, atoms);
+    });
 }
 
 t_max_err meter_attr_set_render (t_meter* x, t_object* attr, long argc, t_atom* argv)
 {
-    if (argc <= 0 || argv == nullptr)
-        return MAX_ERR_NONE;
-
-    auto* name = oskelmax_getattributename (attr);
-
-    if (! refuseNonFinite (x, name, argc, argv))
-        applyRenderAttribute (x, name, argv[0]);
-
-    notifyChanged (x);
-    return MAX_ERR_NONE;
+    return setAttribute (x, attr, argc, argv, [x] (t_symbol* name, long, t_atom* atoms)
+    {
+        applyRenderAttribute (x, name, atoms[0]);
+    });
 }
