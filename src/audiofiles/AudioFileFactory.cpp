@@ -10,6 +10,12 @@
 #include "files/FileReader.h"
 #include "text/StringHelper.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
 namespace kul
 {
 namespace
@@ -17,29 +23,72 @@ namespace
 using audiofiles::ChunkId;
 
 constexpr const char* sourceFile = "audiofiles/OskelDspAudioFileReader";
+
+template <typename Reader>
+std::unique_ptr<AudioFileReader> MakeReader (const File& file)
+{
+    return std::make_unique<Reader> (file);
+}
+
+/* A format with a reader of its own: the first four bytes that identify it, the
+   extensions that name it when those bytes are no known magic, and its reader. */
+struct OwnReaderFormat
+{
+    std::string_view name;
+    std::span<const uint32_t> magics;
+    const char* extensions;
+    std::unique_ptr<AudioFileReader> (*makeReader) (const File&);
+};
+
+constexpr uint32_t aiffMagics[] { ChunkId ("FORM") };
+constexpr uint32_t wavMagics[] { ChunkId ("RIFF"), ChunkId ("RF64"), ChunkId ("BW64") };
+
+// Extensions are tried in this order. A magic wins over any extension, so a ".wav"
+// file that begins with "FORM" is read as AIFF.
+constexpr std::array ownReaderFormats {
+    OwnReaderFormat { "AIFF File", aiffMagics, ".aiff .aif", MakeReader<AiffFileReader> },
+    OwnReaderFormat { "WAV File", wavMagics, ".wav .bwf .bw64 .amb .uhj", MakeReader<WavFileReader> },
+    OwnReaderFormat { "MP3 File", {}, ".mp3", MakeReader<MP3FileReader> },
+};
+
+// A file shorter than four bytes reads as 0, which is no format's magic.
+uint32_t ReadMagic (const File& file)
+{
+    FileReader reader (file);
+    return static_cast<uint32_t> (reader.ReadInt());
+}
+
+const OwnReaderFormat* FindOwnReaderFormat (const File& file)
+{
+    const auto magic = ReadMagic (file);
+
+    for (const auto& format : ownReaderFormats)
+        if (std::ranges::find (format.magics, magic) != format.magics.end())
+            return &format;
+
+    for (const auto& format : ownReaderFormats)
+        if (file.HasFileExtension (format.extensions))
+            return &format;
+
+    return nullptr;
+}
+
+// Null when the platform cannot open the file.
+std::unique_ptr<AudioFileReader> MakePlatformReader (const File& file)
+{
+    auto reader = std::make_unique<CoreAudioFileReader> (file);
+
+    if (! reader->IsOpen())
+        return nullptr;
+
+    return reader;
+}
 } // namespace
 
 std::string DetectAudioFileFormat (const File& file)
 {
-    FileReader reader (file);
-    const auto magic = static_cast<uint32_t> (reader.ReadInt());
-
-    if (magic == ChunkId ("RIFF") || magic == ChunkId ("RF64") || magic == ChunkId ("BW64"))
-        return "WAV File";
-
-    if (magic == ChunkId ("FORM"))
-        return "AIFF File";
-
-    if (file.HasFileExtension (".aiff .aif"))
-        return "AIFF File";
-
-    if (file.HasFileExtension (".wav .bwf .bw64 .amb .uhj"))
-        return "WAV File";
-
-    if (file.HasFileExtension (".mp3"))
-        return "MP3 File";
-
-    return "unknown";
+    const auto* format = FindOwnReaderFormat (file);
+    return format != nullptr ? std::string (format->name) : "unknown";
 }
 
 AudioFileReader* AudioFileFactory (const File& file)
@@ -50,28 +99,8 @@ AudioFileReader* AudioFileFactory (const File& file)
     if (! file.ExistsAsFile())
         throw Exception ("File " + StringHelper::Quoted (file.GetFullPathName()) + " does not exist.", sourceFile, 281, true, false);
 
-    const auto format = DetectAudioFileFormat (file);
-    std::unique_ptr<AudioFileReader> reader;
-
-    if (format == "AIFF File")
-    {
-        reader = std::make_unique<AiffFileReader> (file);
-    }
-    else if (format == "WAV File")
-    {
-        reader = std::make_unique<WavFileReader> (file);
-    }
-    else if (format == "MP3 File")
-    {
-        reader = std::make_unique<MP3FileReader> (file);
-    }
-    else
-    {
-        auto platformReader = std::make_unique<CoreAudioFileReader> (file);
-
-        if (platformReader->IsOpen())
-            reader = std::move (platformReader);
-    }
+    const auto* format = FindOwnReaderFormat (file);
+    auto reader = format != nullptr ? format->makeReader (file) : MakePlatformReader (file);
 
     if (reader == nullptr || ! reader->IsValid())
         throw Exception ("File " + StringHelper::Quoted (file.GetFullPathName()) + " is not a valid audio file.", sourceFile, 306, true, false);
