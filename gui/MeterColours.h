@@ -10,10 +10,15 @@ namespace oskelgui
 /** The meter's default colours, which every new meter copies. */
 namespace MeterColours
 {
+/** Unlit LEDs: 0xFF4F2910. */
 extern const juce::Colour defaultInactive;
+/** The cold zone, up to about -26 dB: 0xFF008000. */
 extern const juce::Colour defaultCold;
+/** The tepid zone, up to about -6 dB: 0xFFFADD19. */
 extern const juce::Colour defaultTepid;
+/** The warm zone, up to about +1 dB: 0xFFF9941A. */
 extern const juce::Colour defaultWarm;
+/** The hot zone, to the top: 0xFFF8241A. */
 extern const juce::Colour defaultHot;
 } // namespace MeterColours
 
