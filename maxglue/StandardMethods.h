@@ -42,15 +42,6 @@ void oskelmax_adddsp64method (t_class* c, method handler);
 void oskelmax_setdictionaryconstructor (t_class* c);
 void* oskelmax_objectalloc (t_class* c);
 
-// The dump outlet, where every answer of the glue goes out.
-void oskelmax_createdumpoutlet (t_object* x);
-void* oskelmax_getdumpoutlet (t_object* x);
-void oskelmax_dumpfloats (t_object* x, t_symbol* selector, long count, const float* values);
-
-// Signal objects.
-void oskelmax_dspsetup (t_object* x, long signalInlets, long signalOutlets, bool noInPlace);
-void oskelmax_dspfree (t_object* x);
-
 /** The "generatexml" message: writes the object's reference page (on the main thread). */
 void oskelmax_generatexml (t_object* x);
 

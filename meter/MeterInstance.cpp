@@ -9,6 +9,7 @@
 #include "dsp/Ramp.h"
 #include "gui/MultiMeterComponent.h"
 #include "maxglue/Dictionaries.h"
+#include "maxglue/ObjectPorts.h"
 
 #include <algorithm>
 #include <memory>

@@ -7,6 +7,7 @@
 #include "gui/MultiMeterComponent.h"
 #include "maxglue/AtomText.h"
 #include "maxglue/AttributeState.h"
+#include "maxglue/ObjectPorts.h"
 #include "maxglue/SymbolTable.h"
 
 #include <algorithm>
