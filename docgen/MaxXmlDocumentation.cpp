@@ -4,7 +4,6 @@
 #include "maxglue/AttributeState.h"
 #include "maxglue/ClassDocumentation.h"
 #include "maxglue/MaxAttribute.h"
-#include "maxglue/StandardMethods.h"
 #include "maxglue/SymbolTable.h"
 
 #include <cstdio>

@@ -11,6 +11,7 @@
 #include "ext_dictobj.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <string>
 #include <type_traits>
@@ -218,9 +219,20 @@ void dictionaryHandler (t_object* x, t_symbol* name)
         object_error (x, "error parsing dictionary named %s", text);
 }
 
+// Set once at load, read by "generatexml" on the main thread.
+std::atomic<oskelmax_pagewriter> pageWriter { nullptr };
+
+void writeReferencePage (t_object* x)
+{
+    if (auto* writer = pageWriter.load())
+        writer (x);
+    else
+        object_error (x, "generatexml : no reference page writer is set");
+}
+
 void generatexmlDeferred (t_object* x, t_symbol*, long, t_atom*)
 {
-    oskelmax_generatexml (x);
+    writeReferencePage (x);
 }
 
 void generatexmlHandler (t_object* x)
@@ -228,7 +240,7 @@ void generatexmlHandler (t_object* x)
     if (systhread_ismainthread() == 0)
         defer_low (x, oskelmax_method (guarded<generatexmlDeferred, t_symbol*, long, t_atom*>), nullptr, 0, nullptr);
     else
-        oskelmax_generatexml (x);
+        writeReferencePage (x);
 }
 
 void presetHandler (t_object* x)
@@ -239,6 +251,11 @@ void presetHandler (t_object* x)
 const char* const attributeNameText = "name of the attribute";
 const char* const openText = "opens the Graphical User Interface window. (or brings the window to front if it was already opened)";
 } // namespace
+
+void oskelmax_setgeneratexmlhook (oskelmax_pagewriter writer) noexcept
+{
+    pageWriter.store (writer);
+}
 
 void oskelmax_addgimmemethod (t_class* c, method handler, const char* name)
 {

@@ -5,6 +5,7 @@
 
 #include "common/NumberToString.h"
 #include "docgen/ExternalDocumentation.h"
+#include "docgen/MaxXmlDocumentation.h"
 #include "dsp/MultiRMSMetering.h"
 #include "gui/MeterColours.h"
 #include "maxglue/ClassDocumentation.h"
@@ -250,6 +251,7 @@ int meter_main()
 
     oskelmax_setdictionaryconstructor (c);
     oskelmax_addwindowmethods (c, oskelmax_method (meter_open), oskelmax_method (meter_wclose));
+    oskelmax_setgeneratexmlhook (oskelmax_generatexml);
     oskelmax_addstandardmethods (c);
     oskelmax_adddumpmethod (c);
     oskelmax_addresetmethod (c);
