@@ -2,6 +2,7 @@
 // getter, and the two setters that hand a value to its attribute's row.
 #include "meter/MeterObject.h"
 
+#include "meter/MeterAtoms.h"
 #include "meter/MeterAttributes.h"
 #include "meter/MeterHandOver.h"
 
@@ -15,13 +16,16 @@
 
 namespace
 {
+/** Every number of the meter is stored as a 32-bit float (a colour component
+    too, before it is widened), and passes through presets, pattr, dictionaries
+    and the export as one: a value must still be finite once narrowed. */
 bool isFinite (const t_atom& atom)
 {
-    return atom.a_type != A_FLOAT || std::isfinite (atom.a_w.w_float);
+    return atom.a_type != A_FLOAT || std::isfinite (meter_atomnumber (atom));
 }
 
-/** NaN and the infinities are no value of any attribute: the change is refused
-    whole and the attribute keeps its value. */
+/** NaN, the infinities and what overflows the stored type are no value of any
+    attribute: the change is refused whole and the attribute keeps its value. */
 bool refuseNonFinite (t_meter* x, t_symbol* name, long argc, const t_atom* argv)
 {
     if (std::all_of (argv, argv + argc, isFinite))
