@@ -1,9 +1,9 @@
 #include "docgen/MaxXmlDocumentation.h"
 
+#include "docgen/AttributeElement.h"
 #include "maxglue/AttributeState.h"
 #include "maxglue/ClassDocumentation.h"
 #include "maxglue/MaxAttribute.h"
-#include "maxglue/StandardMethods.h"
 #include "maxglue/SymbolTable.h"
 
 #include <cstdio>
@@ -299,7 +299,7 @@ void MaxXmlDocumentation::WriteContents (std::ostream& page, const std::string& 
     FilterStateAttributes (object, attributes);
     for (const auto& name : attributes)
     {
-        MaxAttribute (object, name).WriteXml (page);
+        WriteAttributeXml (MaxAttribute (object, name), page);
         page << "\n";
     }
     page << "\t</attributelist>\n\n";

@@ -48,3 +48,7 @@ private:
     std::string xslPath;
     std::string copyright;
 };
+
+/** The "generatexml" writer that plug-ins hand to the glue: writes the object's
+    reference page with the family's stylesheet and copyright text. */
+void oskelmax_generatexml (t_object* x);

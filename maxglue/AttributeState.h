@@ -2,6 +2,8 @@
 
 #include "ext_obex.h"
 
+#include "maxglue/HostRecords.h"
+
 #include "text/StringArray.h"
 
 #include <cstdint>
@@ -9,13 +11,6 @@
 
 namespace oskelmax
 {
-
-/** The text of a host error code ("MAX_ERR_GENERIC", ...; "unknown MAX_ERR" outside -4 .. 0). */
-const char* GetMaxErrorName (t_max_err error) noexcept;
-
-/** Attribute record fields of a host attribute object (null-safe). */
-t_symbol* GetAttributeType (t_object* attribute) noexcept;
-long GetAttributeFlags (t_object* attribute) noexcept;
 
 /** The state list: the names by name order, less what is not state. */
 kul::StringArray GetStateAttributeNames (t_object* x);
@@ -43,5 +38,3 @@ std::int32_t CountStateAtoms (t_object* x, const kul::StringArray& names);
 /** For sorting pointers to host attribute objects: attributes with an order
     come first, by order; attributes without one compare equal among themselves. */
 int CompareAttributeOrder (const void* a, const void* b);
-
-t_symbol* oskelmax_getattributename (t_object* attribute);

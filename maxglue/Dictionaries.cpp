@@ -3,7 +3,7 @@
 #include "maxglue/AtomText.h"
 #include "maxglue/AttributeState.h"
 #include "maxglue/MaxAttribute.h"
-#include "maxglue/StandardMethods.h"
+#include "maxglue/ObjectPorts.h"
 
 #include "corefoundation/CFString.h"
 

@@ -1,10 +1,8 @@
 #include "maxglue/MaxAttribute.h"
 
 #include "maxglue/AtomText.h"
-#include "maxglue/AttributeState.h"
+#include "maxglue/HostRecords.h"
 #include "maxglue/SymbolTable.h"
-
-#include <iostream>
 
 namespace
 {
@@ -44,27 +42,6 @@ const char* nameOf (t_object* attr)
 {
     auto* name = oskelmax_getattributename (attr);
     return name != nullptr ? name->s_name : "";
-}
-
-const char* typeText (t_symbol* type)
-{
-    if (type == gensym ("long"))
-        return "int";
-
-    // The page knows only int, float and symbol: a 32-bit float attribute is
-    // a float for its reader, not an unknown type.
-    if (type == gensym ("float") || type == gensym ("float32") || type == gensym ("float64"))
-        return "float";
-
-    if (type == gensym ("symbol"))
-        return "symbol";
-
-    return "unknown";
-}
-
-const char* flagText (long flags, long opaqueBit)
-{
-    return (flags & opaqueBit) != 0 ? "0" : "1";
 }
 } // namespace
 
@@ -130,6 +107,16 @@ std::string MaxAttribute::GetValueOf (t_symbol* metaAttribute, const std::string
 std::string MaxAttribute::GetLabel (const std::string& defaultText) const
 {
     return GetValueOf (oskelmax::GetSymbol (oskelmax::symLabel), defaultText);
+}
+
+std::string MaxAttribute::GetDescription (const std::string& defaultText) const
+{
+    if (attr == nullptr)
+        return defaultText;
+
+    auto* descriptionSymbol = gensym ("description");
+    const MetaValue value (attr, descriptionSymbol);
+    return value.hasValue() ? GetValueOf (descriptionSymbol, {}) : defaultText;
 }
 
 int MaxAttribute::GetOrder() const
@@ -208,73 +195,4 @@ bool MaxAttribute::IsInvisible() const
     }
 
     return value.atoms[0].a_w.w_long == 1;
-}
-
-void MaxAttribute::WriteXml (std::ostream& output) const
-{
-    if (attr == nullptr)
-        return;
-
-    const auto flags = oskelmax::GetAttributeFlags (attr);
-    const auto label = GetLabel ({});
-
-    auto* descriptionSymbol = gensym ("description");
-    auto description = label;
-    {
-        const MetaValue value (attr, descriptionSymbol);
-        if (value.hasValue())
-            description = GetValueOf (descriptionSymbol, {});
-    }
-
-    output << "\t\t<attribute name=\"" << nameOf (attr) << "\" get=\"" << flagText (flags, ATTR_GET_OPAQUE_USER) << "\" set=\""
-           << flagText (flags, ATTR_SET_OPAQUE_USER) << "\" type=\"" << typeText (oskelmax::GetAttributeType (attr))
-           << "\" size=\"1\">\n";
-    output << "\t\t\t<digest>\n\t\t\t\t" << label << "\n\t\t\t</digest>\n";
-    output << "\t\t\t<description>\n\t\t\t\t" << description << "\n\t\t\t</description>\n";
-    output << "\t\t\t<attributelist>\n";
-
-    kul::StringArray metaNames;
-    GetAttributeNames (attr, metaNames, oskelmax::sortByName);
-
-    for (const auto& metaName : metaNames)
-    {
-        if (metaName == "description" || metaName == "digest")
-            continue;
-
-        auto* metaSymbol = gensym (metaName.c_str());
-        auto* meta = object_attr_get (attr, metaSymbol);
-        const auto metaFlags = oskelmax::GetAttributeFlags (meta);
-
-        std::string value;
-
-        if (metaName == "enumvals")
-        {
-            kul::StringArray choices;
-            GetEnumChoices (choices, {});
-
-            for (const auto& choice : choices)
-                value += choice + " ";
-
-            TrimTrailingWhitespace (value);
-            std::cerr << "value = |" << value << "|" << std::endl;
-        }
-        else
-        {
-            value = GetValueOf (metaSymbol, {});
-            TrimTrailingWhitespace (value);
-        }
-
-        output << "\t\t\t\t<attribute name=\"" << metaName << "\" get=\"" << flagText (metaFlags, ATTR_GET_OPAQUE_USER) << "\" set=\""
-               << flagText (metaFlags, ATTR_SET_OPAQUE_USER) << "\" type=\"" << typeText (oskelmax::GetAttributeType (meta))
-               << "\" value=\"" << value << "\" />\n";
-    }
-
-    output << "\t\t\t</attributelist>\n";
-    output << "\t\t</attribute>\n";
-}
-
-void TrimTrailingWhitespace (std::string& text)
-{
-    const auto end = text.find_last_not_of (" \t\n\r\v\f");
-    text.erase (end == std::string::npos ? 0 : end + 1);
 }

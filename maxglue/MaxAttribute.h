@@ -4,7 +4,6 @@
 
 #include "text/StringArray.h"
 
-#include <ostream>
 #include <string>
 
 /** One attribute of a host object and the meta-attributes that describe it.
@@ -23,6 +22,9 @@ public:
     std::string GetValueOf (t_symbol* metaAttribute, const std::string& defaultText) const;
     std::string GetLabel (const std::string& defaultText) const;
 
+    /** The "description" meta-attribute's text when it holds a value, else the default. */
+    std::string GetDescription (const std::string& defaultText) const;
+
     /** The long held by "order"; 0 when there is none. */
     int GetOrder() const;
 
@@ -32,11 +34,5 @@ public:
     /** "invisible" holds the long 1. */
     bool IsInvisible() const;
 
-    /** The attribute's element of the reference page. */
-    void WriteXml (std::ostream& output) const;
-
     t_object* attr = nullptr;
 };
-
-/** Removes trailing blanks, tabs, line feeds, carriage returns, vertical tabs and form feeds. */
-void TrimTrailingWhitespace (std::string& text);

@@ -4,12 +4,14 @@
 #include "maxglue/AttributeState.h"
 #include "maxglue/ClassDocumentation.h"
 #include "maxglue/Dictionaries.h"
+#include "maxglue/ObjectPorts.h"
 #include "maxglue/Persistence.h"
 #include "maxglue/SymbolTable.h"
 
 #include "ext_dictobj.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <string>
 #include <type_traits>
@@ -217,9 +219,20 @@ void dictionaryHandler (t_object* x, t_symbol* name)
         object_error (x, "error parsing dictionary named %s", text);
 }
 
+// Set once at load, read by "generatexml" on the main thread.
+std::atomic<oskelmax_pagewriter> pageWriter { nullptr };
+
+void writeReferencePage (t_object* x)
+{
+    if (auto* writer = pageWriter.load())
+        writer (x);
+    else
+        object_error (x, "generatexml : no reference page writer is set");
+}
+
 void generatexmlDeferred (t_object* x, t_symbol*, long, t_atom*)
 {
-    oskelmax_generatexml (x);
+    writeReferencePage (x);
 }
 
 void generatexmlHandler (t_object* x)
@@ -227,7 +240,7 @@ void generatexmlHandler (t_object* x)
     if (systhread_ismainthread() == 0)
         defer_low (x, oskelmax_method (guarded<generatexmlDeferred, t_symbol*, long, t_atom*>), nullptr, 0, nullptr);
     else
-        oskelmax_generatexml (x);
+        writeReferencePage (x);
 }
 
 void presetHandler (t_object* x)
@@ -238,6 +251,11 @@ void presetHandler (t_object* x)
 const char* const attributeNameText = "name of the attribute";
 const char* const openText = "opens the Graphical User Interface window. (or brings the window to front if it was already opened)";
 } // namespace
+
+void oskelmax_setgeneratexmlhook (oskelmax_pagewriter writer) noexcept
+{
+    pageWriter.store (writer);
+}
 
 void oskelmax_addgimmemethod (t_class* c, method handler, const char* name)
 {
@@ -336,46 +354,4 @@ void oskelmax_setdictionaryconstructor (t_class* c)
 void* oskelmax_objectalloc (t_class* c)
 {
     return object_alloc (c);
-}
-
-void oskelmax_createdumpoutlet (t_object* x)
-{
-    if (auto* outlet = outlet_new (x, nullptr))
-        object_obex_store (x, oskelmax::GetDumpOutletKey(), static_cast<t_object*> (outlet));
-}
-
-void* oskelmax_getdumpoutlet (t_object* x)
-{
-    t_object* outlet = nullptr;
-
-    if (object_obex_lookup (x, oskelmax::GetDumpOutletKey(), &outlet) != MAX_ERR_NONE || outlet == nullptr)
-    {
-        object_error (x, "no dump outlet");
-        return nullptr;
-    }
-
-    return outlet;
-}
-
-void oskelmax_dumpfloats (t_object* x, t_symbol* selector, long count, const float* values)
-{
-    if (auto* outlet = oskelmax_getdumpoutlet (x))
-        oskelmax_outletfloats (outlet, selector, count, values);
-}
-
-void oskelmax_dspsetup (t_object* x, long signalInlets, long signalOutlets, bool noInPlace)
-{
-    auto* header = reinterpret_cast<t_pxobject*> (x);
-    z_dsp_setup (header, signalInlets);
-
-    for (long i = 0; i < signalOutlets; ++i)
-        outlet_new (x, "signal");
-
-    if (noInPlace)
-        header->z_misc = Z_NO_INPLACE;
-}
-
-void oskelmax_dspfree (t_object* x)
-{
-    z_dsp_free (reinterpret_cast<t_pxobject*> (x));
 }

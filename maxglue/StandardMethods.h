@@ -42,17 +42,12 @@ void oskelmax_adddsp64method (t_class* c, method handler);
 void oskelmax_setdictionaryconstructor (t_class* c);
 void* oskelmax_objectalloc (t_class* c);
 
-// The dump outlet, where every answer of the glue goes out.
-void oskelmax_createdumpoutlet (t_object* x);
-void* oskelmax_getdumpoutlet (t_object* x);
-void oskelmax_dumpfloats (t_object* x, t_symbol* selector, long count, const float* values);
+/** The writer of an object's reference page, which the glue does not hold itself. */
+using oskelmax_pagewriter = void (*) (t_object* x);
 
-// Signal objects.
-void oskelmax_dspsetup (t_object* x, long signalInlets, long signalOutlets, bool noInPlace);
-void oskelmax_dspfree (t_object* x);
-
-/** The "generatexml" message: writes the object's reference page (on the main thread). */
-void oskelmax_generatexml (t_object* x);
+/** Sets the writer that "generatexml" calls on the main thread; the plug-in sets it
+    before it adds the standard methods. Without one (null), "generatexml" posts an error. */
+void oskelmax_setgeneratexmlhook (oskelmax_pagewriter writer) noexcept;
 
 /** Wraps a handler of any signature as the host's method type. */
 template <typename Function>

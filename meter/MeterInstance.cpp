@@ -9,6 +9,7 @@
 #include "dsp/Ramp.h"
 #include "gui/MultiMeterComponent.h"
 #include "maxglue/Dictionaries.h"
+#include "maxglue/ObjectPorts.h"
 
 #include <algorithm>
 #include <memory>
@@ -16,11 +17,6 @@
 
 namespace
 {
-t_object* asObject (t_meter* x)
-{
-    return &x->ob.header.z_ob;
-}
-
 void constructMembers (t_meter* x)
 {
     std::construct_at (&x->levels);
@@ -59,7 +55,7 @@ bool createParts (t_meter* x)
                                                     static_cast<unsigned> (x->width));
         x->mixer = new kul::Mixer (static_cast<unsigned> (x->numchannels));
         x->guiListener = new MultiMeterComponentListener (x);
-        x->windowManager = new MaxMspJuceWindowManager (asObject (x), x->gui, false);
+        x->windowManager = new MaxMspJuceWindowManager (meter_asobject (x), x->gui, false);
         x->levels.Resize (x->mixer->GetNumOutputs());
         return true;
     }
@@ -77,15 +73,15 @@ void prepareMixer (t_meter* x, unsigned blockSize, float sampleRate)
     }
     catch (const kul::Exception& e)
     {
-        object_bug (asObject (x), "exception : %s", e.what());
+        object_bug (meter_asobject (x), "exception : %s", e.what());
     }
     catch (const std::bad_alloc& e)
     {
-        object_bug (asObject (x), "out of memory : %s", e.what());
+        object_bug (meter_asobject (x), "out of memory : %s", e.what());
     }
     catch (...)
     {
-        object_bug (asObject (x), "unknown exception");
+        object_bug (meter_asobject (x), "unknown exception");
     }
 }
 
@@ -109,7 +105,7 @@ bool sizesWithinLimits (t_meter* x)
     {
         if (size.value < static_cast<t_atom_long> (size.range.minimum) || size.value > static_cast<t_atom_long> (size.range.maximum))
         {
-            object_error (asObject (x), "no valid %s in the creation dictionary", size.name);
+            object_error (meter_asobject (x), "no valid %s in the creation dictionary", size.name);
             return false;
         }
     }
@@ -146,9 +142,9 @@ void* meter_new (t_symbol*, long argc, t_atom* argv)
     auto* boxSymbol = gensym ("#B");
     x->ob.box = boxSymbol != nullptr ? boxSymbol->s_thing : nullptr;
 
-    oskelmax_createdumpoutlet (asObject (x));
+    oskelmax_createdumpoutlet (meter_asobject (x));
 
-    if (! oskelmax_processdictionaryentries (asObject (x), argc, argv, 3, "width", "numchannels", "numleds"))
+    if (! oskelmax_processdictionaryentries (meter_asobject (x), argc, argv, 3, "width", "numchannels", "numleds"))
         return failCreation (x);
 
     if (! sizesWithinLimits (x))
@@ -156,7 +152,7 @@ void* meter_new (t_symbol*, long argc, t_atom* argv)
 
     if (! createParts (x))
     {
-        object_error (asObject (x), "couldnt create object");
+        object_error (meter_asobject (x), "couldnt create object");
         return failCreation (x);
     }
 
@@ -166,23 +162,23 @@ void* meter_new (t_symbol*, long argc, t_atom* argv)
 
     if (x->refreshQelem == nullptr || x->refreshClock == nullptr || x->fadeQelem == nullptr)
     {
-        object_error (asObject (x), "couldnt create object");
+        object_error (meter_asobject (x), "couldnt create object");
         return failCreation (x);
     }
 
     clock_fdelay (x->refreshClock, meter_refreshdelay (x->rate));
 
-    oskelmax_createdumpoutlet (asObject (x));
+    oskelmax_createdumpoutlet (meter_asobject (x));
 
     const auto blockSize = std::max (sys_getblksize(), 0);
     prepareMixer (x, static_cast<unsigned> (blockSize), static_cast<float> (sys_getsr()));
 
-    oskelmax_dspsetup (asObject (x), static_cast<long> (x->mixer->GetNumInputs()), static_cast<long> (x->mixer->GetNumOutputs()), true);
+    oskelmax_dspsetup (meter_asobject (x), static_cast<long> (x->mixer->GetNumInputs()), static_cast<long> (x->mixer->GetNumOutputs()), true);
 
     x->fadeRamp->SetSampleRate (x->mixer->GetSampleRate());
 
     x->creating = true;
-    const bool applied = oskelmax_processdictionaryarg (asObject (x), argc, argv, true);
+    const bool applied = oskelmax_processdictionaryarg (meter_asobject (x), argc, argv, true);
     x->creating = false;
 
     if (! applied)
@@ -196,7 +192,7 @@ void meter_free (t_meter* x)
     if (x == nullptr)
         return;
 
-    oskelmax_dspfree (asObject (x));
+    oskelmax_dspfree (meter_asobject (x));
 
     if (x->refreshClock != nullptr)
         object_free (x->refreshClock);

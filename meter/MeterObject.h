@@ -99,6 +99,12 @@ struct t_meter : t_meter_fields
     bool creating;
 };
 
+/** The host's view of the instance. */
+inline t_object* meter_asobject (t_meter* x)
+{
+    return &x->ob.header.z_ob;
+}
+
 /** The word of an empty fade request: two NaN halves, which no request holds. */
 constexpr std::uint64_t meter_nofaderequest = ~std::uint64_t (0);
 
@@ -165,7 +171,10 @@ void meter_assist (t_meter* x, void* box, long kind, long index, char* text);
 // Attribute accessors.
 /** The getter of every attribute: the field's values, read whole under the instance's attribute lock. */
 t_max_err meter_attr_get (t_meter* x, t_object* attr, long* argc, t_atom** argv);
+/** The setters: each checks the value and hands it to its attribute's row (MeterAttributes.h);
+    a name that has no row for that setter is reported. */
 t_max_err meter_attr_set (t_meter* x, t_object* attr, long argc, t_atom* argv);
+t_max_err meter_attr_set_render (t_meter* x, t_object* attr, long argc, t_atom* argv);
 
 /** Writes attribute fields under the lock that the getter reads them under. */
 template <typename Store>
@@ -174,14 +183,6 @@ void meter_storefields (t_meter* x, Store&& store)
     const std::lock_guard<std::mutex> lock (x->attributeMutex);
     store();
 }
-t_max_err meter_attr_set_render (t_meter* x, t_object* attr, long argc, t_atom* argv);
-
-/** Reads up to four atoms (red, green, blue, alpha) into the colour; components
-    without an atom keep their value. */
-void meter_parse_rgba (double* colour, long argc, const t_atom* argv);
-
-/** The argument pattern check of the messages: f float, i or l long, n number, s symbol. */
-bool meter_checkpattern (const char* pattern, long argc, const t_atom* argv);
 
 /** The host's buffer size of assist texts. */
 constexpr std::size_t meter_assistsize = 512;

@@ -3,6 +3,7 @@
 #include "meter/MeterObject.h"
 
 #include "dsp/Mixer.h"
+#include "maxglue/ObjectPorts.h"
 #include "maxglue/SymbolTable.h"
 
 MultiMeterComponentListener::MultiMeterComponentListener (t_meter* meter)

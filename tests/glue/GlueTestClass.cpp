@@ -1,5 +1,6 @@
 #include "GlueTestClass.h"
 
+#include "docgen/MaxXmlDocumentation.h"
 #include "maxglue/AtomText.h"
 #include "maxglue/ClassDocumentation.h"
 #include "maxglue/Dictionaries.h"
@@ -78,6 +79,7 @@ t_class* registerProbeClass()
     addDocumentationAttribute (c, "externalversion", offsetof (t_oskelmax_object, externalversion), "1.2.3");
 
     oskelmax_addwindowmethods (c, oskelmax_method (probeOpen), oskelmax_method (probeClose));
+    oskelmax_setgeneratexmlhook (oskelmax_generatexml);
     oskelmax_addstandardmethods (c);
     oskelmax_adddumpmethod (c);
     oskelmax_addresetmethod (c);

@@ -8,6 +8,7 @@
 #include "maxhost_test.h"
 #include "z_dsp.h"
 
+#include "maxglue/ObjectPorts.h"
 #include "maxglue/StandardMethods.h"
 #include "text/StringArray.h"
 

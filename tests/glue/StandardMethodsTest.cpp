@@ -20,6 +20,15 @@ TEST_F (StandardMethodsTest, VersionPostsTheLabelOfExternalversion)
     EXPECT_EQ (errors(), Texts { "Couldnt get external version" });
 }
 
+TEST_F (StandardMethodsTest, GeneratexmlWithoutAPageWriterPostsAnError)
+{
+    makeProbe();
+    oskelmax_setgeneratexmlhook (nullptr);   // the next set-up hands the writer back
+    maxhost::send (x, "generatexml");
+    EXPECT_EQ (errors(), Texts { "generatexml : no reference page writer is set" });
+    EXPECT_TRUE (posts().empty());
+}
+
 TEST_F (StandardMethodsTest, PostdspstatusReadsTheFamilyHeader)
 {
     makeProbe();

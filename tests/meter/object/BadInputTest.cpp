@@ -95,11 +95,13 @@ TEST_F (BadInputTest, RateStaysWithinItsLimitsAndNonFiniteValuesKeepItOnEveryPat
 TEST_F (BadInputTest, ValuesRefusedAtCreationLeaveTheDefaults)
 {
     const auto* plain = create ("@numchannels 2");
-    const auto* refused = create ("@numchannels 2 @coldcolor 0 NaN 0 1 @gain Inf @windowtopleft -Inf 3 @peakholdrate NaN");
+    const auto* refused = create ("@numchannels 2 @coldcolor 0 NaN 0 1 @gain Inf @windowtopleft -Inf 3 @peakholdrate NaN @hotcolor 0 1e300 0 1");
 
     EXPECT_EQ (std::vector<double> (std::begin (refused->coldcolor), std::end (refused->coldcolor)),
                std::vector<double> (std::begin (plain->coldcolor), std::end (plain->coldcolor)));
     EXPECT_NE (refused->coldcolor[3], 0.0) << "the default is opaque";
+    EXPECT_EQ (std::vector<double> (std::begin (refused->hotcolor), std::end (refused->hotcolor)),
+               std::vector<double> (std::begin (plain->hotcolor), std::end (plain->hotcolor)));
     EXPECT_EQ (refused->gain, plain->gain);
     EXPECT_EQ (std::vector<float> (std::begin (refused->windowtopleft), std::end (refused->windowtopleft)), (std::vector<float> { 50.0f, 800.0f }));
     EXPECT_EQ (refused->peakholdrate, 2000.0f);
@@ -136,6 +138,9 @@ TEST_F (BadInputTest, RefusedMessagesAndValuesPostWhyAndLeaveTheStateWhole)
         { "useopengl NaN", "invalid value for attribute useopengl", true },
         { "numchannels NaN", "invalid value for attribute numchannels", true },
         { "width Inf", "invalid value for attribute width", true },
+        // Beyond the 32-bit float range: infinite once narrowed.
+        { "hotcolor 1e308 0 0 1", "invalid value for attribute hotcolor", true },
+        { "windowtopleft 10 -1e39", "invalid value for attribute windowtopleft", true },
     };
     for (const auto& [message, error, notifies] : cases)
     {
