@@ -10,6 +10,9 @@
 #include <cstdarg>
 #include <cmath>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 bool oskelmax_setattributefromdictionary (t_object* x, t_dictionary* d, t_symbol* name)
@@ -371,12 +374,31 @@ std::string jsonValueText (long count, const t_atom* atoms)
     return text;
 }
 
+// Only a regular file is written. The path is opened without blocking and
+// without truncating, so that a named pipe nobody reads, or a device, is
+// refused at once like any other path that cannot be written, and left as it was.
 bool writeWholeFile (const std::string& path, const std::string& contents)
 {
-    auto* file = std::fopen (path.c_str(), "w");
+    const int descriptor = open (path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+
+    if (descriptor < 0)
+        return false;
+
+    struct stat status {};
+
+    if (fstat (descriptor, &status) != 0 || ! S_ISREG (status.st_mode) || ftruncate (descriptor, 0) != 0)
+    {
+        close (descriptor);
+        return false;
+    }
+
+    auto* file = fdopen (descriptor, "w");
 
     if (file == nullptr)
+    {
+        close (descriptor);
         return false;
+    }
 
     const bool written = std::fwrite (contents.data(), 1, contents.size(), file) == contents.size();
     const bool closed = std::fclose (file) == 0;

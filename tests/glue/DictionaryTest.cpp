@@ -2,10 +2,14 @@
 
 #include "maxglue/Dictionaries.h"
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace gluetest;
 
@@ -176,8 +180,21 @@ TEST_F (DictionaryTest, JsonFileHoldsEveryTypeByteForByteAndFailuresGiveFalse)
     EXPECT_FALSE (writeDictionaryAsJson (x, d, folder.path() + "/missing/file.json"));
     if (std::filesystem::exists ("/dev/full"))
     {
-        EXPECT_FALSE (writeDictionaryAsJson (x, d, "/dev/full")) << "a failed write makes the result false";
+        EXPECT_FALSE (writeDictionaryAsJson (x, d, "/dev/full")) << "a device is no file";
     }
+
+    // A named pipe is no file: refused at once, whether something reads it or not.
+    const auto pipe = folder.path() + "/pipe";
+    ASSERT_EQ (mkfifo (pipe.c_str(), 0600), 0);
+    auto unread = std::async (std::launch::async, [&] { return writeDictionaryAsJson (x, d, pipe); });
+    const bool blocked = unread.wait_for (std::chrono::seconds (10)) == std::future_status::timeout;
+    const int reader = open (pipe.c_str(), O_RDONLY | O_NONBLOCK); // also frees a blocked writer
+    EXPECT_FALSE (blocked) << "opening a pipe nobody reads blocked";
+    EXPECT_FALSE (unread.get());
+    EXPECT_FALSE (writeDictionaryAsJson (x, d, pipe));
+    char byte = 0;
+    EXPECT_LE (read (reader, &byte, 1), 0) << "nothing was written into the pipe";
+    close (reader);
     EXPECT_TRUE (maxhost::console().empty());
     object_free (d);
 }
