@@ -122,6 +122,7 @@ TEST (DriverTest, ScriptsPrintWhatTheRealPluginDoesAndFailOnErrors)
         { "", "load /nonexistent/plugin.so\n", 1, {} },
         { "", "send nobody bang\n", 1, {} },
         { "", "run 10 parsecs\n", 1, {} },
+        { "", "dialog two words\n", 1, {} },
     };
     for (const auto& c : cases)
     {
@@ -189,6 +190,18 @@ TEST_F (DriverSessionTest, OnlyAWordThatBeginsWithAHashOutsideQuotesStartsAComme
                              "send p echo\t#tab\n"
                              "send p echo \"two #words\" x # not this\n"),
                (std::vector<std::string> { "p out 3: echo a#b c#", "p out 3: echo", "p out 3: echo two #words x" }));
+}
+
+TEST_F (DriverSessionTest, DialogTakesOnePathQuotedWhenItHoldsBlanks)
+{
+    runInProcess ("dialog \"/tmp/two words/levels.json\"\n");
+    char name[MAX_FILENAME_CHARS] = "file.json";
+    short path = 0;
+    t_fourcc type = 0;
+    ASSERT_EQ (saveasdialog_extended (name, &path, &type, nullptr, 0), 0);
+    char full[MAX_PATH_CHARS] = {};
+    ASSERT_EQ (path_topotentialname (path, name, full, 0), 0);
+    EXPECT_STREQ (full, "/tmp/two words/levels.json");
 }
 
 TEST_F (DriverSessionTest, RecordingsAreDroppedOncePrinted)
