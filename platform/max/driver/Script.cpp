@@ -320,7 +320,7 @@ std::string ScriptRunner::commandHelp()
         { "dsp on|off", "starts or stops the audio", "dsp on" },
         { "run TIME", "lets TIME pass (Nms, Ns, or Nb for blocks) and starts the measurements anew", "run 500ms" },
         { "measure NAME", "prints each signal outlet's peak and RMS in dB since the last run", "measure meter" },
-        { "screenshot NAME FILE", "saves the object's window, as it stands after every pending paint, as PNG",
+        { "screenshot NAME FILE", "saves the object's window (its part on the screen), as it stands after every pending paint, as PNG",
           "screenshot meter out/meter.png" },
         { "free NAME", "frees the object", "free meter" },
         { "dialog PATH|cancel", "answers the next save dialog; a path with blanks in double quotes", "dialog \"/tmp/my levels.json\"" },
