@@ -7,6 +7,26 @@
 namespace oskelgui
 {
 
+namespace
+{
+// JUCE's render thread makes a new context current to set it up and leaves it
+// current when the frame then ends early (no paint pending, or the message
+// thread took the list back to detach a context). Detaching makes that context
+// current on the message thread too, shuts it down and destroys it; the render
+// thread's next context switch then unbinds a destroyed context and crashes in
+// the driver. Releasing the context as soon as it is set up leaves the render
+// thread holding one only inside a frame, which JUCE releases at its end.
+class ReleaseContextOnceSetUp final : public juce::OpenGLRenderer
+{
+public:
+    void newOpenGLContextCreated() override { juce::OpenGLContext::deactivateCurrentContext(); }
+    void renderOpenGL() override {}
+    void openGLContextClosing() override {}
+};
+
+ReleaseContextOnceSetUp contextReleaser;
+} // namespace
+
 Component::Component (const std::string& name)
     : juce::Component (juce::String::fromUTF8 (name.c_str()))
 {
@@ -43,7 +63,10 @@ bool Component::setUseOpenGL (bool shouldUseOpenGL)
         return false;
 
     if (openGLContext == nullptr)
+    {
         openGLContext = std::make_unique<juce::OpenGLContext>();
+        openGLContext->setRenderer (&contextReleaser);
+    }
 
     if (openGLContext->isAttached())
         openGLContext->detach();

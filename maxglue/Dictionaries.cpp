@@ -10,6 +10,9 @@
 #include <cstdarg>
 #include <cmath>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 bool oskelmax_setattributefromdictionary (t_object* x, t_dictionary* d, t_symbol* name)
@@ -237,29 +240,78 @@ bool readDictionaryIntoAttributes (t_object* x, t_dictionary* d)
 
 namespace
 {
+// The length of the valid UTF-8 sequence at the start of the bytes, or, when
+// none starts there, of its longest valid beginning (at least 1): the run that
+// one U+FFFD replaces.
+size_t utf8SequenceLength (const unsigned char* bytes, bool& valid)
+{
+    const auto lead = bytes[0];
+    valid = lead < 0x80;
+
+    if (valid)
+        return 1;
+
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xbf; // the second byte's range
+
+    if (lead >= 0xc2 && lead <= 0xdf)
+        length = 2;
+    else if (lead >= 0xe0 && lead <= 0xef)
+    {
+        length = 3;
+        low = lead == 0xe0 ? 0xa0 : 0x80;  // no overlong forms
+        high = lead == 0xed ? 0x9f : 0xbf; // no surrogates
+    }
+    else if (lead >= 0xf0 && lead <= 0xf4)
+    {
+        length = 4;
+        low = lead == 0xf0 ? 0x90 : 0x80;
+        high = lead == 0xf4 ? 0x8f : 0xbf; // nothing beyond U+10FFFF
+    }
+    else
+        return 1;
+
+    // The terminating zero fails every check, so nothing is read past it.
+    for (size_t i = 1; i < length; ++i)
+    {
+        if (bytes[i] < (i == 1 ? low : 0x80) || bytes[i] > (i == 1 ? high : 0xbf))
+            return i;
+    }
+
+    valid = true;
+    return length;
+}
+
 // A text as a JSON string: quotes, backslashes and control characters are
-// escaped, so that every exported file parses; any other byte is kept.
+// escaped, and bytes that are no UTF-8 become U+FFFD, so that every exported
+// file parses; valid characters are kept as they are.
 void appendJsonString (std::string& text, const char* value)
 {
     text += '"';
 
-    for (const char* c = value != nullptr ? value : ""; *c != '\0'; ++c)
+    for (const char* c = value != nullptr ? value : ""; *c != '\0';)
     {
         const auto byte = static_cast<unsigned char> (*c);
 
         if (byte == '"' || byte == '\\')
         {
             text += '\\';
-            text += *c;
+            text += *c++;
         }
         else if (byte < 0x20)
         {
             char escaped[8];
             std::snprintf (escaped, sizeof (escaped), "\\u%04x", byte);
             text += escaped;
+            ++c;
         }
         else
-            text += *c;
+        {
+            bool valid = false;
+            const auto length = utf8SequenceLength (reinterpret_cast<const unsigned char*> (c), valid);
+            text.append (valid ? c : "\xef\xbf\xbd", valid ? length : 3);
+            c += length;
+        }
     }
 
     text += '"';
@@ -322,12 +374,31 @@ std::string jsonValueText (long count, const t_atom* atoms)
     return text;
 }
 
+// Only a regular file is written. The path is opened without blocking and
+// without truncating, so that a named pipe nobody reads, or a device, is
+// refused at once like any other path that cannot be written, and left as it was.
 bool writeWholeFile (const std::string& path, const std::string& contents)
 {
-    auto* file = std::fopen (path.c_str(), "w");
+    const int descriptor = open (path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+
+    if (descriptor < 0)
+        return false;
+
+    struct stat status {};
+
+    if (fstat (descriptor, &status) != 0 || ! S_ISREG (status.st_mode) || ftruncate (descriptor, 0) != 0)
+    {
+        close (descriptor);
+        return false;
+    }
+
+    auto* file = fdopen (descriptor, "w");
 
     if (file == nullptr)
+    {
+        close (descriptor);
         return false;
+    }
 
     const bool written = std::fwrite (contents.data(), 1, contents.size(), file) == contents.size();
     const bool closed = std::fclose (file) == 0;

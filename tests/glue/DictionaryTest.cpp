@@ -2,10 +2,14 @@
 
 #include "maxglue/Dictionaries.h"
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace gluetest;
 
@@ -144,6 +148,9 @@ TEST_F (DictionaryTest, JsonFileHoldsEveryTypeByteForByteAndFailuresGiveFalse)
     dictionary_appendfloat (d, gensym ("gain"), 0.1);
     dictionary_appendlong (d, gensym ("mode"), 1);
     dictionary_appendsym (d, gensym ("quote"), gensym ("say \"hi\" \\ there\ttoo"));
+    // Bytes that are no UTF-8 (a lone continuation byte, a cut sequence, an overlong form,
+    // a surrogate) become U+FFFD, one for each longest invalid run; valid sequences stay.
+    dictionary_appendsym (d, gensym ("bytes"), gensym ("a\x80" "b\xe2\x82 \xc0\xaf \xed\xa0\x80 \xc3\xa9\xf0\x9f\x8e\xb5"));
     dictionary_appendfloat (d, gensym ("infinite"), std::numeric_limits<double>::infinity());
     for (const auto& [key, value] : { std::pair { "longs", "1 2 3" }, { "floats", "0.5 1." }, { "symbols", "a b" }, { "mixed", "x -4 16777217." } })
     {
@@ -163,6 +170,7 @@ TEST_F (DictionaryTest, JsonFileHoldsEveryTypeByteForByteAndFailuresGiveFalse)
     dictionary_appenddictionary (d, gensym ("nested"), reinterpret_cast<t_object*> (dictionary_new()));
     ASSERT_TRUE (writeDictionaryAsJson (x, d, path));
     EXPECT_EQ (readJson (path), "{\n    \"gain\" : 0.100000, \n    \"mode\" : 1, \n    \"quote\" : \"say \\\"hi\\\" \\\\ there\\u0009too\", \n"
+                                "    \"bytes\" : \"a\xef\xbf\xbd" "b\xef\xbf\xbd \xef\xbf\xbd\xef\xbf\xbd \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd \xc3\xa9\xf0\x9f\x8e\xb5\", \n"
                                 "    \"infinite\" : null, \n    \"longs\" : [ 1, 2, 3 ], \n    \"floats\" : [ 0.500000, 1.000000 ], \n"
                                 "    \"symbols\" : [ \"a\", \"b\"], \n    \"mixed\" : [ \"x\", -4, 16777216.000000 ], \n"
                                 "    \"objects\" : [ 1, null, null, null, null ], \n    \"nothing\" : null, \n    \"nested\" : null\n}\n");
@@ -172,8 +180,21 @@ TEST_F (DictionaryTest, JsonFileHoldsEveryTypeByteForByteAndFailuresGiveFalse)
     EXPECT_FALSE (writeDictionaryAsJson (x, d, folder.path() + "/missing/file.json"));
     if (std::filesystem::exists ("/dev/full"))
     {
-        EXPECT_FALSE (writeDictionaryAsJson (x, d, "/dev/full")) << "a failed write makes the result false";
+        EXPECT_FALSE (writeDictionaryAsJson (x, d, "/dev/full")) << "a device is no file";
     }
+
+    // A named pipe is no file: refused at once, whether something reads it or not.
+    const auto pipe = folder.path() + "/pipe";
+    ASSERT_EQ (mkfifo (pipe.c_str(), 0600), 0);
+    auto unread = std::async (std::launch::async, [&] { return writeDictionaryAsJson (x, d, pipe); });
+    const bool blocked = unread.wait_for (std::chrono::seconds (10)) == std::future_status::timeout;
+    const int reader = open (pipe.c_str(), O_RDONLY | O_NONBLOCK); // also frees a blocked writer
+    EXPECT_FALSE (blocked) << "opening a pipe nobody reads blocked";
+    EXPECT_FALSE (unread.get());
+    EXPECT_FALSE (writeDictionaryAsJson (x, d, pipe));
+    char byte = 0;
+    EXPECT_LE (read (reader, &byte, 1), 0) << "nothing was written into the pipe";
+    close (reader);
     EXPECT_TRUE (maxhost::console().empty());
     object_free (d);
 }

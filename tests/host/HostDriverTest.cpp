@@ -122,6 +122,7 @@ TEST (DriverTest, ScriptsPrintWhatTheRealPluginDoesAndFailOnErrors)
         { "", "load /nonexistent/plugin.so\n", 1, {} },
         { "", "send nobody bang\n", 1, {} },
         { "", "run 10 parsecs\n", 1, {} },
+        { "", "dialog two words\n", 1, {} },
     };
     for (const auto& c : cases)
     {
@@ -152,21 +153,25 @@ TEST (DriverTest, ScreenshotWritesTheObjectsWindowAsPng)
         GTEST_SKIP() << "needs an X display";
     char png[] = "/tmp/maxhost-shot-XXXXXX.png";
     close (mkstemps (png, 4));
-    EXPECT_EQ (runDriver (loadPlugin + "new g test.gain~\nsend g window\nscreenshot g " + png + "\n").status, 0);
-
-    std::ifstream file (png, std::ios::binary);
-    std::vector<unsigned char> bytes ((std::istreambuf_iterator<char> (file)), std::istreambuf_iterator<char>());
-    std::remove (png);
+    const auto shoot = [&] (const std::string& position)
+    {
+        std::remove (png);
+        const int status = runDriver (loadPlugin + "new g test.gain~\nsend g window " + position + "\nscreenshot g " + png + "\n").status;
+        std::ifstream file (png, std::ios::binary);
+        return std::pair { status, std::vector<unsigned char> ((std::istreambuf_iterator<char> (file)), std::istreambuf_iterator<char>()) };
+    };
+    const auto [status, bytes] = shoot ("");
+    EXPECT_EQ (status, 0);
     ASSERT_GT (bytes.size(), 33u);
     EXPECT_EQ (std::string (bytes.begin() + 1, bytes.begin() + 4), "PNG");
-    auto be32 = [&] (size_t at) -> uLong { return uLong (bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3]; };
-    EXPECT_EQ (be32 (16), 40u);
-    EXPECT_EQ (be32 (20), 30u);
+    auto be32 = [] (const std::vector<unsigned char>& b, size_t at) -> uLong { return uLong (b[at]) << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3]; };
+    EXPECT_EQ (be32 (bytes, 16), 40u);
+    EXPECT_EQ (be32 (bytes, 20), 30u);
     size_t at = 8;   // each chunk: its length, its type and data, their CRC
-    for (; at + 12 <= bytes.size(); at += 12 + be32 (at))
+    for (; at + 12 <= bytes.size(); at += 12 + be32 (bytes, at))
     {
-        ASSERT_LE (at + 12 + be32 (at), bytes.size());
-        EXPECT_EQ (be32 (at + 8 + be32 (at)), crc32 (0, bytes.data() + at + 4, static_cast<uInt> (4 + be32 (at)))) << "the chunk at " << at;
+        ASSERT_LE (at + 12 + be32 (bytes, at), bytes.size());
+        EXPECT_EQ (be32 (bytes, at + 8 + be32 (bytes, at)), crc32 (0, bytes.data() + at + 4, static_cast<uInt> (4 + be32 (bytes, at)))) << "the chunk at " << at;
     }
     EXPECT_EQ (at, bytes.size());
 
@@ -174,9 +179,20 @@ TEST (DriverTest, ScreenshotWritesTheObjectsWindowAsPng)
     ASSERT_EQ (std::string (bytes.begin() + idat + 4, bytes.begin() + idat + 8), "IDAT");
     std::vector<unsigned char> raw (30 * (40 * 3 + 1));
     uLongf size = raw.size();
-    ASSERT_EQ (uncompress (raw.data(), &size, bytes.data() + idat + 8, be32 (idat)), Z_OK) << "the stream and its checksum";
+    ASSERT_EQ (uncompress (raw.data(), &size, bytes.data() + idat + 8, be32 (bytes, idat)), Z_OK) << "the stream and its checksum";
     EXPECT_EQ (size, raw.size());
     EXPECT_EQ (std::vector<int> (raw.begin(), raw.begin() + 4), (std::vector<int> { 0, 255, 0, 0 })) << "no filter, then a red pixel";
+
+    // A window partly off the screen gives its part on the screen; one wholly off it, no picture.
+    const auto [partStatus, part] = shoot ("-10 -20");
+    EXPECT_EQ (partStatus, 0);
+    ASSERT_GT (part.size(), 24u);
+    EXPECT_EQ (be32 (part, 16), 30u);
+    EXPECT_EQ (be32 (part, 20), 10u);
+    const auto [offStatus, off] = shoot ("-100 -100");
+    EXPECT_EQ (offStatus, 1);
+    EXPECT_TRUE (off.empty());
+    std::remove (png);
 }
 
 using DriverSessionTest = hosttest::HostTest;
@@ -189,6 +205,18 @@ TEST_F (DriverSessionTest, OnlyAWordThatBeginsWithAHashOutsideQuotesStartsAComme
                              "send p echo\t#tab\n"
                              "send p echo \"two #words\" x # not this\n"),
                (std::vector<std::string> { "p out 3: echo a#b c#", "p out 3: echo", "p out 3: echo two #words x" }));
+}
+
+TEST_F (DriverSessionTest, DialogTakesOnePathQuotedWhenItHoldsBlanks)
+{
+    runInProcess ("dialog \"/tmp/two words/levels.json\"\n");
+    char name[MAX_FILENAME_CHARS] = "file.json";
+    short path = 0;
+    t_fourcc type = 0;
+    ASSERT_EQ (saveasdialog_extended (name, &path, &type, nullptr, 0), 0);
+    char full[MAX_PATH_CHARS] = {};
+    ASSERT_EQ (path_topotentialname (path, name, full, 0), 0);
+    EXPECT_STREQ (full, "/tmp/two words/levels.json");
 }
 
 TEST_F (DriverSessionTest, RecordingsAreDroppedOncePrinted)

@@ -68,6 +68,13 @@ TEST_F (ObjectTest, FreeingTwiceIsCaughtAndNotificationsAreRecorded)
     object_notify (box, gensym ("modified"), nullptr);
     object_notify (box, gensym ("modified"), nullptr);
     EXPECT_EQ (maxhost::notifications (box), (std::vector<t_symbol*> { gensym ("modified"), gensym ("modified") }));
+    // A long run of changes keeps only the latest few, and their count.
+    for (int i = 0; i < 100000; ++i)
+        object_notify (box, i % 2 == 0 ? gensym ("even") : gensym ("odd"), nullptr);
+    const auto latest = maxhost::notifications (box);
+    ASSERT_EQ (latest.size(), maxhost::latestNotificationsKept);
+    EXPECT_EQ (latest.back(), gensym ("odd"));
+    EXPECT_EQ (maxhost::notificationCount (box), 100002u);
 
     EXPECT_EQ (object_free (object), MAX_ERR_NONE);
     maxhost::clearRecordings();

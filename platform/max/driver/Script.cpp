@@ -200,9 +200,18 @@ bool ScriptRunner::runLine (const std::string& rawLine)
         objects.erase (w[1]);
         return true;
     }
-    if (command == "dialog" && w.size() == 2)
+    if (command == "dialog" && w.size() >= 2)
     {
-        maxhost::setDialogAnswer (w[1] == "cancel" ? "cancelled" : w[1]);
+        // One path, as one symbol: a path with blanks stands in double quotes.
+        const auto atoms = maxhost::parseAtoms (restAfter (line, 1));
+        std::string path;
+        if (atoms.size() == 1 && atoms[0].a_type == A_SYM)
+            path = atoms[0].a_w.w_sym->s_name;
+        else if (w.size() == 2)
+            path = w[1];
+        else
+            return fail ("dialog: one path, in double quotes when it holds blanks");
+        maxhost::setDialogAnswer (path == "cancel" ? "cancelled" : path);
         return true;
     }
     return fail ("unknown command: " + line);
@@ -311,10 +320,10 @@ std::string ScriptRunner::commandHelp()
         { "dsp on|off", "starts or stops the audio", "dsp on" },
         { "run TIME", "lets TIME pass (Nms, Ns, or Nb for blocks) and starts the measurements anew", "run 500ms" },
         { "measure NAME", "prints each signal outlet's peak and RMS in dB since the last run", "measure meter" },
-        { "screenshot NAME FILE", "saves the object's window, as it stands after every pending paint, as PNG",
+        { "screenshot NAME FILE", "saves the object's window (its part on the screen), as it stands after every pending paint, as PNG",
           "screenshot meter out/meter.png" },
         { "free NAME", "frees the object", "free meter" },
-        { "dialog PATH|cancel", "answers the next save dialog", "dialog /tmp/levels.json" },
+        { "dialog PATH|cancel", "answers the next save dialog; a path with blanks in double quotes", "dialog \"/tmp/my levels.json\"" },
     };
 
     std::string text = "Script commands, one per line (a word beginning with # starts a comment, outside double quotes):\n";

@@ -74,7 +74,11 @@ void setEventListener (EventListener listener);
 std::vector<ConsoleEntry> console();
 std::vector<OutletEvent> outletEvents();
 void clearRecordings();
+// The change notifications an object received: the latest ones (at most
+// latestNotificationsKept, oldest first), and how many there were in all.
+constexpr size_t latestNotificationsKept = 16;
 std::vector<t_symbol*> notifications (t_object* x);
+size_t notificationCount (t_object* x);
 
 // Text as a message box parses it: integers are longs, numbers with a point
 // or an exponent floats, anything else symbols.

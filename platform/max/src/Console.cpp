@@ -105,7 +105,12 @@ void recordNotification (t_object* x, t_symbol* s)
     auto& r = recordings();
     std::lock_guard<std::recursive_mutex> lock (r.mutex);
     if (auto* data = dataOf (x))
-        data->notifications.push_back (s);
+    {
+        ++data->notificationCount;
+        data->latestNotifications.push_back (s);
+        if (data->latestNotifications.size() > latestNotificationsKept)
+            data->latestNotifications.pop_front();
+    }
 }
 
 void freeOutlets (t_object* x)
@@ -304,7 +309,16 @@ std::vector<t_symbol*> notifications (t_object* x)
     auto& r = recordings();
     std::lock_guard<std::recursive_mutex> lock (r.mutex);
     auto* data = detail::dataOf (x);
-    return data != nullptr ? data->notifications : std::vector<t_symbol*> {};
+    return data != nullptr ? std::vector<t_symbol*> (data->latestNotifications.begin(), data->latestNotifications.end())
+                           : std::vector<t_symbol*> {};
+}
+
+size_t notificationCount (t_object* x)
+{
+    auto& r = recordings();
+    std::lock_guard<std::recursive_mutex> lock (r.mutex);
+    auto* data = detail::dataOf (x);
+    return data != nullptr ? data->notificationCount : 0;
 }
 
 void failCall (const std::string& call, const std::string& name, int times)

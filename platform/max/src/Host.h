@@ -68,7 +68,10 @@ struct ObjectData
     std::map<t_symbol*, t_object*> obex;
     std::vector<t_object*> attributes;   // the object's own, in order of addition, owned
     t_object* box = nullptr;
-    std::vector<t_symbol*> notifications;
+    // Change notifications: how many there were, and only the latest few, so
+    // that a long run full of changes keeps its memory flat.
+    size_t notificationCount = 0;
+    std::deque<t_symbol*> latestNotifications;
     int signalInlets = 0;
 };
 

@@ -4,6 +4,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -273,8 +274,28 @@ bool screenshot (t_object* x, const std::string& pngPath, std::string& reason)
         reason = "the window is not visible";
         return false;
     }
-    XImage* image = XGetImage (display, window, 0, 0, static_cast<unsigned> (attributes.width), static_cast<unsigned> (attributes.height),
-                               AllPlanes, ZPixmap);
+    // The server reads only what is on the screen (any other part of the window
+    // fails the whole read with BadMatch): the picture is the part on the screen.
+    int left = 0, top = 0;
+    Window child = 0;
+    XWindowAttributes screen {};
+    if (XTranslateCoordinates (display, window, attributes.root, 0, 0, &left, &top, &child) == 0
+        || XGetWindowAttributes (display, attributes.root, &screen) == 0)
+    {
+        XCloseDisplay (display);
+        reason = "the window could not be read";
+        return false;
+    }
+    const int firstX = std::max (0, -left), firstY = std::max (0, -top);
+    const int width = std::min (attributes.width, screen.width - left) - firstX;
+    const int height = std::min (attributes.height, screen.height - top) - firstY;
+    if (width <= 0 || height <= 0)
+    {
+        XCloseDisplay (display);
+        reason = "the window is off the screen";
+        return false;
+    }
+    XImage* image = XGetImage (display, window, firstX, firstY, static_cast<unsigned> (width), static_cast<unsigned> (height), AllPlanes, ZPixmap);
     if (image == nullptr)
     {
         XCloseDisplay (display);
@@ -282,10 +303,10 @@ bool screenshot (t_object* x, const std::string& pngPath, std::string& reason)
         return false;
     }
     std::vector<unsigned char> rgb;
-    rgb.reserve (static_cast<size_t> (attributes.width) * static_cast<size_t> (attributes.height) * 3);
-    for (int y = 0; y < attributes.height; ++y)
+    rgb.reserve (static_cast<size_t> (width) * static_cast<size_t> (height) * 3);
+    for (int y = 0; y < height; ++y)
     {
-        for (int xx = 0; xx < attributes.width; ++xx)
+        for (int xx = 0; xx < width; ++xx)
         {
             const unsigned long pixel = XGetPixel (image, xx, y);
             rgb.push_back (static_cast<unsigned char> ((pixel & image->red_mask) >> __builtin_ctzl (image->red_mask | 1ul << 63)));
@@ -293,7 +314,6 @@ bool screenshot (t_object* x, const std::string& pngPath, std::string& reason)
             rgb.push_back (static_cast<unsigned char> ((pixel & image->blue_mask) >> __builtin_ctzl (image->blue_mask | 1ul << 63)));
         }
     }
-    const int width = attributes.width, height = attributes.height;
     XDestroyImage (image);
     XCloseDisplay (display);
     if (! writePng (pngPath, width, height, rgb))

@@ -46,12 +46,15 @@ void gainHello (Gain* x, t_symbol*, long argc, t_atom* argv)
     sysmem_freeptr (text);
 }
 
-// A plain red window, reported to the host so that it can be photographed.
-void gainWindow (Gain* x)
+// A plain red window of 40 x 30 at the top left of the screen, or at the position
+// given, reported to the host so that it can be photographed.
+void gainWindow (Gain* x, t_symbol*, long argc, t_atom* argv)
 {
     if (x->display != nullptr || (x->display = XOpenDisplay (nullptr)) == nullptr)
         return;
-    x->window = XCreateSimpleWindow (x->display, DefaultRootWindow (x->display), 0, 0, 40, 30, 0, 0, 0xFF0000);
+    const auto left = static_cast<int> (argc >= 2 ? atom_getlong (argv) : 0);
+    const auto top = static_cast<int> (argc >= 2 ? atom_getlong (argv + 1) : 0);
+    x->window = XCreateSimpleWindow (x->display, DefaultRootWindow (x->display), left, top, 40, 30, 0, 0, 0xFF0000);
     XSelectInput (x->display, x->window, StructureNotifyMask);
     XMapWindow (x->display, x->window);
     XEvent event;
@@ -98,7 +101,7 @@ __attribute__ ((visibility ("default"))) int main()
     class_addmethod (c, asMethod (+[] (Gain* x) { outlet_float (x->dump, x->gain); }), "bang", 0);
     class_addmethod (c, asMethod (gainHello), "hello", A_GIMME, 0);
     class_addmethod (c, asMethod (+[] (Gain* x) { clock_fdelay (x->clock, 10.0); }), "tick", 0);
-    class_addmethod (c, asMethod (gainWindow), "window", 0);
+    class_addmethod (c, asMethod (gainWindow), "window", A_GIMME, 0);
     class_addmethod (c, asMethod (+[] (Gain* x, t_object* dsp64, short*, double, long, long) {
                          object_method (dsp64, gensym ("dsp_add64"), x, gainPerform, 0L, static_cast<void*> (nullptr));
                      }),

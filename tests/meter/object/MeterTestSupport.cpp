@@ -91,7 +91,7 @@ std::string MeterTest::dumpLevels (t_meter* meter)
 
 size_t MeterTest::notificationCount (t_meter* meter)
 {
-    return maxhost::notifications (maxhost::boxOf (asObject (meter))).size();
+    return maxhost::notificationCount (maxhost::boxOf (asObject (meter)));
 }
 
 bool MeterTest::settleUntil (const std::function<bool()>& condition, int maxMs)

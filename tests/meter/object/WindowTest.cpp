@@ -32,6 +32,24 @@ protected:
     }
 
     bool windowShown() { return settleUntil ([this] { return meter->windowManager->IsWindowVisible(); }); }
+
+    /** Runs the main thread's work for about the given real time. */
+    void settleFor (int ms) { settleUntil ([] { return false; }, ms); }
+
+    /** The green of lit "cold" LEDs in a screenshot of the meter's window, saved under the name. */
+    static int litColdPixels (t_meter* m, const std::string& name)
+    {
+        const auto path = testsupport::outputPath (name);
+        std::string reason;
+        EXPECT_TRUE (maxhost::screenshot (asObject (m), path, reason)) << reason;
+        const auto image = juce::ImageFileFormat::loadFrom (juce::File (path));
+        int lit = 0;
+        for (int y = 0; y < image.getHeight(); ++y)
+            for (int x = 0; x < image.getWidth(); ++x)
+                if (const auto c = image.getPixelAt (x, y); c.getGreen() > 90 && c.getGreen() > 2 * c.getRed() && c.getGreen() > 2 * c.getBlue())
+                    ++lit;
+        return lit;
+    }
 };
 } // namespace
 
@@ -117,14 +135,58 @@ TEST_F (WindowTest, AScreenshotShowsTheWindowAsPaintedAfterEveryPendingPaint)
 
     // Virtual time runs far ahead of JUCE's paint timer: one picture, taken at once,
     // must still show the LEDs that the last refresh lit.
-    const auto path = testsupport::outputPath ("meter-window.png");
-    std::string reason;
-    ASSERT_TRUE (maxhost::screenshot (asObject (meter), path, reason)) << reason;
-    const auto image = juce::ImageFileFormat::loadFrom (juce::File (path));
-    int litCold = 0;
-    for (int y = 0; y < image.getHeight(); ++y)
-        for (int x = 0; x < image.getWidth(); ++x)
-            if (const auto c = image.getPixelAt (x, y); c.getGreen() > 90 && c.getGreen() > 2 * c.getRed() && c.getGreen() > 2 * c.getBlue())
-                ++litCold;
-    EXPECT_GT (litCold, 200);
+    EXPECT_GT (litColdPixels (meter, "meter-window.png"), 200);
+}
+
+// Every toggle sets a fresh context up on JUCE's one render thread, which the other
+// windows keep busy; a context that thread still held when it was detached and
+// destroyed took the host down at the thread's next switch.
+TEST_F (WindowTest, TogglingOpenGLAmongOtherOpenGLWindowsKeepsTheHostUpAndTheWindowsDrawing)
+{
+    if (! oskelgui::Component::isOpenGLAvailable())
+        GTEST_SKIP() << "the display offers no OpenGL";
+
+    const std::vector<t_meter*> meters { meter, create ("@numchannels 2 @windowtitle second"), create ("@numchannels 2 @windowtitle third") };
+    for (auto* m : meters)
+        maxhost::setSignal (asObject (m), 1, { maxhost::SignalSource::sine, 440.0, -3.0, 0.0 });
+    maxhost::startDsp();
+    for (auto* m : meters)
+    {
+        send (m, "open");
+        send (m, "useopengl 1");
+    }
+    const auto drawnByOpenGL = [] (t_meter* m) { return m->gui->getCurrentRendererName() == oskelgui::Component::openGLRendererName; };
+    ASSERT_TRUE (settleUntil ([&] { return std::all_of (meters.begin(), meters.end(), drawnByOpenGL); }));
+
+    // Waits of 0 to 35 ms between the toggles meet the render thread at every stage of a frame.
+    const auto toggle = [&] (t_meter* m, int times)
+    {
+        for (int i = 0; i < times; ++i)
+        {
+            send (m, "useopengl 0");
+            send (m, "useopengl 1");
+            const auto until = juce::Time::getMillisecondCounterHiRes() + (i * 7) % 40;
+            while (juce::Time::getMillisecondCounterHiRes() < until)
+            {
+                maxhost::advance (5.0);
+                settleFor (5);
+            }
+        }
+    };
+    toggle (meters[0], 40); // three windows
+    object_free (asObject (meters[0]));
+    meter = nullptr;
+    toggle (meters[2], 40); // two windows
+    toggle (meters[2], 1);  // and freed at once
+    object_free (asObject (meters[2]));
+
+    // The window left still draws through OpenGL: a paint asked for shows the levels
+    // within a few of the render thread's frames.
+    EXPECT_TRUE (drawnByOpenGL (meters[1]));
+    EXPECT_TRUE (settleUntil ([&]
+    {
+        meters[1]->gui->repaint();
+        settleFor (50);
+        return litColdPixels (meters[1], "opengl-after-toggles.png") > 200;
+    }));
 }
