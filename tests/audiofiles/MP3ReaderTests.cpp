@@ -28,6 +28,7 @@ enum class Edit
     cutShort,     // the last 40% cut off, so a "Xing" count is more than the file holds
     byteBefore,   // one byte before the first frame
     twoId3v2Tags, // a small tag, then one of 40 KB of random bytes
+    apeTagAfter,  // an APEv2 tag of one item after the stream
 };
 
 struct Encoding
@@ -51,6 +52,7 @@ const Encoding encodings[] = {
     { "ClickTrainShortBlocks44kMono", "-b 96 -m m --resample 44.1", 1, 44100, Edit::none, Signal::clicks },
     { "Id3v2Tag44kStereo", "-b 160 --resample 44.1 --id3v2-only --tt Title --ta Artist", 2, 44100 },
     { "Id3v1Tag44kStereo", "-b 128 --resample 44.1 --id3v1-only --tt Title --ta Artist", 2, 44100 },
+    { "ApeTag44kStereo", "-b 128 -t --resample 44.1", 2, 44100, Edit::apeTagAfter },
     { "TwoId3v2Tags44kStereo", "-b 128 --resample 44.1", 2, 44100, Edit::twoId3v2Tags },
     { "OneByteBeforeXing44kStereo", "-V 2 --resample 44.1", 2, 44100, Edit::byteBefore },
     { "VbrXingCutShort44kStereo", "-V 2 --resample 44.1", 2, 44100, Edit::cutShort },
@@ -92,6 +94,17 @@ std::vector<unsigned char> id3v2Tag (const std::vector<unsigned char>& body)
     return tag;
 }
 
+// An APEv2 tag without header: the item "Title" = "x", then the 32-byte footer ("APETAGEX",
+// version 2000, the size of items and footer, the item count, flags, 8 reserved bytes).
+std::vector<unsigned char> apeTag()
+{
+    std::vector<unsigned char> tag { 1, 0, 0, 0, 0, 0, 0, 0, 'T', 'i', 't', 'l', 'e', 0, 'x' };
+    const auto size = static_cast<unsigned char> (tag.size() + 32);
+    const std::vector<unsigned char> footer { 'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X', 0xD0, 0x07, 0, 0, size, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0 };
+    tag.insert (tag.end(), footer.begin(), footer.end());
+    return tag;
+}
+
 std::vector<unsigned char> edited (std::vector<unsigned char> bytes, Edit edit)
 {
     const auto prepend = [&] (const std::vector<unsigned char>& prefix) { bytes.insert (bytes.begin(), prefix.begin(), prefix.end()); };
@@ -103,6 +116,7 @@ std::vector<unsigned char> edited (std::vector<unsigned char> bytes, Edit edit)
         case Edit::brokenOff: bytes.resize (bytes.size() / 2); bytes.resize (bytes.size() + 40000, 0); break;
         case Edit::cutShort: bytes.resize (bytes.size() * 6 / 10); break;
         case Edit::byteBefore: prepend ({ 0 }); break;
+        case Edit::apeTagAfter: { const auto tag = apeTag(); bytes.insert (bytes.end(), tag.begin(), tag.end()); break; }
         case Edit::twoId3v2Tags: prepend (id3v2Tag (randomBytes (40000))); prepend (id3v2Tag (std::vector<unsigned char> (100, 0))); break;
     }
 
