@@ -16,7 +16,7 @@ class MP3FileReader : public AudioFileReader
 {
 public:
     /** Opens the file and counts its frames; throws a kul::Exception when it holds no
-        decodable frame. */
+        frame libmpg123 can decode. */
     explicit MP3FileReader (const File& file);
     ~MP3FileReader() override;
 

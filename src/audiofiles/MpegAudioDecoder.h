@@ -28,7 +28,7 @@ public:
     MpegAudioDecoder (const MpegAudioDecoder&) = delete;
     MpegAudioDecoder& operator= (const MpegAudioDecoder&) = delete;
 
-    /** True when the stream begins with a decodable frame. */
+    /** True when libmpg123 found a frame in the stream. */
     bool IsValid() const noexcept { return numChannels > 0; }
 
     /** The first frame's sample rate and channel count; every decoded frame has them. */
