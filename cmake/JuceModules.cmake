@@ -1,14 +1,9 @@
 # The JUCE modules, compiled once per build folder into one static library that
 # the GUI library, the plug-in and the GUI tests link.
-# A fuzzing build has no window: only what JUCE's MPEG decoder stands on is compiled there.
-if(ZELM_SANITIZE STREQUAL "fuzzer")
-  set(ZELM_JUCE_MODULES juce::juce_core juce::juce_audio_basics juce::juce_audio_formats)
-else()
-  set(ZELM_JUCE_MODULES
-    juce::juce_core juce::juce_events juce::juce_data_structures juce::juce_graphics
-    juce::juce_gui_basics juce::juce_gui_extra juce::juce_opengl
-    juce::juce_audio_basics juce::juce_audio_formats)
-endif()
+set(ZELM_JUCE_MODULES
+  juce::juce_core juce::juce_events juce::juce_data_structures juce::juce_graphics
+  juce::juce_gui_basics juce::juce_gui_extra juce::juce_opengl
+  juce::juce_audio_basics juce::juce_audio_formats)
 add_library(juce_modules STATIC)
 target_link_libraries(juce_modules
   PRIVATE

@@ -8,37 +8,33 @@
 namespace kul
 {
 class File;
-class InputStream;
 
 /** MPEG audio (MPEG-1, 2 and 2.5, layers I, II and III) decoded to 32-bit floats by
-    JUCE's decoder, which reads the file through a stream of its own. */
+    libmpg123, with the encoder's delay and padding kept. The length is every frame the
+    stream holds; reads at any start give the samples of a decode from the start. */
 class MP3FileReader : public AudioFileReader
 {
 public:
-    /** Opens the file and decodes its first frame; throws a kul::Exception when no frame
-        can be decoded within the first blocks. */
+    /** Opens the file and counts its frames; throws a kul::Exception when it holds no
+        frame libmpg123 can decode. */
     explicit MP3FileReader (const File& file);
     ~MP3FileReader() override;
 
     std::string GetFileExtension() const override { return ".mp3"; }
 
-    /** Frames before the stream's start and after its end are 0. A block that cannot be
-        decoded zero-fills what is left and answers false; a later read seeks again. */
+    /** Frames before the stream's start and from its length on are 0, as are the frames
+        of a stream that ends before its length. Bytes that cannot be read or decoded
+        zero-fill what is left and answer false; a later read seeks again. */
     bool ReadSamples (int** destChannels, uint64_t numFrames, int64_t startFrame) override;
 
 private:
     std::unique_ptr<MpegAudioDecoder> decoder;
-    float decodedData[2][MpegAudioDecoder::maxSamplesPerFrame] {};
-    int decodedStart = 0;
-    int decodedEnd = 0;
-    int64_t currentPosition = 0;
-    int samplesPerFrame = MpegAudioDecoder::maxSamplesPerFrame;
-    int firstAudioFrameIndex = 0; // the decoder's index of the stream's first audio frame
+    const float* decodedData = nullptr; // the last decoded frame, interleaved, owned by the decoder
+    size_t decodedStart = 0;            // the first frame of it not yet delivered
+    size_t decodedEnd = 0;              // the frames in it
+    int64_t currentPosition = 0;        // the file frame at decodedStart; -1 after a failure
 
-    void Open (int64_t audioStart);
-    bool ReadNextBlock (bool silenceAtEnd);
-    bool SeekTo (int64_t frame);
-    void MakeSilentBlock() noexcept;
+    bool ReadFromDecoder (int** destChannels, uint64_t offset, uint64_t count, int64_t startFrame);
 };
 
 } // namespace kul

@@ -1,176 +1,220 @@
-// The one source of the library built against JUCE. JUCE keeps its MPEG decoder inside
-// its codec source, compiled only when the MP3 format is switched on; the JUCE modules
-// library is built with it off, and this file compiles that codec source once more with it
-// on (the build sets JUCE_USE_MP3AUDIOFORMAT for this file alone), so that the decoder
-// exists exactly once per program and JUCE's own files stay as they are.
 #include "audiofiles/MpegAudioDecoder.h"
 
 #include "files/InputStream.h"
 
-#include <juce_audio_formats/juce_audio_formats.h>
+#include <mpg123.h>
 
-#if ! JUCE_USE_MP3AUDIOFORMAT
- #error "This file needs JUCE_USE_MP3AUDIOFORMAT=1"
-#endif
-
-#include <juce_audio_formats/codecs/juce_MP3AudioFormat.cpp>
-
-namespace
-{
-using juce::MP3Decoder::MP3Stream;
-
-// The seek table and the reset of the decoder are private to it. An explicit template
-// instantiation may name private members, which gives the reader pointers to these two
-// without touching JUCE's source.
-template <typename Tag, typename Tag::type member>
-struct PrivateMember
-{
-    friend typename Tag::type get (Tag) { return member; }
-};
-
-struct SeekTable
-{
-    using type = juce::Array<juce::int64> MP3Stream::*;
-    friend type get (SeekTable);
-};
-
-struct Reset
-{
-    using type = void (MP3Stream::*)() noexcept;
-    friend type get (Reset);
-};
-
-template struct PrivateMember<SeekTable, &MP3Stream::frameStreamPositions>;
-template struct PrivateMember<Reset, &MP3Stream::reset>;
-
-// JUCE's stream over ours: the decoder reads through its own byte stream.
-class SourceStream final : public juce::InputStream
-{
-public:
-    explicit SourceStream (std::unique_ptr<kul::InputStream> sourceToUse) : source (std::move (sourceToUse)) {}
-
-    juce::int64 getTotalLength() override { return source->GetTotalLength(); }
-    bool isExhausted() override { return source->IsExhausted(); }
-    juce::int64 getPosition() override { return source->GetPosition(); }
-    bool setPosition (juce::int64 newPosition) override { return source->SetPosition (newPosition); }
-
-    int read (void* destination, int maxBytesToRead) override
-    {
-        if (maxBytesToRead <= 0)
-            return 0;
-
-        return static_cast<int> (source->Read (destination, maxBytesToRead));
-    }
-
-private:
-    std::unique_ptr<kul::InputStream> source;
-};
-
-// How far the decoder looks for the next frame header before it gives up (its own limit).
-constexpr juce::int64 headerSearchBytes = 32768;
-} // namespace
+#include <algorithm>
+#include <cstring>
+#include <vector>
 
 namespace kul
 {
-
-struct MpegAudioDecoder::Impl
+namespace
 {
-    explicit Impl (std::unique_ptr<InputStream> source) : sourceStream (std::move (source)), stream (sourceStream) {}
+// libmpg123 asks for a frame's header and body in small reads; a block of the file at a
+// time keeps the system calls to one per block.
+constexpr int64_t inputBlockSize = 65536;
 
-    SourceStream sourceStream;
-    MP3Stream stream;
-    uint32_t vbrFrameCount = 0;
+// After a seek, layer III frames are decoded from this many frames before the target:
+// enough to refill the bit reservoir, which reaches back up to 255 bytes in MPEG-2, where
+// a frame at 8 kbit/s and 24 kHz carries 11 bytes of main data (24 frames), and to rebuild
+// the overlap and the synthesis filter from whole frames. Layers I and II need two.
+constexpr long seekPreframes = 32;
+} // namespace
+
+/** The file as libmpg123 reads it: a position of its own over a block of the stream. */
+struct MpegAudioDecoder::Input
+{
+    explicit Input (InputStream& sourceToUse) : source (sourceToUse) {}
+
+    InputStream& source;
+    std::vector<unsigned char> block = std::vector<unsigned char> (size_t (inputBlockSize));
+    int64_t blockStart = 0;
+    int64_t blockFill = 0;
+    int64_t position = 0;
+
+    int64_t Read (unsigned char* destination, int64_t numBytes)
+    {
+        int64_t done = 0;
+
+        while (done < numBytes)
+        {
+            if (position >= blockStart && position < blockStart + blockFill)
+            {
+                const int64_t count = std::min (numBytes - done, blockStart + blockFill - position);
+                std::memcpy (destination + done, block.data() + (position - blockStart), size_t (count));
+                done += count;
+                position += count;
+                continue;
+            }
+
+            source.SetPosition (position);
+
+            // A read of a block or more needs no copy through the block.
+            if (numBytes - done >= inputBlockSize)
+            {
+                const int64_t count = source.Read (destination + done, numBytes - done);
+
+                if (count <= 0)
+                    break;
+
+                done += count;
+                position += count;
+                continue;
+            }
+
+            blockStart = position;
+            blockFill = std::max<int64_t> (source.Read (block.data(), inputBlockSize), 0);
+
+            if (blockFill == 0)
+                break;
+        }
+
+        return done;
+    }
+
+    int64_t Seek (int64_t offset, int whence)
+    {
+        int64_t base = 0;
+
+        if (whence == SEEK_CUR)
+            base = position;
+        else if (whence == SEEK_END)
+            base = source.GetTotalLength();
+        else if (whence != SEEK_SET)
+            return -1;
+
+        int64_t target = 0;
+
+        if (__builtin_add_overflow (base, offset, &target) || target < 0)
+            return -1;
+
+        position = target;
+        return position;
+    }
+
+    static mpg123_ssize_t ReadCallback (void* input, void* destination, size_t numBytes)
+    {
+        const auto count = static_cast<int64_t> (std::min<size_t> (numBytes, size_t (INT64_MAX)));
+        return static_cast<mpg123_ssize_t> (static_cast<Input*> (input)->Read (static_cast<unsigned char*> (destination), count));
+    }
+
+    static off_t SeekCallback (void* input, off_t offset, int whence)
+    {
+        return static_cast<off_t> (static_cast<Input*> (input)->Seek (offset, whence));
+    }
 };
 
-MpegAudioDecoder::MpegAudioDecoder (std::unique_ptr<InputStream> source)
-    : impl (std::make_unique<Impl> (std::move (source)))
+MpegAudioDecoder::MpegAudioDecoder (InputStream& source)
+    : input (std::make_unique<Input> (source))
 {
+    if (! Open())
+    {
+        sampleRate = 0;
+        numChannels = 0;
+        lengthInSamples = 0;
+    }
 }
 
-MpegAudioDecoder::~MpegAudioDecoder() = default;
-
-int MpegAudioDecoder::DecodeNextBlock (float* left, float* right, int& samplesDone)
+MpegAudioDecoder::~MpegAudioDecoder()
 {
-    samplesDone = 0;
-    auto& stream = impl->stream;
-    const int result = stream.decodeNextBlock (left, right, samplesDone);
-
-    // The decoder looks for a VBR header again at the next frame and forgets the one it
-    // found, so the count is taken as soon as it is there. It is there only when the
-    // header's flag says so; otherwise the field was never written.
-    if (stream.vbrHeaderFound && (stream.vbrTagData.flags & 1) != 0)
-        impl->vbrFrameCount = stream.vbrTagData.frames;
-
-    return result;
+    if (handle != nullptr)
+        mpg123_delete (handle);
 }
 
-MpegAudioDecoder::FrameHeader MpegAudioDecoder::GetFrameHeader() const noexcept
+bool MpegAudioDecoder::Open()
 {
-    const auto& frame = impl->stream.frame;
-    FrameHeader header;
-    header.sampleRateIndex = frame.sampleRateIndex;
-    header.numChannels = frame.numChannels;
-    header.frameSize = frame.frameSize;
+    int error = MPG123_OK;
+    handle = mpg123_new (nullptr, &error);
 
-    if (frame.layer == 1)
-        header.samplesPerFrame = 384;
-    else if (frame.layer == 3 && frame.lsf != 0)
-        header.samplesPerFrame = 576;
-    else
-        header.samplesPerFrame = 1152;
-
-    return header;
-}
-
-uint32_t MpegAudioDecoder::GetVbrFrameCount() const noexcept
-{
-    return impl->vbrFrameCount;
-}
-
-int64_t MpegAudioDecoder::GetStreamPosition() const
-{
-    return impl->stream.stream.getPosition();
-}
-
-int64_t MpegAudioDecoder::GetTotalLength() const
-{
-    return impl->stream.stream.getTotalLength();
-}
-
-bool MpegAudioDecoder::IsExhausted() const
-{
-    return impl->stream.stream.isExhausted();
-}
-
-bool MpegAudioDecoder::HasReachedEndOfStream() const
-{
-    const auto total = GetTotalLength();
-    return IsExhausted() || (total >= 0 && total - GetStreamPosition() <= headerSearchBytes);
-}
-
-int MpegAudioDecoder::GetNumSeekTableEntries() const noexcept
-{
-    return (impl->stream.*get (SeekTable {})).size();
-}
-
-int MpegAudioDecoder::GetCurrentFrameIndex() const noexcept
-{
-    return impl->stream.currentFrameIndex;
-}
-
-bool MpegAudioDecoder::JumpToFrame (int frameIndex)
-{
-    auto& stream = impl->stream;
-    const auto& table = stream.*get (SeekTable {});
-    const int entry = frameIndex / framesPerSeekTableEntry;
-
-    if (frameIndex < 0 || frameIndex % framesPerSeekTableEntry != 0 || entry >= table.size())
+    if (handle == nullptr)
         return false;
 
-    stream.stream.setPosition (table.getUnchecked (entry));
-    stream.currentFrameIndex = frameIndex;
-    (stream.*get (Reset {}))();
+    // Tags are skipped, not parsed: nothing in them is used.
+    mpg123_param (handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
+    mpg123_param (handle, MPG123_ADD_FLAGS, MPG123_FORCE_FLOAT | MPG123_QUIET | MPG123_SKIP_ID3V2, 0.0);
+    mpg123_param (handle, MPG123_PREFRAMES, seekPreframes, 0.0);
+
+    if (mpg123_replace_reader_handle (handle, Input::ReadCallback, Input::SeekCallback, nullptr) != MPG123_OK
+        || mpg123_open_handle (handle, input.get()) != MPG123_OK)
+        return false;
+
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+
+    if (mpg123_getformat (handle, &rate, &channels, &encoding) != MPG123_OK || rate <= 0
+        || (channels != 1 && channels != 2) || encoding != MPG123_ENC_FLOAT_32)
+        return false;
+
+    // Every frame comes out in the first frame's shape; libmpg123 converts the frames of
+    // a stream that changes its rate or channels on the way.
+    if (mpg123_format_none (handle) != MPG123_OK || mpg123_format (handle, rate, channels, MPG123_ENC_FLOAT_32) != MPG123_OK)
+        return false;
+
+    // A "Xing"/"Info" count can be wrong (a cut or joined file, a tag before it) and a
+    // stream without one only has an estimate: the scan reads every frame header, which
+    // gives the exact length and fills libmpg123's seek index as well.
+    if (mpg123_scan (handle) != MPG123_OK)
+        return false;
+
+    const off_t length = mpg123_length (handle);
+
+    if (length < 0)
+        return false;
+
+    sampleRate = double (rate);
+    numChannels = channels;
+    lengthInSamples = static_cast<int64_t> (length);
     return true;
+}
+
+bool MpegAudioDecoder::SeekTo (int64_t sample)
+{
+    return IsValid() && sample >= 0 && mpg123_seek (handle, static_cast<off_t> (sample), SEEK_SET) == static_cast<off_t> (sample);
+}
+
+MpegAudioDecoder::Result MpegAudioDecoder::DecodeNextFrame (const float*& samples, size_t& numFrames)
+{
+    if (! IsValid())
+        return Result::error;
+
+    // Every call consumes a frame or ends, so this ends with the stream.
+    for (;;)
+    {
+        off_t frameNumber = 0;
+        unsigned char* audio = nullptr;
+        size_t bytes = 0;
+        const int result = mpg123_decode_frame (handle, &frameNumber, &audio, &bytes);
+
+        if (result == MPG123_DONE)
+            return Result::end;
+
+        if (result == MPG123_NEW_FORMAT)
+        {
+            long rate = 0;
+            int channels = 0;
+            int encoding = 0;
+
+            if (mpg123_getformat (handle, &rate, &channels, &encoding) != MPG123_OK || double (rate) != sampleRate
+                || channels != numChannels || encoding != MPG123_ENC_FLOAT_32)
+                return Result::error;
+        }
+        else if (result != MPG123_OK)
+        {
+            return Result::error;
+        }
+
+        const size_t frameBytes = sizeof (float) * size_t (numChannels);
+
+        if (audio == nullptr || bytes < frameBytes)
+            continue;
+
+        samples = reinterpret_cast<const float*> (audio);
+        numFrames = bytes / frameBytes;
+        return Result::frame;
+    }
 }
 
 } // namespace kul

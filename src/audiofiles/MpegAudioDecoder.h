@@ -1,71 +1,68 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+
+struct mpg123_handle_struct;
 
 namespace kul
 {
 class InputStream;
 
-/** The MPEG audio decoder of JUCE's audio-formats module (layers I, II and III of
-    MPEG-1, 2 and 2.5, with "Xing"/"Info" VBR headers), driven block by block.
-    It lives in a library of its own, the one place where the library meets JUCE, so
-    that JUCE is linked only into programs that load audio files. */
+/** An MPEG audio stream (layers I, II and III of MPEG-1, 2 and 2.5, free format where
+    libmpg123 reads it) decoded by libmpg123 to interleaved 32-bit floats, frame by frame,
+    with the encoder's delay and padding kept (no gapless trimming).
+
+    libmpg123 reads the bytes through the input stream given, never from a path or a
+    descriptor of its own. The stream must outlive the decoder. */
 class MpegAudioDecoder
 {
 public:
-    /** Decodes from the stream's current position; the stream is the decoder's own. */
-    explicit MpegAudioDecoder (std::unique_ptr<InputStream> source);
+    /** Opens the stream from its start: finds the first frame (past tags and junk as
+        libmpg123 does) and counts the frames the stream holds. IsValid() tells whether a
+        frame was found. */
+    explicit MpegAudioDecoder (InputStream& source);
     ~MpegAudioDecoder();
 
     MpegAudioDecoder (const MpegAudioDecoder&) = delete;
     MpegAudioDecoder& operator= (const MpegAudioDecoder&) = delete;
 
-    /** The most samples per channel that one block delivers. */
-    static constexpr int maxSamplesPerFrame = 1152;
+    /** True when libmpg123 found a frame in the stream. */
+    bool IsValid() const noexcept { return numChannels > 0; }
 
-    /** Decodes the next block into left and right (both null: the frame is skipped).
-        0: a frame was decoded and samplesDone samples per channel were written; above 0:
-        input was consumed without a frame (a VBR header frame, the first header after a
-        jump); below 0: no frame header was found. */
-    int DecodeNextBlock (float* left, float* right, int& samplesDone);
+    /** The first frame's sample rate and channel count; every decoded frame has them. */
+    double GetSampleRate() const noexcept { return sampleRate; }
+    int GetNumChannels() const noexcept { return numChannels; }
 
-    /** What the header of the last frame decoded says. */
-    struct FrameHeader
+    /** The samples per channel of all frames the stream holds, counted by scanning every
+        frame header. */
+    int64_t GetLengthInSamples() const noexcept { return lengthInSamples; }
+
+    /** Makes sample the next one decoded, decoding from far enough back that the samples
+        equal those of a decode from the start. False when the stream cannot get there. */
+    bool SeekTo (int64_t sample);
+
+    enum class Result
     {
-        int sampleRateIndex = 0; // 0 .. 8: MPEG-1, 2, 2.5, three rates each
-        int numChannels = 0;
-        int frameSize = 0;       // bytes, without the 4 header bytes
-        int samplesPerFrame = 0; // 384 for layer I, 576 for MPEG-2/2.5 layer III, else 1152
+        frame, // samples were decoded
+        end,   // the stream has no further frame
+        error  // the bytes could not be read or decoded
     };
 
-    FrameHeader GetFrameHeader() const noexcept;
-
-    /** The frame count of the last "Xing"/"Info" header decoded that carries one, else 0. */
-    uint32_t GetVbrFrameCount() const noexcept;
-
-    int64_t GetStreamPosition() const;
-    int64_t GetTotalLength() const;
-    bool IsExhausted() const;
-
-    /** True when no frame header can follow: the decoder's search for the next header
-        reaches the end of the stream from where it stands. */
-    bool HasReachedEndOfStream() const;
-
-    /** The seek table holds the stream position of every fourth frame decoded so far;
-        frames are counted from the first frame header, a VBR header frame included. */
-    static constexpr int framesPerSeekTableEntry = 4;
-    int GetNumSeekTableEntries() const noexcept;
-    int GetCurrentFrameIndex() const noexcept;
-
-    /** Moves the stream to the stored position of entry frameIndex / 4, makes frameIndex
-        (a multiple of 4) the current frame and forgets the bit reservoir and partial-frame
-        state. False, with nothing changed, when there is no such entry. */
-    bool JumpToFrame (int frameIndex);
+    /** Decodes the next frame. On Result::frame, samples points at numFrames frames of
+        GetNumChannels() interleaved samples, valid until the next call. */
+    Result DecodeNextFrame (const float*& samples, size_t& numFrames);
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> impl;
+    struct Input;
+    std::unique_ptr<Input> input;
+    ::mpg123_handle_struct* handle = nullptr;
+    double sampleRate = 0;
+    int numChannels = 0;
+    int64_t lengthInSamples = 0;
+
+    bool Open();
 };
 
 } // namespace kul

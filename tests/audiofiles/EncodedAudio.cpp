@@ -6,9 +6,11 @@
 #include <mpg123.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -18,16 +20,18 @@ namespace audiofiletests
 {
 namespace
 {
-std::vector<double> testSignal (int channels, long frames, int sampleRate)
+std::vector<double> testSignal (int channels, long frames, int sampleRate, Signal signal = Signal::tones)
 {
     std::mt19937 random (1234);
     std::uniform_real_distribution<double> noise (-0.1, 0.1);
     std::vector<double> audio (static_cast<size_t> (frames) * static_cast<size_t> (channels));
+    const long clickPeriod = std::max (sampleRate / 100, 1);
 
     for (long i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c)
             audio[static_cast<size_t> (i * channels + c)]
-                = 0.5 * std::sin (2.0 * M_PI * (440.0 + 220.0 * c) * double (i) / sampleRate) + noise (random);
+                = signal == Signal::clicks ? (i % clickPeriod == 0 ? 0.99 : 0.0)
+                                           : 0.5 * std::sin (2.0 * M_PI * (440.0 + 220.0 * c) * double (i) / sampleRate) + noise (random);
 
     return audio;
 }
@@ -56,15 +60,31 @@ DecodedAudio ReadFloatsWithSndfile (const kul::File& file)
     return decoded;
 }
 
-bool EncodeWithLame (const kul::File& mp3, const std::string& lameOptions, int channels, long frames, int sampleRate)
+namespace
 {
-    const kul::File wav (mp3.GetFullPathName() + ".source.wav");
-    WriteSignalWithSndfile (wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, channels, frames, sampleRate);
-    const std::string command = "lame --quiet " + lameOptions + " " + quotedForShell (wav.GetFullPathName()) + " "
-                              + quotedForShell (mp3.GetFullPathName());
-    const bool encoded = std::system (command.c_str()) == 0;
+// Writes the source as a WAV file next to the output and runs the encoder's command on the
+// two paths.
+bool encode (const kul::File& output, const std::function<std::string (const std::string&, const std::string&)>& command,
+             int channels, long frames, int sampleRate, Signal signal)
+{
+    const kul::File wav (output.GetFullPathName() + ".source.wav");
+    WriteFramesWithSndfile (wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, channels, sampleRate, testSignal (channels, frames, sampleRate, signal));
+    const bool encoded = std::system (command (quotedForShell (wav.GetFullPathName()), quotedForShell (output.GetFullPathName())).c_str()) == 0;
     std::filesystem::remove (wav.GetFullPathName());
     return encoded;
+}
+} // namespace
+
+bool EncodeWithLame (const kul::File& mp3, const std::string& lameOptions, int channels, long frames, int sampleRate, Signal signal)
+{
+    return encode (mp3, [&] (const std::string& in, const std::string& out) { return "lame --quiet " + lameOptions + " " + in + " " + out; },
+                   channels, frames, sampleRate, signal);
+}
+
+bool EncodeWithSox (const kul::File& mp2, const std::string& soxOptions, int channels, long frames, int sampleRate)
+{
+    return encode (mp2, [&] (const std::string& in, const std::string& out) { return "sox --no-show-progress " + in + " -t mp2 " + soxOptions + " " + out; },
+                   channels, frames, sampleRate, Signal::tones);
 }
 
 DecodedAudio DecodeWithMpg123 (const kul::File& mp3)
@@ -107,7 +127,7 @@ DecodedAudio DecodeWithMpg123 (const kul::File& mp3)
         for (size_t i = 0; i < bytes / sizeof (float); ++i)
             audio.samples[i % static_cast<size_t> (channels)].push_back (block[i]);
 
-        if (result == MPG123_DONE)
+        if (result == MPG123_DONE || (result == MPG123_ERR && mpg123_errcode (handle) == MPG123_RESYNC_FAIL))
             break;
 
         if (result != MPG123_OK && result != MPG123_NEW_FORMAT)

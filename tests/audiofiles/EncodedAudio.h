@@ -19,13 +19,27 @@ struct DecodedAudio
     long Frames() const { return samples.empty() ? 0 : static_cast<long> (samples[0].size()); }
 };
 
-/** Encodes frames of a test signal (a sine per channel over pseudo-random noise, well below
-    full scale) with Debian's lame and the given options into an MPEG audio file; false when
-    lame fails. */
-bool EncodeWithLame (const kul::File& mp3, const std::string& lameOptions, int channels, long frames, int sampleRate);
+/** The test signal: a sine per channel over pseudo-random noise, well below full scale; or
+    a click train (one full-scale sample every 10 ms), which makes a layer III encoder
+    switch to short blocks. */
+enum class Signal
+{
+    tones,
+    clicks
+};
+
+/** Encodes frames of the signal with Debian's lame and the given options into an MPEG
+    audio file; false when lame fails. */
+bool EncodeWithLame (const kul::File& mp3, const std::string& lameOptions, int channels, long frames, int sampleRate,
+                     Signal signal = Signal::tones);
+
+/** Encodes frames of the tones as MPEG layer II with Debian's sox, which takes the output
+    options given (the bit rate: "-C 192"); false when sox fails. */
+bool EncodeWithSox (const kul::File& mp2, const std::string& soxOptions, int channels, long frames, int sampleRate);
 
 /** The whole stream as libmpg123 decodes it, with the encoder's delay and padding kept
-    (no gapless trimming), as JUCE's decoder delivers them. */
+    (no gapless trimming). Bytes after the last frame in which libmpg123 finds no
+    further frame end the stream, as they end its decoding. */
 DecodedAudio DecodeWithMpg123 (const kul::File& mp3);
 
 /** Writes the test signal with libsndfile in the format (SF_FORMAT_...). */
