@@ -3,7 +3,7 @@
 set(ZELM_JUCE_MODULES
   juce::juce_core juce::juce_events juce::juce_data_structures juce::juce_graphics
   juce::juce_gui_basics juce::juce_gui_extra juce::juce_opengl
-  juce::juce_audio_basics juce::juce_audio_formats)
+  juce::juce_audio_basics)
 add_library(juce_modules STATIC)
 target_link_libraries(juce_modules
   PRIVATE
@@ -11,7 +11,7 @@ target_link_libraries(juce_modules
   PUBLIC
     juce::juce_recommended_config_flags juce::pkgconfig_JUCE_IMG_LINUX_DEPS)
 target_compile_definitions(juce_modules PRIVATE
-  JUCE_WEB_BROWSER=0 JUCE_USE_CURL=0 JUCE_USE_FLAC=0 JUCE_USE_OGGVORBIS=0
+  JUCE_WEB_BROWSER=0 JUCE_USE_CURL=0
   JUCE_STANDALONE_APPLICATION=0 JUCE_MODAL_LOOPS_PERMITTED=1
   JUCE_DISPLAY_SPLASH_SCREEN=0 JUCE_REPORT_APP_USAGE=0
   # Assertions are logged in every build type, so that tests can count them
