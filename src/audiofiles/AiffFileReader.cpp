@@ -51,7 +51,9 @@ void AiffFileReader::ReadHeader (InputStream& input)
     if (static_cast<uint32_t> (input.ReadInt()) != ChunkId ("FORM"))
         return;
 
-    const uint64_t parseEnd = std::min<uint64_t> (8 + input.ReadUnsignedIntBigEndian(), fileLength);
+    // Widened before the addition: sizes near 2^32 (0xFFFFFFFF stands for an unknown length)
+    // would wrap to a few bytes in 32 bits.
+    const uint64_t parseEnd = std::min (uint64_t { 8 } + input.ReadUnsignedIntBigEndian(), fileLength);
     const auto formType = static_cast<uint32_t> (input.ReadInt());
 
     if (formType != ChunkId ("AIFF") && formType != ChunkId ("AIFC"))
