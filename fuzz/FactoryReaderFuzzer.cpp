@@ -31,7 +31,9 @@ std::string LinkWithExtension (const kul::File& input, size_t which)
 
 // Any bytes under any name: the factory gives a valid reader or a kul::Exception. A reader
 // promises no more frames per byte than any format can hold (the platform reader's own
-// bound), and everything it promises reads without a crash.
+// bound), and everything it promises reads without a crash. Every file also loads whole
+// and by channel into a buffer, the road the library offers, which holds no more samples
+// than the file's bytes can back.
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     static const auto quiet = kul::SetReportSink ([] (const std::string&) {});
@@ -47,17 +49,28 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
         kul::DetectAudioFileFormat (file);
         const std::unique_ptr<kul::AudioFileReader> reader (kul::AudioFileFactory (file));
         fuzzing::Require (reader != nullptr);
-        fuzzing::ReadDecodedFile (*reader, size, 8192);
-
-        // Small files also load whole into a buffer, the road the library offers.
-        if (uint64_t (reader->GetLengthInSamples()) * reader->GetNumChannels() <= (1u << 18))
-        {
-            kul::AudioBuffer buffer (1, 1);
-            buffer.LoadFromAudioFile (file);
-        }
+        fuzzing::ReadDecodedFile (*reader, size, kul::AudioFileReader::mostSamplesPerFileByte);
     }
     catch (const kul::Exception&)
     {
+    }
+
+    const auto mostSamples = uint64_t (size) * kul::AudioFileReader::mostSamplesPerFileByte;
+
+    for (const bool whole : { true, false })
+    {
+        try
+        {
+            kul::AudioBuffer buffer (1, 1);
+
+            if (whole ? buffer.LoadFromAudioFile (file) : buffer.LoadChannelFromAudioFile (file, 0))
+                fuzzing::Require (uint64_t (buffer.GetNumSamples()) * buffer.GetNumChannels() <= mostSamples);
+
+            fuzzing::Require (buffer.GetMemorySizeMB() * 1048576.0 / sizeof (float) <= double (mostSamples) + 1);
+        }
+        catch (const kul::Exception&)
+        {
+        }
     }
 
     return 0;

@@ -51,7 +51,9 @@ void AiffFileReader::ReadHeader (InputStream& input)
     if (static_cast<uint32_t> (input.ReadInt()) != ChunkId ("FORM"))
         return;
 
-    const uint64_t parseEnd = std::min<uint64_t> (8 + input.ReadUnsignedIntBigEndian(), fileLength);
+    // Widened before the addition: sizes near 2^32 (0xFFFFFFFF stands for an unknown length)
+    // would wrap to a few bytes in 32 bits.
+    const uint64_t parseEnd = std::min (uint64_t { 8 } + input.ReadUnsignedIntBigEndian(), fileLength);
     const auto formType = static_cast<uint32_t> (input.ReadInt());
 
     if (formType != ChunkId ("AIFF") && formType != ChunkId ("AIFC"))
@@ -76,14 +78,10 @@ void AiffFileReader::ReadHeader (InputStream& input)
             const int bits = input.ReadShortBigEndian();
             sampleRate = readExtendedRate (input);
 
-            refused = present < commFixedBytes || channels < 1 || bits < 1 || bits > 32 || sampleRate == 0;
-            numChannels = refused ? 0 : static_cast<uint32_t> (channels);
-            bitsPerSample = refused ? 0 : static_cast<uint32_t> (bits);
-            bytesPerFrame = static_cast<int32_t> (audiofiles::ContainerBytes (bitsPerSample) * numChannels);
             isLittleEndian = false;
             isFloatingPoint = false;
 
-            if (! refused && size > commFixedBytes)
+            if (present >= commFixedBytes && size > commFixedBytes)
             {
                 // The compression type must lie inside the chunk.
                 const auto type = present >= commFixedBytes + 4 ? static_cast<uint32_t> (input.ReadInt()) : 0;
@@ -94,10 +92,15 @@ void AiffFileReader::ReadHeader (InputStream& input)
                     isFloatingPoint = true;
                 else if (type != ChunkId ("NONE") && type != ChunkId ("twos"))
                     refused = true;
-
-                // Floats are 32 bits wide or not read at all.
-                refused = refused || (isFloatingPoint && bits != 32);
             }
+
+            // The float type fixes the width, whatever the sample size says (some writers
+            // put 16 there).
+            const int width = isFloatingPoint ? 32 : bits;
+            refused = refused || present < commFixedBytes || channels < 1 || width < 1 || width > 32 || sampleRate == 0;
+            numChannels = refused ? 0 : static_cast<uint32_t> (channels);
+            bitsPerSample = refused ? 0 : static_cast<uint32_t> (width);
+            bytesPerFrame = static_cast<int32_t> (audiofiles::ContainerBytes (bitsPerSample) * numChannels);
         }
         else if (id == ChunkId ("SSND"))
         {

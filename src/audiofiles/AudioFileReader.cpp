@@ -107,6 +107,45 @@ bool AudioFileReader::ReadChannel (AudioBufferBase& buffer, uint32_t destChannel
     return true;
 }
 
+int64_t AudioFileReader::ReadFramesHeld (AudioBufferBase& buffer, uint64_t destStartSample, uint64_t numSamples, int64_t fileStartFrame)
+{
+    if (! Read (buffer, destStartSample, numSamples, fileStartFrame))
+        return -1;
+
+    return numSamples == 0 ? 0 : static_cast<int64_t> (std::min (CountFramesHeldByLastRead (numSamples, fileStartFrame), numSamples));
+}
+
+uint64_t AudioFileReader::CountFramesHeldByLastRead (uint64_t numFramesRead, int64_t startFrame) const noexcept
+{
+    if (startFrame < 0 || startFrame >= numFrames)
+        return 0;
+
+    return std::min (numFramesRead, static_cast<uint64_t> (numFrames - startFrame));
+}
+
+uint64_t AudioFileReader::GetMostFramesBacked() const noexcept
+{
+    const int64_t bytes = fileReader != nullptr ? fileReader->GetTotalLength() : 0;
+
+    if (bytes <= 0 || numChannels == 0)
+        return 0;
+
+    // A file's size is far below 2^50 bytes, so the product cannot wrap.
+    return static_cast<uint64_t> (bytes) * mostSamplesPerFileByte / numChannels;
+}
+
+void AudioFileReader::CheckFramesAreBacked (uint64_t frames, const char* sourceFile, long line) const
+{
+    if (frames <= GetMostFramesBacked())
+        return;
+
+    const int64_t bytes = fileReader != nullptr ? fileReader->GetTotalLength() : 0;
+    const std::string path = fileReader != nullptr ? fileReader->GetFile().GetFullPathName() : std::string();
+    throw Exception ("file " + StringHelper::Quoted (path) + " claims more audio than its "
+                         + StringHelper::ToString (bytes) + " bytes can hold",
+                     sourceFile, line, true, false);
+}
+
 bool AudioFileReader::ReadInterleavedFrames (int** destChannels, uint64_t numFramesToRead, int64_t startFrame,
                                              uint64_t dataOffset, uint32_t bytesPerFrame, SampleConverter converter,
                                              Vector<unsigned char>& blockBuffer)

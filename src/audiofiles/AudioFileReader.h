@@ -36,9 +36,34 @@ public:
     bool ReadChannel (AudioBufferBase& buffer, uint32_t destChannel, uint64_t destStartSample,
                       uint64_t numSamples, uint32_t fileChannel, int64_t fileStartFrame);
 
+    /** True when GetLengthInSamples() is only what the file declares: the frames are
+        decoded as they are read, and the stream may end before or after that length.
+        A whole load then reads until the stream ends instead of trusting the length. */
+    virtual bool IsLengthOnlyDeclared() const noexcept { return false; }
+
+    /** Like Read, answering how many of the frames the file held (fewer only where the
+        stream ends; the rest are written as 0), or -1 when the read failed. */
+    int64_t ReadFramesHeld (AudioBufferBase& buffer, uint64_t destStartSample, uint64_t numSamples, int64_t fileStartFrame);
+
+    /** The most frames whose samples (frames x channels) this file's bytes can back:
+        mostSamplesPerFileByte per byte. */
+    uint64_t GetMostFramesBacked() const noexcept;
+
+    /** Throws a kul::Exception ("file " + the quoted path + " claims more audio than its
+        N bytes can hold") when the frames are more than GetMostFramesBacked(). */
+    void CheckFramesAreBacked (uint64_t frames, const char* sourceFile, long line) const;
+
+    /** No format packs audio more densely than this many samples per byte of the file,
+        silence included, so a longer length is a lie that must not decide an allocation. */
+    static constexpr uint64_t mostSamplesPerFileByte = 8192;
+
 protected:
     /** The first step of a concrete reader's constructor: opens the file and names the format. */
     void OpenFile (const File& file, const std::string& name);
+
+    /** How many of the numFrames frames from startFrame that the last ReadSamples asked
+        for the file held; by default those before the length. */
+    virtual uint64_t CountFramesHeldByLastRead (uint64_t numFramesRead, int64_t startFrame) const noexcept;
 
     /** The last step: a reader that is not valid throws "file " + the quoted path +
         " is not a valid " + kind + " file", reported with the source file and line. */

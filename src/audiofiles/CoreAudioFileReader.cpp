@@ -14,10 +14,6 @@ namespace kul
 {
 namespace
 {
-// A length the service reports above this many frames per byte of the file is not a
-// length it knows: no format it reads packs audio that densely.
-constexpr int64_t mostFramesPerByte = 8192;
-
 std::string FormatNameFromExtension (const File& file)
 {
     std::string suffix = file.GetFileExtension();
@@ -73,10 +69,9 @@ void CoreAudioFileReader::Open()
     size = sizeof (fileFrames);
     ExtAudioFileGetProperty (extAudioFile, kExtAudioFileProperty_FileLengthFrames, &size, &fileFrames);
 
-    // A length the service does not know (negative, or more than the file could hold)
-    // is taken as none, so that it never decides the size of a buffer.
-    const int64_t fileBytes = std::max<int64_t> (fileReader->GetTotalLength(), 0);
-    const bool plausible = fileFrames >= 0 && fileFrames / mostFramesPerByte <= fileBytes;
+    // A length the service does not know (negative, or more than the file's bytes could
+    // hold in any format) is taken as none.
+    const bool plausible = fileFrames >= 0 && static_cast<uint64_t> (fileFrames) <= GetMostFramesBacked();
     numFrames = plausible ? fileFrames : 0;
 
     clientFormat.mSampleRate = sampleRate;
@@ -112,6 +107,8 @@ void CoreAudioFileReader::Open()
 
 bool CoreAudioFileReader::ReadSamples (int** destChannels, uint64_t numFramesToRead, int64_t startFrame)
 {
+    framesDeliveredByLastRead = 0;
+
     if (numFramesToRead == 0)
         return true;
 
@@ -133,6 +130,8 @@ bool CoreAudioFileReader::ReadSamples (int** destChannels, uint64_t numFramesToR
     if (channels > std::numeric_limits<size_t>::max() / (size_t (framesPerTransfer) * bytesPerSample))
         return false;
 
+    bool ended = false;
+
     for (uint64_t done = 0; done < numFramesToRead;)
     {
         const auto frames = static_cast<UInt32> (std::min<uint64_t> (numFramesToRead - done, framesPerTransfer));
@@ -143,12 +142,18 @@ bool CoreAudioFileReader::ReadSamples (int** destChannels, uint64_t numFramesToR
         for (size_t c = 0; c < channels; ++c)
             bufferList->mBuffers[c] = { 1, static_cast<UInt32> (channelBytes), transfer + c * channelBytes };
 
-        UInt32 delivered = frames;
+        UInt32 delivered = 0;
 
-        if (ExtAudioFileRead (extAudioFile, &delivered, bufferList) != noErr)
-            return false;
+        if (! ended)
+        {
+            delivered = frames;
 
-        delivered = std::min (delivered, frames);
+            if (ExtAudioFileRead (extAudioFile, &delivered, bufferList) != noErr)
+                return false;
+
+            delivered = std::min (delivered, frames);
+            ended = delivered < frames;
+        }
 
         for (size_t c = 0; c < channels; ++c)
         {
@@ -161,10 +166,16 @@ bool CoreAudioFileReader::ReadSamples (int** destChannels, uint64_t numFramesToR
         }
 
         currentFrame += delivered;
+        framesDeliveredByLastRead += delivered;
         done += frames;
     }
 
     return true;
+}
+
+uint64_t CoreAudioFileReader::CountFramesHeldByLastRead (uint64_t, int64_t) const noexcept
+{
+    return framesDeliveredByLastRead;
 }
 
 OSStatus CoreAudioFileReader::ReadCallback (void* clientData, SInt64 position, UInt32 requestCount, void* buffer, UInt32* actualCount)

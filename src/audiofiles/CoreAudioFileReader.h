@@ -22,9 +22,14 @@ public:
 
     std::string GetFileExtension() const override { return {}; }
 
-    /** Frames the service does not deliver (past the end of the file) are written as 0.
+    /** Frames the service does not deliver (past the end of the stream) are written as 0;
+        once a transfer comes back short the stream has ended and no more are asked for.
         A failed seek or read answers false, with the frames copied before it kept. */
     bool ReadSamples (int** destChannels, uint64_t numFrames, int64_t startFrame) override;
+
+    /** The length is what the file's header declares (0 when it declares none, or more
+        than the file's bytes could hold): the decoded stream decides. */
+    bool IsLengthOnlyDeclared() const noexcept override { return true; }
 
     bool IsOpen() const noexcept { return isOpen; }
 
@@ -39,8 +44,10 @@ private:
     MemoryBlock transferBlock;
     AudioBufferList* bufferList = nullptr;
     int64_t currentFrame = 0;
+    uint64_t framesDeliveredByLastRead = 0;
 
     void Open();
+    uint64_t CountFramesHeldByLastRead (uint64_t numFramesRead, int64_t startFrame) const noexcept override;
 
     static OSStatus ReadCallback (void* clientData, SInt64 position, UInt32 requestCount, void* buffer, UInt32* actualCount);
     static SInt64 SizeCallback (void* clientData);

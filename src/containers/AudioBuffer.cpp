@@ -111,8 +111,9 @@ bool AudioBuffer::SaveToMatFile (const File& file, const std::string& variableNa
     return WriteMatrixToMatFile (file, matrix, variableName, true);
 }
 
-// A file is read into a buffer of its own, which replaces this one's content only when
-// the whole read succeeded, so a failure leaves the buffer as it was.
+// A load reads into this buffer itself, sized through SetSize. Everything that can refuse the
+// file (the factory, the channel index, a length the file's bytes cannot back) comes
+// before the first resize, so a refused file leaves the buffer as it was.
 bool AudioBuffer::LoadFromAudioFile (const File& file)
 {
     const std::unique_ptr<AudioFileReader> reader (AudioFileFactory (file));
@@ -120,13 +121,14 @@ bool AudioBuffer::LoadFromAudioFile (const File& file)
     if (reader == nullptr)
         return false;
 
-    AudioBuffer loaded (reader->GetNumChannels(), static_cast<unsigned long> (std::max<int64_t> (reader->GetLengthInSamples(), 0)));
+    if (reader->IsLengthOnlyDeclared())
+        return loadDecodedFrames (*reader, reader->GetNumChannels(), allChannels);
 
-    if (! reader->Read (loaded, 0, loaded.numSamples, 0))
-        return false;
-
-    takeContentOf (loaded);
-    return true;
+    const auto frames = static_cast<unsigned long> (std::max<int64_t> (reader->GetLengthInSamples(), 0));
+    reader->CheckFramesAreBacked (frames, sourceFile, 380);
+    makeRoomFor (reader->GetNumChannels(), frames);
+    SetSize (reader->GetNumChannels(), frames);
+    return reader->Read (*this, 0, numSamples, 0);
 }
 
 bool AudioBuffer::LoadChannelFromAudioFile (const File& file, unsigned int channel)
@@ -141,13 +143,79 @@ bool AudioBuffer::LoadChannelFromAudioFile (const File& file, unsigned int chann
                              + StringHelper::Quoted (file.GetFullPathName()),
                          sourceFile, 402, true, false);
 
-    AudioBuffer loaded (1, static_cast<unsigned long> (std::max<int64_t> (reader->GetLengthInSamples(), 0)));
+    if (reader->IsLengthOnlyDeclared())
+        return loadDecodedFrames (*reader, 1, channel);
 
-    if (! reader->ReadChannel (loaded, 0, 0, loaded.numSamples, channel, 0))
-        return false;
+    const auto frames = static_cast<unsigned long> (std::max<int64_t> (reader->GetLengthInSamples(), 0));
+    reader->CheckFramesAreBacked (frames, sourceFile, 405);
+    makeRoomFor (1, frames);
+    SetSize (1, frames);
+    return reader->ReadChannel (*this, 0, 0, numSamples, channel, 0);
+}
 
-    takeContentOf (loaded);
+// The declared length is only a hint, taken up to what an ordinary stream of the file's
+// size holds: the buffer grows as frames are really decoded, stops at the stream's end and
+// never reaches past what the file's bytes can back. Frames a header promised but the
+// stream does not hold are not made up.
+bool AudioBuffer::loadDecodedFrames (AudioFileReader& reader, unsigned int newNumChannels, unsigned int fileChannel)
+{
+    const uint32_t fileChannels = reader.GetNumChannels();
+    const uint64_t mostFrames = reader.GetMostFramesBacked();
+    const uint64_t declared = static_cast<uint64_t> (std::max<int64_t> (reader.GetLengthInSamples(), 0));
+    const uint64_t hint = std::min ({ declared, mostFrames, mostFrames / (AudioFileReader::mostSamplesPerFileByte / hintSamplesPerFileByte) });
+
+    const uint64_t chunkFrames = std::max<uint64_t> (64, 262144 / fileChannels);
+    AudioBuffer chunk (fileChannels, static_cast<unsigned long> (chunkFrames));
+
+    makeRoomFor (newNumChannels, static_cast<unsigned long> (hint));
+    SetSize (newNumChannels, static_cast<unsigned long> (hint));
+    uint64_t done = 0;
+
+    for (;;)
+    {
+        const int64_t held = reader.ReadFramesHeld (chunk, 0, chunkFrames, static_cast<int64_t> (done));
+
+        if (held < 0)
+            return false;
+
+        const auto got = static_cast<uint64_t> (held);
+
+        if (done + got > numSamples)
+        {
+            reader.CheckFramesAreBacked (done + got, sourceFile, 420);
+            const auto grown = std::min (std::max (done + got, uint64_t (numSamples) * 2), mostFrames);
+
+            // Taken at exactly that size, which a growing flat storage would round up.
+            SetSizeKeepingContent (newNumChannels, static_cast<unsigned long> (grown));
+        }
+
+        for (unsigned int c = 0; c < newNumChannels; ++c)
+            std::copy_n (chunk.channels[fileChannel == allChannels ? c : fileChannel], got, channels[c] + done);
+
+        done += got;
+
+        if (got < chunkFrames)
+            break;
+    }
+
+    // The channels move down to their places for the real length; the storage stays.
+    for (unsigned int c = 1; c < newNumChannels && done < numSamples; ++c)
+        std::memmove (data.GetData() + c * done, channels[c], done * sizeof (float));
+
+    SetSize (newNumChannels, static_cast<unsigned long> (done));
     return true;
+}
+
+// A load overwrites every sample, so storage too small for the file is given back before
+// the larger one is taken: old and new content are never held at once.
+void AudioBuffer::makeRoomFor (unsigned int newNumChannels, unsigned long newNumSamples)
+{
+    if (checkedSampleCount (newNumChannels, newNumSamples) <= data.Capacity())
+        return;
+
+    data = Vector<float>();
+    numSamples = 0;
+    pointChannelsIntoData();
 }
 
 void AudioBuffer::takeContentOf (AudioBuffer& other) noexcept

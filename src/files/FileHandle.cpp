@@ -9,6 +9,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kul
@@ -34,6 +35,28 @@ int openRetrying (const std::string& path, int flags)
     do
         descriptor = ::open (path.c_str(), flags | O_CLOEXEC, fileMode);
     while (descriptor < 0 && errno == EINTR);
+
+    return descriptor;
+}
+
+// Opening a named pipe for reading waits for a writer, and a device may wait too, so the
+// opening does not block; only a regular file is kept, in blocking mode again.
+int openRegularFile (const std::string& path)
+{
+    const int descriptor = openRetrying (path, O_RDONLY | O_NONBLOCK);
+
+    if (descriptor < 0)
+        return descriptor;
+
+    struct stat info;
+    const int flags = ::fcntl (descriptor, F_GETFL);
+
+    if (::fstat (descriptor, &info) != 0 || ! S_ISREG (info.st_mode) || flags < 0
+        || ::fcntl (descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0)
+    {
+        ::close (descriptor);
+        return -1;
+    }
 
     return descriptor;
 }
@@ -90,7 +113,7 @@ int openOrThrow (const File& file, long openFailureLine, FailureLines lines, Ope
 
 int OpenFileForReading (const File& file)
 {
-    return openOrThrow (file, 75, { 84, 90, 96 }, [&] { return openRetrying (file.GetFullPathName(), O_RDONLY); });
+    return openOrThrow (file, 75, { 84, 90, 96 }, [&] { return openRegularFile (file.GetFullPathName()); });
 }
 
 int OpenFileForWriting (const File& file)

@@ -11,7 +11,8 @@ class File;
 constexpr int noFileHandle = -1;
 
 /** Opens the file read-only and returns its descriptor; throws kul::Exception
-    ("Couldnt open file " and the quoted path) when it cannot be opened. */
+    ("Couldnt open file " and the quoted path) when it cannot be opened or is not a
+    regular file (a named pipe or a device is refused at once, without waiting on it). */
 int OpenFileForReading (const File& file);
 
 /** Opens the file for writing and returns its descriptor. An existing file is opened at its

@@ -1,12 +1,15 @@
 #include "math/MatFile.h"
 
 #include "common/CallStack.h"
+#include "common/Exception.h"
 #include "files/File.h"
 #include "files/FileWriter.h"
 #include "text/StringHelper.h"
 
 #include <algorithm>
 #include <limits>
+#include <new>
+#include <stdexcept>
 #include <vector>
 
 namespace kul
@@ -70,7 +73,11 @@ private:
 class BlockWriter
 {
 public:
-    explicit BlockWriter (FileWriter& w) : writer (w), block (131072) {}
+    /** Room for the values to come, up to 1 MiB: a small matrix takes no more than it needs. */
+    BlockWriter (FileWriter& w, std::uint64_t numValues)
+        : writer (w), block (static_cast<size_t> (std::clamp<std::uint64_t> (numValues, 1, 131072)))
+    {
+    }
 
     /** Room for n more values, writing out what is collected when there isn't. */
     double* Reserve (size_t n)
@@ -101,7 +108,7 @@ bool writeColumnMajor (FileWriter& writer, const Matrix<T>& matrix)
 {
     const auto rows = matrix.GetNumRows();
     const auto columns = matrix.GetNumColumns();
-    BlockWriter out (writer);
+    BlockWriter out (writer, rows * columns);
 
     // A tile of as many columns as the block holds (in whole cache lines) is moved at a
     // time, each row of it read in order: reading the stored matrix one column at a time
@@ -160,7 +167,8 @@ bool writeMatrixElement (FileWriter& writer, const Matrix<T>& matrix, const std:
     const auto rows = matrix.GetNumRows();
     const auto columns = matrix.GetNumColumns();
 
-    if (! FitsInMatFile (rows, columns, name))
+    // The byte count is patched at a position known before anything is written.
+    if (! FitsInMatFile (rows, columns, name) || writer.GetPosition() < 0)
         return false;
 
     const auto countPosition = writer.GetPosition() + 4;
@@ -196,6 +204,35 @@ bool writeMatFile (const File& file, const Matrix<T>& matrix, const std::string&
     FileWriter writer (file);
     return WriteMatFileHeader (writer) && writeMatrixElement (writer, matrix, name);
 }
+
+// Only library exceptions leave the writer: a failure of its own allocations (texts,
+// fields, the block) is reported as container growth reports one, with the name of the
+// function that called the writer. Call only inside a catch block.
+[[noreturn]] void rethrowTranslated (const std::string& callerName)
+{
+    const auto make = [] (const auto& describe) noexcept { return Exception (describe(), "", 0, false, false); };
+
+    try
+    {
+        throw;
+    }
+    catch (const Exception&)
+    {
+        throw;
+    }
+    catch (const std::bad_alloc&)
+    {
+        throw make ([&] { return "out of memory occured in " + callerName; });
+    }
+    catch (const std::exception& e)
+    {
+        throw make ([&] { return "exception " + std::string (e.what()) + " occured in " + callerName; });
+    }
+    catch (...)
+    {
+        throw make ([&] { return "unknown exception occured in " + callerName; });
+    }
+}
 } // namespace
 
 bool FitsInMatFile (std::uint64_t rows, std::uint64_t columns, const std::string& name) noexcept
@@ -209,6 +246,7 @@ bool FitsInMatFile (std::uint64_t rows, std::uint64_t columns, const std::string
 }
 
 bool WriteMatFileHeader (FileWriter& writer)
+try
 {
     auto text = "Created by Oskel - " + getOperatingSystemName() + " - "
                 + StringHelper::GetCurrentDateAndTime (true, true, true, false, false);
@@ -218,25 +256,49 @@ bool WriteMatFileHeader (FileWriter& writer)
     // mark, which reads "IM" in a file of this byte order.
     return Fields().Text (text + std::string (8, ' '), headerTextLength + 8).Short (0x0100).Short (0x4D49).WriteTo (writer);
 }
+catch (...)
+{
+    rethrowTranslated (GetCallerName());
+}
 
 bool WriteMatFileMatrixElement (FileWriter& writer, const Matrix<double>& matrix, const std::string& name)
+try
 {
     return writeMatrixElement (writer, matrix, name);
+}
+catch (...)
+{
+    rethrowTranslated (GetCallerName());
 }
 
 bool WriteMatFileMatrixElement (FileWriter& writer, const Matrix<float>& matrix, const std::string& name)
+try
 {
     return writeMatrixElement (writer, matrix, name);
 }
+catch (...)
+{
+    rethrowTranslated (GetCallerName());
+}
 
 bool WriteMatrixToMatFile (const File& file, const Matrix<double>& matrix, const std::string& name, bool overwrite)
+try
 {
     return writeMatFile (file, matrix, name, overwrite);
 }
+catch (...)
+{
+    rethrowTranslated (GetCallerName());
+}
 
 bool WriteMatrixToMatFile (const File& file, const Matrix<float>& matrix, const std::string& name, bool overwrite)
+try
 {
     return writeMatFile (file, matrix, name, overwrite);
+}
+catch (...)
+{
+    rethrowTranslated (GetCallerName());
 }
 
 } // namespace kul

@@ -58,7 +58,6 @@ TEST_F (AiffReader, RefusesMalformedHeadersWithItsErrorText)
         { "unnormalised rate below 2", aiff (unnormalised, samples16 (4, 1)) },
         { "rate of 2^30", aiff (huge, samples16 (4, 1)) },
         { "negative rate", aiff (negative, samples16 (4, 1)) },
-        { "16-bit fl32", Form ("AIFC", bigEndian().Chunk ("COMM", AiffComm (1, 4, 16, 44100, "fl32"))) },
         { "mu-law", Form ("AIFC", bigEndian().Chunk ("COMM", AiffComm (1, 4, 16, 44100, "ulaw"))) },
         { "SSND offset past its chunk", Form ("AIFF", bigEndian().Chunk ("COMM", AiffComm (1, 4, 16, 44100))
                                                           .Chunk ("SSND", bigEndian().U32 (9).U32 (0).Zeros (8))) },

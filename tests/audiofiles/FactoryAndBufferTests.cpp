@@ -10,10 +10,13 @@
 #include <matio.h>
 #include <sndfile.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 
 using namespace kul;
 
@@ -24,6 +27,111 @@ namespace
 std::string quoted (const File& file)
 {
     return "\"" + file.GetFullPathName() + "\"";
+}
+
+using ByteVector = std::vector<unsigned char>;
+
+// An Ogg page with its CRC (polynomial 0x04C11DB7, computed with the field at 0).
+ByteVector oggPage (unsigned char flags, uint64_t granule, const unsigned char* serial, uint32_t sequence,
+                    const std::vector<ByteVector>& packets)
+{
+    ByteVector lacing, body;
+    for (const auto& packet : packets)
+    {
+        lacing.insert (lacing.end(), packet.size() / 255, 255);
+        lacing.push_back (static_cast<unsigned char> (packet.size() % 255));
+        body.insert (body.end(), packet.begin(), packet.end());
+    }
+
+    ByteVector page { 'O', 'g', 'g', 'S', 0, flags };
+    for (int i = 0; i < 8; ++i)
+        page.push_back (static_cast<unsigned char> (granule >> (8 * i)));
+    page.insert (page.end(), serial, serial + 4);
+    for (int i = 0; i < 4; ++i)
+        page.push_back (static_cast<unsigned char> (sequence >> (8 * i)));
+    page.insert (page.end(), 4, 0);
+    page.push_back (static_cast<unsigned char> (lacing.size()));
+    page.insert (page.end(), lacing.begin(), lacing.end());
+    page.insert (page.end(), body.begin(), body.end());
+
+    uint32_t crc = 0;
+    for (const auto byte : page)
+    {
+        crc ^= uint32_t (byte) << 24;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+    }
+    for (int i = 0; i < 4; ++i)
+        page[22 + size_t (i)] = static_cast<unsigned char> (crc >> (8 * i));
+    return page;
+}
+
+// A mono Ogg Opus stream of silence made again with a head of 255 channels (each one the
+// single decoded stream) and its packets on two pages, the last ending at frame 8.2 M.
+ByteVector opusClaiming255ChannelsOf8MFrames (const File& monoOpus)
+{
+    const auto bytes = ReadBytes (monoOpus);
+    std::vector<ByteVector> packets, audioPackets;
+
+    for (size_t at = 0; at + 27 <= bytes.size();)
+    {
+        const size_t segments = bytes[at + 26];
+        size_t body = at + 27 + segments;
+        ByteVector packet;
+        for (size_t i = 0; i < segments; ++i)
+        {
+            const size_t length = bytes[at + 27 + i];
+            packet.insert (packet.end(), bytes.begin() + long (body), bytes.begin() + long (body + length));
+            body += length;
+            if (length < 255)
+                packets.push_back (std::exchange (packet, {}));
+        }
+        at = body;
+    }
+
+    ByteVector head (packets.at (0).begin(), packets[0].begin() + 19);
+    head[9] = 255;                    // channels
+    head[18] = 255;                   // mapping family: one stream per listed channel
+    head.insert (head.end(), { 1, 0 }); // one stream, none coupled
+    head.insert (head.end(), 255, 0);   // every channel is stream 0
+
+    const unsigned char* serial = bytes.data() + 14;
+    const auto preSkip = uint64_t (head[10]) | uint64_t (head[11]) << 8;
+    const std::vector<ByteVector> audio (packets.begin() + 2, packets.end());
+    const auto half = audio.size() / 2;
+
+    ByteVector file = oggPage (2, 0, serial, 0, { head });
+    for (const auto& page : { oggPage (0, 0, serial, 1, { packets[1] }),
+                              oggPage (0, preSkip + half * 960, serial, 2, { audio.begin(), audio.begin() + long (half) }),
+                              oggPage (4, 8200000, serial, 3, { audio.begin() + long (half), audio.end() }) })
+        file.insert (file.end(), page.begin(), page.end());
+    return file;
+}
+
+// The total in a FLAC file's STREAMINFO: 36 bits from the low nibble of byte 21.
+void setFlacTotalFrames (ByteVector& flac, uint64_t frames)
+{
+    flac[21] = static_cast<unsigned char> ((flac[21] & 0xF0) | ((frames >> 32) & 0x0F));
+    for (int i = 0; i < 4; ++i)
+        flac[22 + size_t (i)] = static_cast<unsigned char> (frames >> (24 - 8 * i));
+}
+
+// Every frame libsndfile decodes, whatever length the header gives.
+long framesDecodedBySndfile (const File& file)
+{
+    SF_INFO info {};
+    SNDFILE* sf = sf_open (file.GetFullPathName().c_str(), SFM_READ, &info);
+    if (sf == nullptr)
+    {
+        ADD_FAILURE() << "libsndfile cannot open " << file.GetFullPathName();
+        return 0;
+    }
+    std::vector<float> block (size_t (4096) * size_t (info.channels));
+    long frames = 0;
+    for (sf_count_t got; (got = sf_readf_float (sf, block.data(), 4096)) > 0;)
+        frames += long (got);
+    sf_close (sf);
+    return frames;
 }
 
 class LoadingTest : public AudioFileTest
@@ -127,6 +235,133 @@ TEST_F (FactoryTest, FailuresNameTheQuotedPath)
     }
 }
 
+// Small crafted files whose headers promise far more than they hold: each loads what it
+// holds (the frames libsndfile decodes, where it reads the file) or is refused, whole and
+// by channel, and the buffer never takes storage its bytes cannot back.
+TEST_F (LoadingTest, CraftedFilesLoadWhatTheyHoldOrAreRefusedWithSmallMemory)
+{
+    constexpr long refused = -2, heldOrRefused = -1;
+
+    const auto monoOpus = PathFor ("mono.opus");
+    WriteFramesWithSndfile (monoOpus, SF_FORMAT_OGG | SF_FORMAT_OPUS, 1, 48000, std::vector<double> (9600, 0.0));
+    WriteBytes (PathFor ("bomb.opus"), opusClaiming255ChannelsOf8MFrames (monoOpus));
+
+    const auto flac = WriteSndfile ("honest.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1, 10000);
+    const auto flacReference = ReadFloatsWithSndfile (flac);
+    auto flacBytes = ReadBytes (flac);
+    setFlacTotalFrames (flacBytes, 8192 * flacBytes.size());
+    WriteBytes (PathFor ("dense.flac"), flacBytes);
+    setFlacTotalFrames (flacBytes, 0); // as an encoder writing to a pipe leaves it
+    WriteBytes (PathFor ("streamed.flac"), flacBytes);
+
+    ASSERT_TRUE (EncodeWithLame (PathFor ("xing.mp3"), "-V 5", 1, 20000, 44100));
+    auto mp3 = ReadBytes (PathFor ("xing.mp3"));
+    const auto tag = std::search (mp3.begin(), mp3.end(), std::begin ("Xing"), std::end ("Xing") - 1);
+    ASSERT_NE (tag, mp3.end());
+    ASSERT_TRUE (tag[7] & 1); // the frame count is there
+    std::fill (tag + 8, tag + 12, 0xFF);
+    WriteBytes (PathFor ("xing.mp3"), mp3);
+
+    const Bytes pcm = Bytes (ByteOrder::big).Zeros (200);
+    const auto aiffOf = [&] (const Bytes& comm, std::optional<uint32_t> formSize = {}) {
+        return Form ("AIFF", Bytes (ByteOrder::big).Chunk ("COMM", comm).Chunk ("SSND", AiffSoundData (0, pcm)), formSize);
+    };
+    Bytes floats (ByteOrder::big);
+    for (const uint32_t bits : { 0x3F000000u, 0xBF400000u, 0x3E800000u, 0x00000000u }) // 0.5, -0.75, 0.25, 0
+        floats.U32 (bits);
+    const auto fl32 = Form ("AIFC", Bytes (ByteOrder::big).Chunk ("FVER", Bytes (ByteOrder::big).U32 (0xA2805140))
+                                        .Chunk ("COMM", AiffComm (1, 4, 16, 44100, "fl32")).Chunk ("SSND", AiffSoundData (0, floats)));
+    const auto widthFromByteRate = Bytes().U16 (1).U16 (1).U32 (8000).U32 (0xFFFFFFFF).U16 (2).U16 (0xFFFF);
+    ASSERT_EQ (::mkfifo (PathFor ("pipe.wav").GetFullPathName().c_str(), 0600), 0);
+
+    struct Case
+    {
+        File file;
+        long frames; // or refused, or heldOrRefused
+        unsigned channels;
+        std::optional<DecodedAudio> reference;
+    };
+
+    const Case cases[] = {
+        { PathFor ("bomb.opus"), framesDecodedBySndfile (PathFor ("bomb.opus")), 255, {} },
+        { PathFor ("dense.flac"), 10000, 1, flacReference },
+        { PathFor ("streamed.flac"), 10000, 1, flacReference },
+        { PathFor ("xing.mp3"), heldOrRefused, 1, {} },
+        { Write (aiffOf (AiffComm (1, 0xFFFFFFFF, 16, 44100)), "count.aiff"), 100, 1, {} },
+        { Write (aiffOf (AiffComm (1, 100, 16, 44100), 0xFFFFFFFF), "unknown-size.aiff"), 100, 1,
+          ReadFloatsWithSndfile (Write (aiffOf (AiffComm (1, 100, 16, 44100), 0xFFFFFFFF), "unknown-size.aiff")) },
+        { Write (fl32, "fl32-16.aifc"), 4, 1, DecodedAudio { 1, 44100, { { 0.5f, -0.75f, 0.25f, 0.0f } } } },
+        { Write (Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Chunk ("data", Bytes().Zeros (200), 0xFFFFFFFF)), "data.wav"), 100, 1, {} },
+        { Write (Riff (Bytes().Chunk ("fmt ", widthFromByteRate).Chunk ("data", Bytes().Zeros (200))), "width.wav"), heldOrRefused, 1, {} },
+        { PathFor ("pipe.wav"), refused, 1, {} },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.file.GetFullPathName());
+
+        for (const bool whole : { true, false })
+        {
+            AudioBuffer buffer (2, 5);
+            std::optional<bool> loaded;
+            try
+            {
+                loaded = whole ? buffer.LoadFromAudioFile (c.file) : buffer.LoadChannelFromAudioFile (c.file, c.channels - 1);
+            }
+            catch (const Exception&)
+            {
+            }
+
+            EXPECT_LT (buffer.GetMemorySizeMB(), 64.0f);
+
+            if (c.frames == refused || (c.frames == heldOrRefused && ! loaded.has_value()))
+            {
+                EXPECT_FALSE (loaded.has_value());
+                continue;
+            }
+
+            EXPECT_EQ (loaded, std::optional<bool> (true));
+            EXPECT_EQ (buffer.GetNumChannels(), whole ? c.channels : 1u);
+            if (c.frames == heldOrRefused || loaded != std::optional<bool> (true))
+                continue;
+
+            EXPECT_EQ (buffer.GetNumSamples(), static_cast<unsigned long> (c.frames));
+            if (c.reference && whole && buffer.GetNumSamples() == static_cast<unsigned long> (c.frames))
+                ExpectSamplesNear (buffer, *c.reference, 0, c.frames, 0.0f, "samples");
+        }
+    }
+}
+
+// A load sizes the buffer itself through its SetSize and reads into it, so storage that is
+// large enough is kept when the next file is smaller.
+TEST_F (LoadingTest, LoadsIntoTheBufferThroughSetSizeKeepingStorageLargeEnough)
+{
+    struct CountingBuffer : AudioBuffer
+    {
+        using AudioBuffer::AudioBuffer;
+        void SetSize (unsigned int n, unsigned long m) override { ++calls; AudioBuffer::SetSize (n, m); }
+        int calls = 0;
+    };
+
+    const auto longer = WriteSndfile ("long.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 65536);
+    const auto shorter = WriteSndfile ("short.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 100);
+    CountingBuffer buffer (1, 1);
+
+    ASSERT_TRUE (buffer.LoadFromAudioFile (longer));
+    EXPECT_EQ (buffer.calls, 1);
+    EXPECT_EQ (buffer.GetMemorySizeMB(), 0.5f);
+
+    ASSERT_TRUE (buffer.LoadFromAudioFile (shorter));
+    EXPECT_GE (buffer.calls, 2);
+    EXPECT_EQ (buffer.GetNumSamples(), 100ul);
+    EXPECT_EQ (buffer.GetMemorySizeMB(), 0.5f);
+    ExpectSamplesNear (buffer, ReadFloatsWithSndfile (shorter), 0, 100, 0.0f, "short");
+
+    ASSERT_TRUE (buffer.LoadChannelFromAudioFile (longer, 1));
+    EXPECT_EQ (buffer.GetNumSamples(), 65536ul);
+    EXPECT_EQ (buffer.GetMemorySizeMB(), 0.5f);
+}
+
 // Every load below goes to this buffer, whose content must survive a failure.
 class BufferLoadTest : public LoadingTest
 {
@@ -206,7 +441,7 @@ TEST_F (BufferLoadTest, LoadsEveryFormatWholeOrOneChannel)
     }
 }
 
-TEST_F (BufferLoadTest, FailedLoadsLeaveTheBufferAsItWas)
+TEST_F (BufferLoadTest, RefusedFilesLeaveTheBufferAsItWasAndFailedReadsAnswerFalse)
 {
     const auto stereo = WriteSndfile ("stereo.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 1000);
     const auto missing = PathFor ("missing.flac");
@@ -239,6 +474,18 @@ TEST_F (BufferLoadTest, FailedLoadsLeaveTheBufferAsItWas)
 
         ExpectUnchanged();
     }
+
+    // An MPEG stream that breaks off into more bytes than the decoder searches for its
+    // next frame: the reader opens, and the read of its length fails.
+    ASSERT_TRUE (EncodeWithLame (PathFor ("broken.mp3"), "-b 128 -t", 1, 20000, 44100));
+    auto brokenBytes = ReadBytes (PathFor ("broken.mp3"));
+    brokenBytes.resize (brokenBytes.size() / 2);
+    brokenBytes.resize (brokenBytes.size() + 40000, 0);
+    WriteBytes (PathFor ("broken.mp3"), brokenBytes);
+
+    // The load reads into the buffer itself, so a read that fails answers false only.
+    EXPECT_FALSE (buffer.LoadFromAudioFile (PathFor ("broken.mp3")));
+    EXPECT_FALSE (buffer.LoadChannelFromAudioFile (PathFor ("broken.mp3"), 0));
 }
 
 TEST_F (AudioFileTest, SavedBufferReadsBackWithMatioColumnByColumn)

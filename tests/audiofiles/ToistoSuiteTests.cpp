@@ -17,9 +17,9 @@ namespace
 const std::set<std::string> pcmCodecs { "pcm_bei", "pcm_lei", "pcm_bef" };
 
 // Uncompressed files that the reader's rules refuse: compression types outside its
-// five (64-bit floats too, by codec), rates below 2 Hz, floats not 32 bits wide.
+// five (64-bit floats too, by codec), rates below 2 Hz.
 const std::set<std::string> refusedByRule { "aifc-type-23ni", "aifc-type-in24", "aifc-type-in32", "aifc-type-raw-u8",
-                                            "aiff-samplerate-0.01", "aiff-samplerate-1", "quicktime5-fl32" };
+                                            "aiff-samplerate-0.01", "aiff-samplerate-1" };
 
 // Where the sound data holds more frames than "COMM" counts, the count stands.
 const std::map<std::string, int64_t> framesCountedByComm { { "aiff-chunk-ssnd-before-comm", 4410 },

@@ -3,7 +3,9 @@
 
 #include "common/Exception.h"
 #include "files/File.h"
+#include "files/FileWriter.h"
 
+#include "FailingAllocations.h"
 #include "TestHelpers.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +13,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <ctime>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -54,6 +57,19 @@ kul::Matrix<double> numbered (std::uint64_t rows, std::uint64_t columns)
         for (std::uint64_t c = 0; c < columns; ++c)
             matrix (r, c) = 10.0 * static_cast<double> (r) + static_cast<double> (c) + 0.25;
     return matrix;
+}
+
+// The header's text for a time: "Created by Oskel - Mac OS - " and the local date and time
+// as dd/mm/yyyy - HHhMMmSSs, padded with blanks to 116 bytes.
+std::string headerTextAt (std::time_t time)
+{
+    std::tm local {};
+    localtime_r (&time, &local);
+    char date[64];
+    std::strftime (date, sizeof (date), "%d/%m/%Y - %Hh%Mm%Ss", &local);
+    std::string text = std::string ("Created by Oskel - Mac OS - ") + date;
+    text.resize (116, ' ');
+    return text;
 }
 
 class MatrixFileTest : public ::testing::Test
@@ -183,12 +199,18 @@ TEST_F (MatrixFileTest, TextFileHoldsThePlainFormAndReplacesWhatWasThere)
 TEST_F (MatrixFileTest, MatFileOfTwoByThreeIsLaidOutByteForByte)
 {
     const auto path = pathOf ("abc.mat");
+    const auto before = std::time (nullptr);
     ASSERT_TRUE (numbered (2, 3).WriteToMatFile (kul::File (path), "abc", false));
+    const auto after = std::time (nullptr);
 
     const auto bytes = readFile (path);
     ASSERT_EQ (bytes.size(), 128u + 8 + 16 + 16 + 16 + 8 + 48);
 
-    EXPECT_EQ (bytes.rfind ("Created by Oskel - Mac OS - ", 0), 0u) << bytes.substr (0, 116);
+    const auto header = bytes.substr (0, 116);
+    bool dated = false;
+    for (auto time = before - 1; time <= after + 1; ++time)
+        dated = dated || header == headerTextAt (time);
+    EXPECT_TRUE (dated) << header << " written between " << headerTextAt (before) << " and " << headerTextAt (after);
     EXPECT_EQ (bytes.substr (116, 8), std::string (8, ' '));
     EXPECT_EQ (valueAt<std::uint16_t> (bytes, 124), 0x0100);
     EXPECT_EQ (bytes.substr (126, 2), "IM");
@@ -267,6 +289,14 @@ TEST_F (MatrixFileTest, MatFileRefusesWhatItCannotStoreAndReportsFailedWrites)
     EXPECT_EQ (failureOf ([&] { numbered (1, 1).WriteToMatFile (kul::File (path), "x", false); }),
                "File already exists \"" + path + "\" @OskelDspFile:1991");
 
+    // A writer that does not know where it stands cannot patch the element's byte count.
+    {
+        kul::FileWriter writer { kul::File (pathOf ("lost.mat")) };
+        EXPECT_FALSE (writer.SetPosition (-1));
+        EXPECT_FALSE (kul::WriteMatFileMatrixElement (writer, numbered (1, 1), "x"));
+    }
+    EXPECT_EQ (readFile (pathOf ("lost.mat")), "");
+
     // A file-size limit below the file's size makes the data's write fail part-way.
     rlimit previous {};
     ASSERT_EQ (::getrlimit (RLIMIT_FSIZE, &previous), 0);
@@ -278,4 +308,42 @@ TEST_F (MatrixFileTest, MatFileRefusesWhatItCannotStoreAndReportsFailedWrites)
     ::setrlimit (RLIMIT_FSIZE, &previous);
     std::signal (SIGXFSZ, previousHandler);
     EXPECT_FALSE (written);
+}
+
+TEST_F (MatrixFileTest, MatFileAllocationFailuresLeaveAsLibraryExceptions)
+{
+    // A small matrix needs no large block.
+    {
+        const auto failing = FailingAllocations::LargerThan (4096);
+        EXPECT_TRUE (numbered (1, 1).WriteToMatFile (kul::File (pathOf ("small.mat")), "x", false));
+    }
+
+    int outOfMemory = 0;
+    for (size_t number = 0;; ++number)
+    {
+        ASSERT_LT (number, 500u);
+        const auto path = pathOf ("failing" + std::to_string (number) + ".mat");
+        const CaughtReports reports;
+
+        try
+        {
+            const auto failing = FailingAllocations::Numbered (number);
+            const bool written = numbered (2, 3).WriteToMatFile (kul::File (path), "abc", false);
+            if (! failing.HaveFailed())
+            {
+                EXPECT_TRUE (written);
+                break;
+            }
+        }
+        catch (const kul::Exception& e)
+        {
+            outOfMemory += std::string (e.what()).rfind ("out of memory occured in ", 0) == 0;
+        }
+        catch (...)
+        {
+            ADD_FAILURE() << "allocation " << number << " let a foreign exception out";
+        }
+    }
+
+    EXPECT_GT (outOfMemory, 0);
 }

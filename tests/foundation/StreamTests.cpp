@@ -17,6 +17,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -223,6 +224,11 @@ TEST_F (StreamTest, OpeningFailuresNameTheQuotedPath)
                "Couldnt open file \"" + missing + "\" @OskelDspFileHandle:75");
     EXPECT_EQ (failureOf ([&] { kul::FileReader reader { kul::File (folder.path) }; }),
                "File \"" + folder.path + "\" does not exist @OskelDspFileReader:60");
+    // A named pipe would make the opening wait for a writer.
+    const std::string pipe = pathOf ("pipe");
+    ASSERT_EQ (::mkfifo (pipe.c_str(), 0600), 0);
+    EXPECT_EQ (failureOf ([&] { kul::FileReader reader { kul::File (pipe) }; }),
+               "Couldnt open file \"" + pipe + "\" @OskelDspFileHandle:75");
 
     makeFile ("plain", { 1 });
     const std::string underAFile = pathOf ("plain/sub/out.bin");
