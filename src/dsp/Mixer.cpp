@@ -17,6 +17,12 @@ namespace kul
 static_assert (std::atomic<float>::is_always_lock_free && std::atomic<uint64_t>::is_always_lock_free
                && std::atomic<short>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
+namespace
+{
+// No mode has these bits, so every level is converted in the first block.
+constexpr uint64_t notConverted = ~uint64_t (0);
+} // namespace
+
 // Only library exceptions leave: a failure to allocate the per-channel data
 // becomes one too.
 Mixer::Mixer (unsigned int numChannels)
@@ -26,7 +32,8 @@ try : AudioProcessorWithOscInAudioInterrupt (numChannels, numChannels),
       mute (numChannels),
       solo (numChannels),
       knownPeaks (numChannels),
-      soloedInBlock (numChannels)
+      soloedInBlock (numChannels),
+      convertedFrom (numChannels, notConverted)
 {
     for (auto& level : levels)
         level.store (-60.0f, std::memory_order_relaxed);
@@ -132,6 +139,12 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
     for (size_t i = 0; i < numMeters; ++i)
     {
         const auto& meter = meters.GetMeter (i);
+        const auto source = (uint64_t (static_cast<uint32_t> (meter.mode)) << 32) | std::bit_cast<uint32_t> (meter.value);
+
+        if (source == convertedFrom[i])
+            continue;
+
+        convertedFrom[i] = source;
         const float x = meter.value + 0.000001f;
         const float dB = (meter.mode == RMSMetering::peak ? 20.0f : 10.0f) * std::log10 (x);
         levels[i].store (dB, std::memory_order_relaxed);

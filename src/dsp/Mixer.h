@@ -81,6 +81,10 @@ private:
     std::atomic<bool> postGainMetering { true };
     std::vector<double> knownPeaks;
     std::vector<unsigned char> soloedInBlock;
+
+    // The meter value and mode each level was last converted from, so that a level
+    // that did not move costs no logarithm: mode above, value's bits below.
+    std::vector<uint64_t> convertedFrom;
     Ramp gain;
 
     // The gain target's mailbox: the factor's bits, and flags for "immediately"
