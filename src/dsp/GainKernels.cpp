@@ -210,7 +210,45 @@ T peakOf (const T* source, size_t n) noexcept
 
     return result;
 }
+// Two vectors at a time, their comparisons folded into one test: a signal's
+// first step almost always ends the search.
+template <typename T>
+bool silent (const T* source, size_t n) noexcept
+{
+    using L = Lanes<T>;
+    using Quarters = int64_t __attribute__ ((vector_size (32)));
+    const typename L::Vector zeros {};
+    size_t i = 0;
+
+    for (; i + 2 * L::width <= n; i += 2 * L::width)
+    {
+        typename L::Vector x0, x1;
+        loadVector (x0, source + i);
+        loadVector (x1, source + i + L::width);
+        const auto sounding = (Quarters) (((typename L::Vector) ((typename L::Mask) x0 & L::allButSign) > zeros)
+                                          | ((typename L::Vector) ((typename L::Mask) x1 & L::allButSign) > zeros));
+
+        if ((sounding[0] | sounding[1] | sounding[2] | sounding[3]) != 0)
+            return false;
+    }
+
+    for (; i < n; ++i)
+        if (std::fabs (source[i]) > T (0))
+            return false;
+
+    return true;
+}
 } // namespace
+
+GAIN_ENTRY_POINT bool IsSilent (const float* source, size_t n) noexcept
+{
+    return silent (source, n);
+}
+
+GAIN_ENTRY_POINT bool IsSilent (const double* source, size_t n) noexcept
+{
+    return silent (source, n);
+}
 
 GAIN_ENTRY_POINT float GetPeakMagnitude (const float* source, size_t n) noexcept
 {

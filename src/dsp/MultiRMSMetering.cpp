@@ -1,5 +1,6 @@
 #include "dsp/MultiRMSMetering.h"
 
+#include "dsp/GainKernels.h"
 #include "dsp/MeanSquareKernels.h"
 #include "dsp/SampleCount.h"
 #include "math/VectorOperations.h"
@@ -15,33 +16,6 @@ namespace
 // What a meter reports for a block whose level cannot be expressed: an obvious
 // overload that every reader can still convert.
 constexpr float overloadLevel = std::numeric_limits<float>::max();
-
-// A NaN sample is left out of a block's level, so a block of zeros and NaNs is silent.
-// Looks at a chunk at a time without a branch inside it, so that the compiler can
-// compare whole vectors; a signal's first chunk almost always ends the search.
-template <typename T>
-bool isSilent (const T* block, unsigned int n) noexcept
-{
-    constexpr unsigned int chunk = 32;
-    unsigned int t = 0;
-
-    for (; t + chunk <= n; t += chunk)
-    {
-        bool anyNonZero = false;
-
-        for (unsigned int i = 0; i < chunk; ++i)
-            anyNonZero |= (block[t + i] > T (0)) | (block[t + i] < T (0));
-
-        if (anyNonZero)
-            return false;
-    }
-
-    for (; t < n; ++t)
-        if (block[t] > T (0) || block[t] < T (0))
-            return false;
-
-    return true;
-}
 
 // The recursion over the samples that are numbers. A NaN carries through the
 // recursion to its end, so only a block holding one ends in NaN and is run again
@@ -282,7 +256,7 @@ void MultiRMSMetering::processChannels (const T* const* inputs, unsigned int fir
             continue;
         }
 
-        if (measured ? ! (knownPeaks[i] > 0.0) : isSilent (block, numSamples))
+        if (measured ? ! (knownPeaks[i] > 0.0) : IsSilent (block, numSamples))
             meter.SetSilent();
         else
             group.Add (meter, block, numSamples);
