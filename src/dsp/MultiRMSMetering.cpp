@@ -83,8 +83,10 @@ public:
     }
 
 private:
-    RMSMetering* meters[capacity] {};
-    const T* blocks[capacity] {};
+    // Left unset: entries are written before they are read, and a group that a block
+    // of peaks never uses costs nothing.
+    RMSMetering* meters[capacity];
+    const T* blocks[capacity];
     int count = 0;
 
     template <int maxWidth, typename Kernel>
