@@ -94,8 +94,9 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
     }
 
     // Channels go in chunks, each metered right before or after its gain, while its
-    // samples are still in the cache. In peak mode the gain pass measures the peaks
-    // itself; mean squares run up to 32 channels side by side.
+    // samples are still in the cache, and its levels converted while its meters are.
+    // In peak mode the gain pass measures the peaks itself; mean squares run up to
+    // 32 channels side by side.
     const bool peakMode = meters.GetMode() == RMSMetering::peak;
     const unsigned int chunk = peakMode ? 8 : 32;
 
@@ -132,11 +133,16 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
 
         if (post || peakMode)
             meters.ProcessChannels (outputs, first, end - first, numSamples, knownPeaks.data());
+
+        convertLevels (first, end);
     }
+}
 
-    const auto numMeters = std::min (meters.GetNumMeters(), levels.size());
+void Mixer::convertLevels (unsigned int first, unsigned int end) noexcept
+{
+    const auto numMeters = std::min ({ static_cast<size_t> (end), meters.GetNumMeters(), levels.size() });
 
-    for (size_t i = 0; i < numMeters; ++i)
+    for (size_t i = first; i < numMeters; ++i)
     {
         const auto& meter = meters.GetMeter (i);
         const auto source = (uint64_t (static_cast<uint32_t> (meter.mode)) << 32) | std::bit_cast<uint32_t> (meter.value);
