@@ -17,6 +17,14 @@ namespace
 // overload that every reader can still convert.
 constexpr float overloadLevel = std::numeric_limits<float>::max();
 
+// A sounding block nearly always sounds from its first sample on, which is looked
+// at before the vector scan is called.
+template <typename T>
+bool isSilent (const T* block, unsigned int n) noexcept
+{
+    return ! (n > 0 && std::fabs (block[0]) > T (0)) && IsSilent (block, n);
+}
+
 // The recursion over the samples that are numbers. A NaN carries through the
 // recursion to its end, so only a block holding one ends in NaN and is run again
 // here, the channel alone, leaving its NaNs out.
@@ -258,7 +266,7 @@ void MultiRMSMetering::processChannels (const T* const* inputs, unsigned int fir
             continue;
         }
 
-        if (measured ? ! (knownPeaks[i] > 0.0) : IsSilent (block, numSamples))
+        if (measured ? ! (knownPeaks[i] > 0.0) : isSilent (block, numSamples))
             meter.SetSilent();
         else
             group.Add (meter, block, numSamples);
