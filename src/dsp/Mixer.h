@@ -95,8 +95,8 @@ private:
 
     void adoptPendingGain() noexcept;
 
-    // Levels of channels first .. end - 1 from their meters, while those are in the cache.
-    void convertLevels (unsigned int first, unsigned int end) noexcept;
+    // The channel's level in dB from its meter.
+    void convertLevel (size_t channel) noexcept;
 
     template <typename T>
     void processBlock (T** outputs, T** inputs, unsigned int numSamples) noexcept;

@@ -136,7 +136,7 @@ private:
     }
 };
 
-void meterPeak (RMSMetering& meter, double peakOfBlock, unsigned int n) noexcept
+void meterSoundingPeak (RMSMetering& meter, double peakOfBlock, unsigned int n) noexcept
 {
     // Checked in double: narrowing a double beyond the float range is undefined.
     const float blockPeak = peakOfBlock <= overloadLevel ? static_cast<float> (peakOfBlock) : overloadLevel;
@@ -155,6 +155,15 @@ void meterPeak (RMSMetering& meter, double peakOfBlock, unsigned int n) noexcept
     }
 
     meter.value = std::max (blockPeak, held);
+}
+
+// The block's peak tells silence too; NaNs are passed over by both measures.
+void meterPeak (RMSMetering& meter, double peakOfBlock, unsigned int n) noexcept
+{
+    if (peakOfBlock > 0.0)
+        meterSoundingPeak (meter, peakOfBlock, n);
+    else
+        meter.SetSilent();
 }
 } // namespace
 
@@ -255,14 +264,8 @@ void MultiRMSMetering::processChannels (const T* const* inputs, unsigned int fir
 
         if (meter.mode == RMSMetering::peak)
         {
-            // The block's peak tells silence too; NaNs are passed over by both measures.
             const double peak = measured ? knownPeaks[i] : static_cast<double> (GetMaxMagnitude (block, numSamples));
-
-            if (peak > 0.0)
-                meterPeak (meter, peak, numSamples);
-            else
-                meter.SetSilent();
-
+            meterPeak (meter, peak, numSamples);
             continue;
         }
 
@@ -273,6 +276,17 @@ void MultiRMSMetering::processChannels (const T* const* inputs, unsigned int fir
     }
 
     group.Run (numSamples);
+}
+
+void MultiRMSMetering::MeterPeak (unsigned int channel, double peakOfBlock, unsigned int numSamples) noexcept
+{
+    if (channel >= numInputs || channel >= meters.Size())
+        return;
+
+    if (IsInletConnected (channel))
+        meterPeak (*meters[channel], peakOfBlock, numSamples);
+    else
+        meters[channel]->ResetLevel();
 }
 
 RMSMetering::Mode MultiRMSMetering::GetMode() const noexcept
