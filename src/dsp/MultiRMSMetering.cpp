@@ -7,16 +7,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace kul
 {
 namespace
 {
-// What a meter reports for a block whose level cannot be expressed: an obvious
-// overload that every reader can still convert.
-constexpr float overloadLevel = std::numeric_limits<float>::max();
-
 // A sounding block nearly always sounds from its first sample on, which is looked
 // at before the vector scan is called.
 template <typename T>
@@ -130,41 +125,12 @@ private:
             else
             {
                 meter.meanSquare = 0.0f;
-                meter.value = overloadLevel;
+                meter.value = RMSMetering::overloadLevel;
             }
         }
     }
 };
 
-void meterSoundingPeak (RMSMetering& meter, double peakOfBlock, unsigned int n) noexcept
-{
-    // Checked in double: narrowing a double beyond the float range is undefined.
-    const float blockPeak = peakOfBlock <= overloadLevel ? static_cast<float> (peakOfBlock) : overloadLevel;
-
-    float held = meter.value;
-    const uint64_t counted = uint64_t (meter.holdCounter) + n;
-
-    if (counted > meter.holdSamples)
-    {
-        meter.holdCounter = 0;
-        held = 0.0f;
-    }
-    else
-    {
-        meter.holdCounter = static_cast<uint32_t> (counted);
-    }
-
-    meter.value = std::max (blockPeak, held);
-}
-
-// The block's peak tells silence too; NaNs are passed over by both measures.
-void meterPeak (RMSMetering& meter, double peakOfBlock, unsigned int n) noexcept
-{
-    if (peakOfBlock > 0.0)
-        meterSoundingPeak (meter, peakOfBlock, n);
-    else
-        meter.SetSilent();
-}
 } // namespace
 
 MultiRMSMetering::MultiRMSMetering (unsigned int numChannels)
@@ -265,7 +231,7 @@ void MultiRMSMetering::processChannels (const T* const* inputs, unsigned int fir
         if (meter.mode == RMSMetering::peak)
         {
             const double peak = measured ? knownPeaks[i] : static_cast<double> (GetMaxMagnitude (block, numSamples));
-            meterPeak (meter, peak, numSamples);
+            meter.MeterPeak (peak, numSamples);
             continue;
         }
 
@@ -276,17 +242,6 @@ void MultiRMSMetering::processChannels (const T* const* inputs, unsigned int fir
     }
 
     group.Run (numSamples);
-}
-
-void MultiRMSMetering::MeterPeak (unsigned int channel, double peakOfBlock, unsigned int numSamples) noexcept
-{
-    if (channel >= numInputs || channel >= meters.Size())
-        return;
-
-    if (IsInletConnected (channel))
-        meterPeak (*meters[channel], peakOfBlock, numSamples);
-    else
-        meters[channel]->ResetLevel();
 }
 
 RMSMetering::Mode MultiRMSMetering::GetMode() const noexcept
