@@ -23,9 +23,15 @@ struct Lanes<float>
 {
     using Vector = float __attribute__ ((vector_size (32)));
     using Mask = int32_t __attribute__ ((vector_size (32)));
+    using Half = float __attribute__ ((vector_size (16)));
     static constexpr int width = 8;
     static constexpr Vector indexes { 0, 1, 2, 3, 4, 5, 6, 7 };
     static constexpr Mask allButSign = Mask {} + 0x7fffffff;
+
+    static Half lowHalf (const Vector& v) noexcept { return __builtin_shufflevector (v, v, 0, 1, 2, 3); }
+    static Half highHalf (const Vector& v) noexcept { return __builtin_shufflevector (v, v, 4, 5, 6, 7); }
+    static Half swapPairs (Half v) noexcept { return __builtin_shufflevector (v, v, 2, 3, 0, 1); }
+    static Half swapNeighbours (Half v) noexcept { return __builtin_shufflevector (v, v, 1, 0, 3, 2); }
 };
 
 template <>
@@ -33,49 +39,67 @@ struct Lanes<double>
 {
     using Vector = double __attribute__ ((vector_size (32)));
     using Mask = int64_t __attribute__ ((vector_size (32)));
+    using Half = double __attribute__ ((vector_size (16)));
     static constexpr int width = 4;
     static constexpr Vector indexes { 0, 1, 2, 3 };
     static constexpr Mask allButSign = Mask {} + 0x7fffffffffffffff;
+
+    static Half lowHalf (const Vector& v) noexcept { return __builtin_shufflevector (v, v, 0, 1); }
+    static Half highHalf (const Vector& v) noexcept { return __builtin_shufflevector (v, v, 2, 3); }
+    static Half swapPairs (Half v) noexcept { return v; }
+    static Half swapNeighbours (Half v) noexcept { return __builtin_shufflevector (v, v, 1, 0); }
 };
 
-// A NaN compares false, so it never becomes the largest: NaN samples are passed over.
+// The larger of two, in the operand order of the processor's max instruction. A
+// NaN candidate compares false, so it never becomes the largest: NaN samples are
+// passed over, and no tracker ever holds a NaN. The maximum of numbers that are
+// never NaN nor -0 is the same in any order, so trackers may be merged freely.
+// (Whole vectors go by reference: passed or returned by value, their ABI would
+// differ between the two instruction sets.)
+template <typename V>
+inline V larger (V held, V candidate) noexcept
+{
+    return candidate > held ? candidate : held;
+}
+
+template <typename V>
+inline void keepLarger (V& held, const V& candidate) noexcept
+{
+    held = candidate > held ? candidate : held;
+}
+
+// Clearing the sign bit is cheaper than a comparison and a blend.
+// (A cast between vector types of one size keeps the bits.)
 template <typename T>
-struct PeakTracker
+inline void keepLargerMagnitude (typename Lanes<T>::Vector& held, const typename Lanes<T>::Vector& v) noexcept
 {
     using L = Lanes<T>;
-    typename L::Vector largest {};
+    keepLarger (held, (typename L::Vector) ((typename L::Mask) v & L::allButSign));
+}
 
-    void Add (const typename L::Vector& v) noexcept
-    {
-        // Clearing the sign bit is cheaper than a comparison and a blend.
-        // (A cast between vector types of one size keeps the bits.)
-        const auto magnitude = (typename L::Vector) ((typename L::Mask) v & L::allButSign);
-        largest = magnitude > largest ? magnitude : largest;
-    }
+template <typename T>
+inline void loadVector (typename Lanes<T>::Vector& x, const T* at) noexcept
+{
+    std::memcpy (&x, at, sizeof (x));
+}
 
-    void Merge (const PeakTracker& other) noexcept
-    {
-        largest = other.largest > largest ? other.largest : largest;
-    }
+// The largest lane of the trackers, folded within registers: trackers, halves,
+// then pairs, then neighbours.
+template <typename T>
+inline T largestLane (typename Lanes<T>::Vector (&trackers)[4]) noexcept
+{
+    using L = Lanes<T>;
+    keepLarger (trackers[0], trackers[1]);
+    keepLarger (trackers[2], trackers[3]);
+    keepLarger (trackers[0], trackers[2]);
+    auto folded = larger (L::lowHalf (trackers[0]), L::highHalf (trackers[0]));
+    folded = larger (folded, L::swapPairs (folded));
+    folded = larger (folded, L::swapNeighbours (folded));
+    return folded[0];
+}
 
-    T Result (const T* tailValues, size_t tailLength) const noexcept
-    {
-        T result = 0;
-
-        for (int k = 0; k < L::width; ++k)
-            result = largest[k] > result ? largest[k] : result;
-
-        for (size_t i = 0; i < tailLength; ++i)
-        {
-            const T magnitude = std::fabs (tailValues[i]);
-            result = magnitude > result ? magnitude : result;
-        }
-
-        return result;
-    }
-};
-
-// Four vectors per step, each with its own tracker, so that no maximum waits for the one before.
+// Four vectors per step, each with its own tracker, so that no maximum waits for
+// the one before; the trackers are plain values, kept in registers.
 constexpr int vectorsPerStep = 4;
 
 template <bool constantGain, bool measureSource, typename T>
@@ -84,52 +108,51 @@ T gainAndPeakLoop (T* dest, const T* source, size_t n, T startGain, T step) noex
     using L = Lanes<T>;
     using Vector = typename L::Vector;
 
-    PeakTracker<T> trackers[vectorsPerStep];
-    const Vector constantGains = Vector {} + startGain;
-
     // Sample indexes as floating-point numbers, counted up exactly (they stay far
     // below 2^24), so each gain is start + i x step as the plain ramp has it.
     Vector sampleIndexes = L::indexes;
+    const Vector constantGains = Vector {} + startGain;
+
+    // The gain pass over one vector, its measure kept by the tracker.
+    const auto gainPass = [&] (Vector& largest, size_t at, const Vector& indexes) noexcept
+    {
+        Vector x;
+        loadVector (x, source + at);
+        const Vector y = x * (constantGain ? constantGains : startGain + indexes * step);
+        std::memcpy (dest + at, &y, sizeof (y));
+        keepLargerMagnitude<T> (largest, measureSource ? x : y);
+    };
+
+    Vector largest[vectorsPerStep] {};
     size_t i = 0;
 
     for (; i + vectorsPerStep * L::width <= n; i += vectorsPerStep * L::width)
     {
 #pragma GCC unroll 4
         for (int v = 0; v < vectorsPerStep; ++v)
-        {
-            const size_t at = i + static_cast<size_t> (v) * L::width;
-            Vector x;
-            std::memcpy (&x, source + at, sizeof (x));
+            gainPass (largest[v], i + static_cast<size_t> (v) * L::width, sampleIndexes + static_cast<T> (v * L::width));
 
-            Vector gains = constantGains;
-            if constexpr (! constantGain)
-                gains = startGain + (sampleIndexes + static_cast<T> (v * L::width)) * step;
-
-            const Vector y = x * gains;
-            std::memcpy (dest + at, &y, sizeof (y));
-            trackers[v].Add (measureSource ? x : y);
-        }
-
-        if constexpr (! constantGain)
-            sampleIndexes += static_cast<T> (vectorsPerStep * L::width);
+        sampleIndexes += static_cast<T> (vectorsPerStep * L::width);
     }
 
-    for (int v = 1; v < vectorsPerStep; ++v)
-        trackers[0].Merge (trackers[v]);
-
-    // The tail is measured before it is written, so that in place the source is still there.
-    T tail[vectorsPerStep * L::width];
-    const size_t tailLength = n - i;
-
-    for (size_t k = 0; k < tailLength; ++k)
+    for (; i + L::width <= n; i += L::width)
     {
-        const T x = source[i + k];
-        const T gain = constantGain ? startGain : startGain + static_cast<T> (i + k) * step;
-        tail[k] = measureSource ? x : x * gain;
-        dest[i + k] = x * gain;
+        gainPass (largest[0], i, sampleIndexes);
+        sampleIndexes += static_cast<T> (L::width);
     }
 
-    return trackers[0].Result (tail, tailLength);
+    T result = largestLane<T> (largest);
+
+    // The tail is measured as it is read, so that in place the source is still there.
+    for (; i < n; ++i)
+    {
+        const T x = source[i];
+        const T y = x * (constantGain ? startGain : startGain + static_cast<T> (i) * step);
+        dest[i] = y;
+        result = larger (result, std::fabs (measureSource ? x : y));
+    }
+
+    return result;
 }
 
 template <typename T>
@@ -141,8 +164,9 @@ T gainAndPeak (T* dest, const T* source, size_t n, T startGain, T endGain, bool 
     if (n == 1)
     {
         const T x = source[0];
-        dest[0] = x * endGain;
-        return PeakTracker<T>().Result (measureSource ? &x : dest, 1);
+        const T y = x * endGain;
+        dest[0] = y;
+        return larger (T (0), std::fabs (measureSource ? x : y));
     }
 
     if (startGain == endGain)
@@ -158,7 +182,7 @@ template <typename T>
 T peakOf (const T* source, size_t n) noexcept
 {
     using L = Lanes<T>;
-    PeakTracker<T> trackers[vectorsPerStep];
+    typename L::Vector largest[vectorsPerStep] {};
     size_t i = 0;
 
     for (; i + vectorsPerStep * L::width <= n; i += vectorsPerStep * L::width)
@@ -167,17 +191,64 @@ T peakOf (const T* source, size_t n) noexcept
         for (int v = 0; v < vectorsPerStep; ++v)
         {
             typename L::Vector x;
-            std::memcpy (&x, source + i + static_cast<size_t> (v) * L::width, sizeof (x));
-            trackers[v].Add (x);
+            loadVector (x, source + i + static_cast<size_t> (v) * L::width);
+            keepLargerMagnitude<T> (largest[v], x);
         }
     }
 
-    for (int v = 1; v < vectorsPerStep; ++v)
-        trackers[0].Merge (trackers[v]);
+    for (; i + L::width <= n; i += L::width)
+    {
+        typename L::Vector x;
+        loadVector (x, source + i);
+        keepLargerMagnitude<T> (largest[0], x);
+    }
 
-    return trackers[0].Result (source + i, n - i);
+    T result = largestLane<T> (largest);
+
+    for (; i < n; ++i)
+        result = larger (result, std::fabs (source[i]));
+
+    return result;
+}
+// Two vectors at a time, their comparisons folded into one test: a signal's
+// first step almost always ends the search.
+template <typename T>
+bool silent (const T* source, size_t n) noexcept
+{
+    using L = Lanes<T>;
+    using Quarters = int64_t __attribute__ ((vector_size (32)));
+    const typename L::Vector zeros {};
+    size_t i = 0;
+
+    for (; i + 2 * L::width <= n; i += 2 * L::width)
+    {
+        typename L::Vector x0, x1;
+        loadVector (x0, source + i);
+        loadVector (x1, source + i + L::width);
+        const auto sounding = (Quarters) (((typename L::Vector) ((typename L::Mask) x0 & L::allButSign) > zeros)
+                                          | ((typename L::Vector) ((typename L::Mask) x1 & L::allButSign) > zeros));
+
+        if ((sounding[0] | sounding[1] | sounding[2] | sounding[3]) != 0)
+            return false;
+    }
+
+    for (; i < n; ++i)
+        if (std::fabs (source[i]) > T (0))
+            return false;
+
+    return true;
 }
 } // namespace
+
+GAIN_ENTRY_POINT bool IsSilent (const float* source, size_t n) noexcept
+{
+    return silent (source, n);
+}
+
+GAIN_ENTRY_POINT bool IsSilent (const double* source, size_t n) noexcept
+{
+    return silent (source, n);
+}
 
 GAIN_ENTRY_POINT float GetPeakMagnitude (const float* source, size_t n) noexcept
 {

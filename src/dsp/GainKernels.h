@@ -19,4 +19,9 @@ double ApplyGainRampMeasuringPeak (double* dest, const double* source, size_t n,
 float GetPeakMagnitude (const float* source, size_t n) noexcept;
 double GetPeakMagnitude (const double* source, size_t n) noexcept;
 
+/** Whether the block is silent by the same rule: no magnitude above 0, so a block
+    of zeros and NaNs is silent. */
+bool IsSilent (const float* source, size_t n) noexcept;
+bool IsSilent (const double* source, size_t n) noexcept;
+
 } // namespace kul

@@ -17,6 +17,12 @@ namespace kul
 static_assert (std::atomic<float>::is_always_lock_free && std::atomic<uint64_t>::is_always_lock_free
                && std::atomic<short>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
+namespace
+{
+// No mode has these bits, so every level is converted in the first block.
+constexpr uint64_t notConverted = ~uint64_t (0);
+} // namespace
+
 // Only library exceptions leave: a failure to allocate the per-channel data
 // becomes one too.
 Mixer::Mixer (unsigned int numChannels)
@@ -26,7 +32,8 @@ try : AudioProcessorWithOscInAudioInterrupt (numChannels, numChannels),
       mute (numChannels),
       solo (numChannels),
       knownPeaks (numChannels),
-      soloedInBlock (numChannels)
+      soloedInBlock (numChannels),
+      convertedFrom (numChannels, notConverted)
 {
     for (auto& level : levels)
         level.store (-60.0f, std::memory_order_relaxed);
@@ -49,6 +56,20 @@ void Mixer::Process (float** outputs, float** inputs, unsigned int numSamples)
 void Mixer::Process (double** outputs, double** inputs, unsigned int numSamples) noexcept
 {
     processBlock (outputs, inputs, numSamples);
+}
+
+inline void Mixer::convertLevel (size_t i) noexcept
+{
+    const auto& meter = meters.GetMeter (i);
+    const auto source = (uint64_t (static_cast<uint32_t> (meter.mode)) << 32) | std::bit_cast<uint32_t> (meter.value);
+
+    if (source == convertedFrom[i])
+        return;
+
+    convertedFrom[i] = source;
+    const float x = meter.value + 0.000001f;
+    const float dB = (meter.mode == RMSMetering::peak ? 20.0f : 10.0f) * std::log10 (x);
+    levels[i].store (dB, std::memory_order_relaxed);
 }
 
 template <typename T>
@@ -86,55 +107,71 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
         anySolo |= soloed;
     }
 
-    // Channels go in chunks, each metered right before or after its gain, while its
-    // samples are still in the cache. In peak mode the gain pass measures the peaks
-    // itself; mean squares run up to 32 channels side by side.
-    const bool peakMode = meters.GetMode() == RMSMetering::peak;
-    const unsigned int chunk = peakMode ? 8 : 32;
+    const auto passes = [&] (unsigned int i) noexcept
+    {
+        return IsInletConnected (i) && IsInletActive (i) && mute[i].load (std::memory_order_relaxed) != 1
+               && (! anySolo || soloedInBlock[i] != 0) && ! (startGain == 0.0f && endGain == 0.0f);
+    };
+
+    // Each channel is metered right before or after its gain, while its samples are
+    // still in the cache, and its level converted while its meter is.
+    if (meters.GetMode() == RMSMetering::peak)
+    {
+        // The gain pass measures the peak itself.
+        for (unsigned int i = 0; i < numInputs; ++i)
+        {
+            double peak = 0.0;
+
+            if (passes (i))
+            {
+                peak = ApplyGainRampMeasuringPeak (outputs[i], inputs[i], numSamples, static_cast<T> (startGain),
+                                                   static_cast<T> (endGain), ! post);
+            }
+            else
+            {
+                // The input is measured before a zero fill in place would erase it.
+                if (! post)
+                    peak = GetPeakMagnitude (inputs[i], numSamples);
+
+                FillVector (outputs[i], numSamples, T (0));
+            }
+
+            meters.MeterPeak (i, peak, numSamples);
+            convertLevel (i);
+        }
+
+        return;
+    }
+
+    // Mean squares run up to 32 channels side by side, in chunks.
+    constexpr unsigned int chunk = 32;
 
     for (unsigned int first = 0; first < numInputs; first += chunk)
     {
         const auto end = first + std::min (chunk, numInputs - first);
 
-        if (! post && ! peakMode)
+        if (! post)
             meters.ProcessChannels (inputs, first, end - first, numSamples, nullptr);
 
         for (unsigned int i = first; i < end; ++i)
         {
-            const bool passes = IsInletConnected (i) && IsInletActive (i)
-                                && mute[i].load (std::memory_order_relaxed) != 1
-                                && (! anySolo || soloedInBlock[i] != 0);
-
-            if (! passes || (startGain == 0.0f && endGain == 0.0f))
-            {
-                // The input is measured before a zero fill in place would erase it.
-                knownPeaks[i] = post ? 0.0 : peakMode ? static_cast<double> (GetPeakMagnitude (inputs[i], numSamples)) : -1.0;
-                FillVector (outputs[i], numSamples, T (0));
-            }
-            else if (peakMode)
-            {
-                knownPeaks[i] = ApplyGainRampMeasuringPeak (outputs[i], inputs[i], numSamples, static_cast<T> (startGain),
-                                                            static_cast<T> (endGain), ! post);
-            }
-            else
+            if (passes (i))
             {
                 knownPeaks[i] = -1.0;
                 ApplyGainRamp (outputs[i], inputs[i], numSamples, static_cast<T> (startGain), static_cast<T> (endGain));
             }
+            else
+            {
+                knownPeaks[i] = 0.0;
+                FillVector (outputs[i], numSamples, T (0));
+            }
         }
 
-        if (post || peakMode)
+        if (post)
             meters.ProcessChannels (outputs, first, end - first, numSamples, knownPeaks.data());
-    }
 
-    const auto numMeters = std::min (meters.GetNumMeters(), levels.size());
-
-    for (size_t i = 0; i < numMeters; ++i)
-    {
-        const auto& meter = meters.GetMeter (i);
-        const float x = meter.value + 0.000001f;
-        const float dB = (meter.mode == RMSMetering::peak ? 20.0f : 10.0f) * std::log10 (x);
-        levels[i].store (dB, std::memory_order_relaxed);
+        for (unsigned int i = first; i < end; ++i)
+            convertLevel (i);
     }
 }
 

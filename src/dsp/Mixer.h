@@ -81,6 +81,10 @@ private:
     std::atomic<bool> postGainMetering { true };
     std::vector<double> knownPeaks;
     std::vector<unsigned char> soloedInBlock;
+
+    // The meter value and mode each level was last converted from, so that a level
+    // that did not move costs no logarithm: mode above, value's bits below.
+    std::vector<uint64_t> convertedFrom;
     Ramp gain;
 
     // The gain target's mailbox: the factor's bits, and flags for "immediately"
@@ -90,6 +94,9 @@ private:
     std::atomic<uint64_t> pendingGain { 0 };
 
     void adoptPendingGain() noexcept;
+
+    // The channel's level in dB from its meter.
+    void convertLevel (size_t channel) noexcept;
 
     template <typename T>
     void processBlock (T** outputs, T** inputs, unsigned int numSamples) noexcept;

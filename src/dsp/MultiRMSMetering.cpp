@@ -1,46 +1,23 @@
 #include "dsp/MultiRMSMetering.h"
 
+#include "dsp/GainKernels.h"
 #include "dsp/MeanSquareKernels.h"
 #include "dsp/SampleCount.h"
 #include "math/VectorOperations.h"
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace kul
 {
 namespace
 {
-// What a meter reports for a block whose level cannot be expressed: an obvious
-// overload that every reader can still convert.
-constexpr float overloadLevel = std::numeric_limits<float>::max();
-
-// A NaN sample is left out of a block's level, so a block of zeros and NaNs is silent.
-// Looks at a chunk at a time without a branch inside it, so that the compiler can
-// compare whole vectors; a signal's first chunk almost always ends the search.
+// A sounding block nearly always sounds from its first sample on, which is looked
+// at before the vector scan is called.
 template <typename T>
 bool isSilent (const T* block, unsigned int n) noexcept
 {
-    constexpr unsigned int chunk = 32;
-    unsigned int t = 0;
-
-    for (; t + chunk <= n; t += chunk)
-    {
-        bool anyNonZero = false;
-
-        for (unsigned int i = 0; i < chunk; ++i)
-            anyNonZero |= (block[t + i] > T (0)) | (block[t + i] < T (0));
-
-        if (anyNonZero)
-            return false;
-    }
-
-    for (; t < n; ++t)
-        if (block[t] > T (0) || block[t] < T (0))
-            return false;
-
-    return true;
+    return ! (n > 0 && std::fabs (block[0]) > T (0)) && IsSilent (block, n);
 }
 
 // The recursion over the samples that are numbers. A NaN carries through the
@@ -109,8 +86,10 @@ public:
     }
 
 private:
-    RMSMetering* meters[capacity] {};
-    const T* blocks[capacity] {};
+    // Left unset: entries are written before they are read, and a group that a block
+    // of peaks never uses costs nothing.
+    RMSMetering* meters[capacity];
+    const T* blocks[capacity];
     int count = 0;
 
     template <int maxWidth, typename Kernel>
@@ -146,32 +125,12 @@ private:
             else
             {
                 meter.meanSquare = 0.0f;
-                meter.value = overloadLevel;
+                meter.value = RMSMetering::overloadLevel;
             }
         }
     }
 };
 
-void meterPeak (RMSMetering& meter, double peakOfBlock, unsigned int n) noexcept
-{
-    // Checked in double: narrowing a double beyond the float range is undefined.
-    const float blockPeak = peakOfBlock <= overloadLevel ? static_cast<float> (peakOfBlock) : overloadLevel;
-
-    float held = meter.value;
-    const uint64_t counted = uint64_t (meter.holdCounter) + n;
-
-    if (counted > meter.holdSamples)
-    {
-        meter.holdCounter = 0;
-        held = 0.0f;
-    }
-    else
-    {
-        meter.holdCounter = static_cast<uint32_t> (counted);
-    }
-
-    meter.value = std::max (blockPeak, held);
-}
 } // namespace
 
 MultiRMSMetering::MultiRMSMetering (unsigned int numChannels)
@@ -271,14 +230,8 @@ void MultiRMSMetering::processChannels (const T* const* inputs, unsigned int fir
 
         if (meter.mode == RMSMetering::peak)
         {
-            // The block's peak tells silence too; NaNs are passed over by both measures.
             const double peak = measured ? knownPeaks[i] : static_cast<double> (GetMaxMagnitude (block, numSamples));
-
-            if (peak > 0.0)
-                meterPeak (meter, peak, numSamples);
-            else
-                meter.SetSilent();
-
+            meter.MeterPeak (peak, numSamples);
             continue;
         }
 

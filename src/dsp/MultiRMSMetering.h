@@ -47,6 +47,21 @@ public:
     void ProcessChannels (const double* const* inputs, unsigned int firstChannel, unsigned int numChannels,
                           unsigned int numSamples, const double* knownPeaks) noexcept;
 
+    /** Meters one channel, its meter in peak mode, from the block's largest magnitude
+        as the caller measured it (NaNs passed over, 0 for a silent block); the block
+        is not read and pending settings are not adopted. For an owner that meters
+        each channel right after its own pass over the samples. */
+    void MeterPeak (unsigned int channel, double peakOfBlock, unsigned int numSamples) noexcept
+    {
+        if (channel >= numInputs || channel >= meters.Size())
+            return;
+
+        if (IsInletConnected (channel))
+            meters[channel]->MeterPeak (peakOfBlock, numSamples);
+        else
+            meters[channel]->ResetLevel();
+    }
+
     /** The mode of the meters (they all share one). Audio thread only. */
     RMSMetering::Mode GetMode() const noexcept;
 

@@ -2,7 +2,9 @@
 
 #include "common/StringMap.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 
 namespace kul
 {
@@ -32,6 +34,41 @@ public:
 
     /** After a silent block: level and mean square 0; the window counter runs on. */
     void SetSilent() noexcept;
+
+    /** What a meter reports for a block whose level cannot be expressed: an obvious
+        overload that every reader can still convert. */
+    static constexpr float overloadLevel = std::numeric_limits<float>::max();
+
+    /** After a block in peak mode, from its largest magnitude as measured (NaNs passed
+        over, 0 for silence): the peak held over the window, or silence. Inline, as
+        owners call it once per channel and block. */
+    void MeterPeak (double peakOfBlock, uint32_t numSamples) noexcept
+    {
+        // The block's peak tells silence too.
+        if (! (peakOfBlock > 0.0))
+        {
+            SetSilent();
+            return;
+        }
+
+        // Checked in double: narrowing a double beyond the float range is undefined.
+        const float blockPeak = peakOfBlock <= overloadLevel ? static_cast<float> (peakOfBlock) : overloadLevel;
+
+        float held = value;
+        const uint64_t counted = uint64_t (holdCounter) + numSamples;
+
+        if (counted > holdSamples)
+        {
+            holdCounter = 0;
+            held = 0.0f;
+        }
+        else
+        {
+            holdCounter = static_cast<uint32_t> (counted);
+        }
+
+        value = std::max (blockPeak, held);
+    }
 
     Mode mode = rms;
     float value = 0.0f;

@@ -70,6 +70,33 @@ TEST (MultiRMSMetering, RmsOfOneBlockOfOnesFollowsTheOnePoleAndSilenceReadsZeroA
     }
 }
 
+// Silence is looked for vectors at a time: one sounding sample in any lane, or in
+// the tail, makes the block sound; negative zeros are silence.
+TEST (MultiRMSMetering, OneSoundingSampleAnywhereMakesTheBlockSound)
+{
+    kul::MultiRMSMetering meters (2);
+
+    for (const unsigned int n : { 16u, 37u })
+        for (unsigned int at = 0; at <= n; ++at)
+        {
+            std::vector<float> floats (n, -0.0f);
+            std::vector<double> doubles (n, -0.0);
+            if (at < n)
+            {
+                floats[at] = -0.01f;
+                doubles[at] = 0.01;
+            }
+
+            const float* floatChannels[] = { floats.data(), floats.data() };
+            meters.Process (floatChannels, n);
+            EXPECT_EQ (meters.GetMeter (0).meanSquare > 0.0f, at < n) << n << " " << at;
+
+            const double* doubleChannels[] = { doubles.data(), doubles.data() };
+            meters.Process (doubleChannels, n);
+            EXPECT_EQ (meters.GetMeter (1).value == 0.0f, at == n) << n << " " << at;
+        }
+}
+
 TEST (MultiRMSMetering, ChannelsMeteredSideBySideGetTheArithmeticOfOneChannelAlone)
 {
     // 59 channels run as 32 (four vector groups), then 24 (three), 2 and 1; 203
