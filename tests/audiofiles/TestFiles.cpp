@@ -34,6 +34,20 @@ kul::File AudioFileTest::Write (const Bytes& bytes, const std::string& name)
     return file;
 }
 
+std::string ErrorMessageOf (const std::function<void()>& operation)
+{
+    try
+    {
+        operation();
+    }
+    catch (const kul::Exception& e)
+    {
+        return e.GetMessage();
+    }
+    ADD_FAILURE() << "no exception";
+    return {};
+}
+
 std::vector<float> ReadAll (kul::AudioFileReader& reader, uint64_t count, int64_t start)
 {
     kul::AudioBuffer buffer (reader.GetNumChannels(), count);

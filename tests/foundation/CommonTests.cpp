@@ -19,10 +19,6 @@
 
 namespace
 {
-using Texts = std::vector<std::string>;
-
-Texts textsOf (const kul::StringArray& array) { return { array.begin(), array.end() }; }
-
 kul::MemoryBlock blockHolding (const std::string& bytes)
 {
     kul::MemoryBlock block;

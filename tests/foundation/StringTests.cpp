@@ -1,17 +1,12 @@
 #include "text/StringArray.h"
 #include "text/StringHelper.h"
 
+#include "TestHelpers.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-namespace
-{
-using Texts = std::vector<std::string>;
-
-Texts textsOf (const kul::StringArray& array) { return { array.begin(), array.end() }; }
-} // namespace
 
 TEST (StringHelper, SearchesAndCharacterAccessStayInsideTheTextAndNeverMatchTheEmptyText)
 {

@@ -2,6 +2,7 @@
 
 #include "common/Exception.h"
 #include "common/PresetElement.h"
+#include "text/StringArray.h"
 
 #include <filesystem>
 #include <fstream>
@@ -84,6 +85,10 @@ inline std::string readFile (const std::string& path)
     std::ifstream stream (path, std::ios::binary);
     return { std::istreambuf_iterator<char> (stream), std::istreambuf_iterator<char>() };
 }
+
+using Texts = std::vector<std::string>;
+
+inline Texts textsOf (const kul::StringArray& array) { return { array.begin(), array.end() }; }
 
 /** Tags, attributes and children of a subtree written out, to compare whole trees. */
 inline std::string describe (const PresetElement& element)
