@@ -32,7 +32,7 @@ try : AudioProcessorWithOscInAudioInterrupt (numChannels, numChannels),
       mute (numChannels),
       solo (numChannels),
       knownPeaks (numChannels),
-      soloedInBlock (numChannels),
+      passingInBlock (numChannels),
       convertedFrom (numChannels, notConverted)
 {
     for (auto& level : levels)
@@ -96,47 +96,19 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
     if (! (endGain > silenceGate))
         endGain = 0.0f;
 
-    // The solo flags are looked at once per block: read again per channel, a solo
-    // released in between would silence every channel for a block.
-    bool anySolo = false;
+    const size_t channels = findPassingChannels (! (startGain == 0.0f && endGain == 0.0f));
+    const unsigned char* passing = passingInBlock.data();
 
-    for (size_t i = 0; i < solo.size(); ++i)
-    {
-        const bool soloed = solo[i].load (std::memory_order_relaxed) == 1;
-        soloedInBlock[i] = soloed;
-        anySolo |= soloed;
-    }
-
-    const auto passes = [&] (unsigned int i) noexcept
-    {
-        return IsInletConnected (i) && IsInletActive (i) && mute[i].load (std::memory_order_relaxed) != 1
-               && (! anySolo || soloedInBlock[i] != 0) && ! (startGain == 0.0f && endGain == 0.0f);
-    };
-
-    // Each channel is metered right before or after its gain, while its samples are
-    // still in the cache, and its level converted while its meter is.
     if (meters.GetMode() == RMSMetering::peak)
     {
-        // The gain pass measures the peak itself.
-        for (unsigned int i = 0; i < numInputs; ++i)
+        // The gain pass measures the peaks, all channels in one call; each level is
+        // then converted while its meter is in the cache.
+        ApplyGainRampMeasuringPeaks (outputs, inputs, passing, channels, numSamples, static_cast<T> (startGain),
+                                     static_cast<T> (endGain), ! post, knownPeaks.data());
+
+        for (unsigned int i = 0; i < channels; ++i)
         {
-            double peak = 0.0;
-
-            if (passes (i))
-            {
-                peak = ApplyGainRampMeasuringPeak (outputs[i], inputs[i], numSamples, static_cast<T> (startGain),
-                                                   static_cast<T> (endGain), ! post);
-            }
-            else
-            {
-                // The input is measured before a zero fill in place would erase it.
-                if (! post)
-                    peak = GetPeakMagnitude (inputs[i], numSamples);
-
-                FillVector (outputs[i], numSamples, T (0));
-            }
-
-            meters.MeterPeak (i, peak, numSamples);
+            meters.MeterPeak (i, knownPeaks[i], numSamples);
             convertLevel (i);
         }
 
@@ -146,16 +118,16 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
     // Mean squares run up to 32 channels side by side, in chunks.
     constexpr unsigned int chunk = 32;
 
-    for (unsigned int first = 0; first < numInputs; first += chunk)
+    for (unsigned int first = 0; first < channels; first += chunk)
     {
-        const auto end = first + std::min (chunk, numInputs - first);
+        const auto end = first + std::min (chunk, static_cast<unsigned int> (channels) - first);
 
         if (! post)
             meters.ProcessChannels (inputs, first, end - first, numSamples, nullptr);
 
         for (unsigned int i = first; i < end; ++i)
         {
-            if (passes (i))
+            if (passing[i] != 0)
             {
                 knownPeaks[i] = -1.0;
                 ApplyGainRamp (outputs[i], inputs[i], numSamples, static_cast<T> (startGain), static_cast<T> (endGain));
@@ -173,6 +145,47 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
         for (unsigned int i = first; i < end; ++i)
             convertLevel (i);
     }
+}
+
+inline size_t Mixer::findPassingChannels (bool audible) noexcept
+{
+    const size_t channels = std::min<size_t> (numInputs, passingInBlock.size());
+    const size_t checked = std::min ({ channels, analyzer.inletConnected.Size(), analyzer.inletActive.Size() });
+
+    // Plain pointers: each flag written could otherwise alias the vectors' own, which
+    // would then be loaded again for every channel.
+    unsigned char* const passing = passingInBlock.data();
+    const auto* const soloFlags = solo.data();
+    const auto* const muteFlags = mute.data();
+    const short* const connected = analyzer.inletConnected.GetData();
+    const short* const active = analyzer.inletActive.GetData();
+
+    // The solo flags are looked at once per block: read again per channel, a solo
+    // released in between would silence every channel for a block. A channel's flags
+    // are combined without branches: bit 0 says it is open, bit 1 that it is soloed.
+    unsigned int anySolo = 0;
+
+    for (size_t i = 0; i < checked; ++i)
+    {
+        const unsigned int soloed = soloFlags[i].load (std::memory_order_relaxed) == 1;
+        const unsigned int open = unsigned (connected[i] == 1) & unsigned (active[i] == 1)
+                                  & unsigned (muteFlags[i].load (std::memory_order_relaxed) != 1) & unsigned (audible);
+        passing[i] = static_cast<unsigned char> (open | (soloed << 1));
+        anySolo |= soloed;
+    }
+
+    for (size_t i = checked; i < channels; ++i)
+    {
+        anySolo |= soloFlags[i].load (std::memory_order_relaxed) == 1;
+        passing[i] = 0;
+    }
+
+    // Without a solo no channel has bit 1; with one, only open soloed channels pass.
+    if (anySolo != 0)
+        for (size_t i = 0; i < checked; ++i)
+            passing[i] = passing[i] == 3;
+
+    return channels;
 }
 
 void Mixer::adoptPendingGain() noexcept

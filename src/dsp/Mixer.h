@@ -80,7 +80,10 @@ private:
     std::vector<std::atomic<short>> solo;
     std::atomic<bool> postGainMetering { true };
     std::vector<double> knownPeaks;
-    std::vector<unsigned char> soloedInBlock;
+
+    // Per block, whether each channel passes (connected, active, not muted, soloed
+    // when any is, gain above the gate): worked out for all channels in one pass.
+    std::vector<unsigned char> passingInBlock;
 
     // The meter value and mode each level was last converted from, so that a level
     // that did not move costs no logarithm: mode above, value's bits below.
@@ -94,6 +97,9 @@ private:
     std::atomic<uint64_t> pendingGain { 0 };
 
     void adoptPendingGain() noexcept;
+
+    // Fills passingInBlock; returns the number of channels the block processes.
+    size_t findPassingChannels (bool audible) noexcept;
 
     // The channel's level in dB from its meter.
     void convertLevel (size_t channel) noexcept;
