@@ -6,8 +6,10 @@
 #include "math/VectorOperations.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace kul
@@ -15,12 +17,28 @@ namespace kul
 
 // The audio thread must never wait: every value it shares has to be a plain atomic.
 static_assert (std::atomic<float>::is_always_lock_free && std::atomic<uint64_t>::is_always_lock_free
-               && std::atomic<short>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
+               && std::atomic<bool>::is_always_lock_free);
 
 namespace
 {
 // No mode has these bits, so every level is converted in the first block.
 constexpr uint64_t notConverted = ~uint64_t (0);
+
+constexpr unsigned int channelsPerWord = 64;
+
+// Eight flag bits spread to eight bytes of 0 or 1, bit j to the byte j places on.
+constexpr auto bytesOfBits = []
+{
+    std::array<uint64_t, 256> table {};
+
+    for (unsigned int bits = 0; bits < 256; ++bits)
+        for (unsigned int j = 0; j < 8; ++j)
+            table[bits] |= uint64_t ((bits >> j) & 1) << (8 * j);
+
+    return table;
+}();
+
+static_assert (std::endian::native == std::endian::little, "the bytes of a word are laid out as the channels");
 } // namespace
 
 // Only library exceptions leave: a failure to allocate the per-channel data
@@ -29,8 +47,9 @@ Mixer::Mixer (unsigned int numChannels)
 try : AudioProcessorWithOscInAudioInterrupt (numChannels, numChannels),
       meters (numChannels),
       levels (numChannels),
-      mute (numChannels),
-      solo (numChannels),
+      muteBits ((numChannels + 63) / 64),
+      soloBits ((numChannels + 63) / 64),
+      soloBitsInBlock (soloBits.size()),
       knownPeaks (numChannels),
       passingInBlock (numChannels),
       convertedFrom (numChannels, notConverted)
@@ -147,43 +166,73 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
     }
 }
 
-inline size_t Mixer::findPassingChannels (bool audible) noexcept
+__attribute__ ((always_inline)) inline size_t Mixer::findPassingChannels (bool audible) noexcept
 {
     const size_t channels = std::min<size_t> (numInputs, passingInBlock.size());
-    const size_t checked = std::min ({ channels, analyzer.inletConnected.Size(), analyzer.inletActive.Size() });
-
-    // Plain pointers: each flag written could otherwise alias the vectors' own, which
-    // would then be loaded again for every channel.
+    const size_t checked = audible ? std::min ({ channels, analyzer.inletConnected.Size(), analyzer.inletActive.Size() })
+                                   : 0;
     unsigned char* const passing = passingInBlock.data();
-    const auto* const soloFlags = solo.data();
-    const auto* const muteFlags = mute.data();
+
+    if (checked < channels)
+        std::fill (passing + checked, passing + channels, 0);
+
+    // The solo flags are looked at once per block: read again per channel, a solo
+    // released in between would silence every channel for a block.
+    uint64_t anySolo = 0;
+    uint64_t* const soloed = soloBitsInBlock.data();
+
+    for (size_t word = 0; word < soloBits.size(); ++word)
+    {
+        soloed[word] = soloBits[word].load (std::memory_order_relaxed);
+        anySolo |= soloed[word];
+    }
+
     const short* const connected = analyzer.inletConnected.GetData();
     const short* const active = analyzer.inletActive.GetData();
 
-    // The solo flags are looked at once per block: read again per channel, a solo
-    // released in between would silence every channel for a block. A channel's flags
-    // are combined without branches: bit 0 says it is open, bit 1 that it is soloed.
-    unsigned int anySolo = 0;
+    // Eight channels at a time: their connection and activity flags compared side by
+    // side, their mute and solo bits spread to bytes, all eight written at once.
+    using Shorts = short __attribute__ ((vector_size (16)));
+    using Bytes = signed char __attribute__ ((vector_size (8)));
+    constexpr uint64_t ones = 0x0101010101010101;
 
-    for (size_t i = 0; i < checked; ++i)
+    // Of eight open channels from first on, those that mute and solo let through.
+    const auto passMuteAndSolo = [&] (size_t first, uint64_t open) noexcept
     {
-        const unsigned int soloed = soloFlags[i].load (std::memory_order_relaxed) == 1;
-        const unsigned int open = unsigned (connected[i] == 1) & unsigned (active[i] == 1)
-                                  & unsigned (muteFlags[i].load (std::memory_order_relaxed) != 1) & unsigned (audible);
-        passing[i] = static_cast<unsigned char> (open | (soloed << 1));
-        anySolo |= soloed;
+        const auto word = first / channelsPerWord;
+        const auto shift = first % channelsPerWord;
+        uint64_t passes = open & ~bytesOfBits[(muteBits[word].load (std::memory_order_relaxed) >> shift) & 0xff];
+
+        if (anySolo != 0)
+            passes &= bytesOfBits[(soloed[word] >> shift) & 0xff];
+
+        return passes;
+    };
+
+    size_t i = 0;
+
+    for (; i + 8 <= checked; i += 8)
+    {
+        Shorts c, a;
+        std::memcpy (&c, connected + i, sizeof (c));
+        std::memcpy (&a, active + i, sizeof (a));
+        const Bytes both = __builtin_convertvector ((c == 1) & (a == 1), Bytes);
+        uint64_t open;
+        std::memcpy (&open, &both, sizeof (open));
+        const uint64_t passes = passMuteAndSolo (i, open & ones);
+        std::memcpy (passing + i, &passes, sizeof (passes));
     }
 
-    for (size_t i = checked; i < channels; ++i)
+    // The last few one by one.
+    for (; i < checked; ++i)
     {
-        anySolo |= soloFlags[i].load (std::memory_order_relaxed) == 1;
-        passing[i] = 0;
+        const auto word = i / channelsPerWord;
+        const auto bit = i % channelsPerWord;
+        const uint64_t muted = muteBits[word].load (std::memory_order_relaxed) >> bit;
+        const uint64_t heard = anySolo == 0 ? 1 : soloed[word] >> bit;
+        passing[i] = static_cast<unsigned char> (unsigned (connected[i] == 1) & unsigned (active[i] == 1)
+                                                 & ~muted & heard & 1);
     }
-
-    // Without a solo no channel has bit 1; with one, only open soloed channels pass.
-    if (anySolo != 0)
-        for (size_t i = 0; i < checked; ++i)
-            passing[i] = passing[i] == 3;
 
     return channels;
 }
@@ -216,26 +265,44 @@ void Mixer::SetMeteringMode (const std::string& name)
     meters.SetMode (name);
 }
 
+void Mixer::setFlag (std::vector<std::atomic<uint64_t>>& bits, unsigned int channel, bool on) noexcept
+{
+    if (channel >= levels.size())
+        return;
+
+    const uint64_t bit = uint64_t (1) << (channel % channelsPerWord);
+    auto& word = bits[channel / channelsPerWord];
+
+    if (on)
+        word.fetch_or (bit, std::memory_order_relaxed);
+    else
+        word.fetch_and (~bit, std::memory_order_relaxed);
+}
+
+bool Mixer::isFlagSet (const std::vector<std::atomic<uint64_t>>& bits, unsigned int channel) const noexcept
+{
+    return channel < levels.size()
+           && ((bits[channel / channelsPerWord].load (std::memory_order_relaxed) >> (channel % channelsPerWord)) & 1) != 0;
+}
+
 void Mixer::SetMute (unsigned int channel, bool on) noexcept
 {
-    if (channel < mute.size())
-        mute[channel].store (on ? 1 : 0, std::memory_order_relaxed);
+    setFlag (muteBits, channel, on);
 }
 
 void Mixer::SetSolo (unsigned int channel, bool on) noexcept
 {
-    if (channel < solo.size())
-        solo[channel].store (on ? 1 : 0, std::memory_order_relaxed);
+    setFlag (soloBits, channel, on);
 }
 
 bool Mixer::IsMuted (unsigned int channel) const noexcept
 {
-    return channel < mute.size() && mute[channel].load (std::memory_order_relaxed) == 1;
+    return isFlagSet (muteBits, channel);
 }
 
 bool Mixer::IsSoloed (unsigned int channel) const noexcept
 {
-    return channel < solo.size() && solo[channel].load (std::memory_order_relaxed) == 1;
+    return isFlagSet (soloBits, channel);
 }
 
 void Mixer::SetRefreshInterval (float ms) noexcept

@@ -76,8 +76,12 @@ public:
 private:
     MultiRMSMetering meters;
     std::vector<std::atomic<float>> levels;
-    std::vector<std::atomic<short>> mute;
-    std::vector<std::atomic<short>> solo;
+
+    // Mute and solo flags, a bit per channel and 64 channels to a word, so that a
+    // block reads them a word at a time.
+    std::vector<std::atomic<uint64_t>> muteBits;
+    std::vector<std::atomic<uint64_t>> soloBits;
+    std::vector<uint64_t> soloBitsInBlock;
     std::atomic<bool> postGainMetering { true };
     std::vector<double> knownPeaks;
 
@@ -97,6 +101,10 @@ private:
     std::atomic<uint64_t> pendingGain { 0 };
 
     void adoptPendingGain() noexcept;
+
+    // Sets or clears a channel's bit; channels past the end are ignored.
+    void setFlag (std::vector<std::atomic<uint64_t>>& bits, unsigned int channel, bool on) noexcept;
+    bool isFlagSet (const std::vector<std::atomic<uint64_t>>& bits, unsigned int channel) const noexcept;
 
     // Fills passingInBlock; returns the number of channels the block processes.
     size_t findPassingChannels (bool audible) noexcept;
