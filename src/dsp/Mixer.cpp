@@ -136,6 +136,7 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
 
     // Mean squares run up to 32 channels side by side, in chunks.
     constexpr unsigned int chunk = 32;
+    const bool unity = startGain == 1.0f && endGain == 1.0f;
 
     for (unsigned int first = 0; first < channels; first += chunk)
     {
@@ -149,7 +150,13 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
             if (passing[i] != 0)
             {
                 knownPeaks[i] = -1.0;
-                ApplyGainRamp (outputs[i], inputs[i], numSamples, static_cast<T> (startGain), static_cast<T> (endGain));
+
+                // A steady unity gain is the copy the gain pass would make, without its
+                // two layers of calls per channel.
+                if (! unity)
+                    ApplyGainRamp (outputs[i], inputs[i], numSamples, static_cast<T> (startGain), static_cast<T> (endGain));
+                else if (numSamples > 0 && outputs[i] != inputs[i])
+                    std::memmove (outputs[i], inputs[i], numSamples * sizeof (T));
             }
             else
             {
