@@ -1,5 +1,6 @@
 #include "dsp/GainKernels.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -210,6 +211,56 @@ T peakOf (const T* source, size_t n) noexcept
 
     return result;
 }
+// A channel that does not pass: measured before a zero fill in place erases it.
+template <typename T>
+T silenceMeasuringPeak (T* dest, const T* source, size_t n, bool measureSource) noexcept
+{
+    const T peak = measureSource ? peakOf (source, n) : T (0);
+    std::fill_n (dest, n, T (0));
+    return peak;
+}
+
+// The channels of a block, the kind of ramp chosen once for all of them.
+template <bool constantGain, bool measureSource, typename T>
+void gainAndPeakChannels (T* const* dest, const T* const* source, const unsigned char* passes, size_t numChannels,
+                          size_t n, T startGain, T step, double* peaks) noexcept
+{
+    for (size_t c = 0; c < numChannels; ++c)
+        peaks[c] = passes[c] != 0
+                       ? gainAndPeakLoop<constantGain, measureSource> (dest[c], source[c], n, startGain, step)
+                       : silenceMeasuringPeak (dest[c], source[c], n, measureSource);
+}
+
+template <typename T>
+void gainAndPeaks (T* const* dest, const T* const* source, const unsigned char* passes, size_t numChannels, size_t n,
+                   T startGain, T endGain, bool measureSource, double* peaks) noexcept
+{
+    if (n < 2)
+    {
+        for (size_t c = 0; c < numChannels; ++c)
+            peaks[c] = passes[c] != 0 ? gainAndPeak (dest[c], source[c], n, startGain, endGain, measureSource)
+                                      : silenceMeasuringPeak (dest[c], source[c], n, measureSource);
+        return;
+    }
+
+    if (startGain == endGain)
+    {
+        if (measureSource)
+            gainAndPeakChannels<true, true> (dest, source, passes, numChannels, n, startGain, T (0), peaks);
+        else
+            gainAndPeakChannels<true, false> (dest, source, passes, numChannels, n, startGain, T (0), peaks);
+
+        return;
+    }
+
+    const T step = (endGain - startGain) / static_cast<T> (n - 1);
+
+    if (measureSource)
+        gainAndPeakChannels<false, true> (dest, source, passes, numChannels, n, startGain, step, peaks);
+    else
+        gainAndPeakChannels<false, false> (dest, source, passes, numChannels, n, startGain, step, peaks);
+}
+
 // Two vectors at a time, their comparisons folded into one test: a signal's
 // first step almost always ends the search.
 template <typename T>
@@ -248,6 +299,22 @@ GAIN_ENTRY_POINT bool IsSilent (const float* source, size_t n) noexcept
 GAIN_ENTRY_POINT bool IsSilent (const double* source, size_t n) noexcept
 {
     return silent (source, n);
+}
+
+GAIN_ENTRY_POINT void ApplyGainRampMeasuringPeaks (float* const* dest, const float* const* source,
+                                                   const unsigned char* passes, size_t numChannels, size_t n,
+                                                   float startGain, float endGain, bool measureSource,
+                                                   double* peaks) noexcept
+{
+    gainAndPeaks (dest, source, passes, numChannels, n, startGain, endGain, measureSource, peaks);
+}
+
+GAIN_ENTRY_POINT void ApplyGainRampMeasuringPeaks (double* const* dest, const double* const* source,
+                                                   const unsigned char* passes, size_t numChannels, size_t n,
+                                                   double startGain, double endGain, bool measureSource,
+                                                   double* peaks) noexcept
+{
+    gainAndPeaks (dest, source, passes, numChannels, n, startGain, endGain, measureSource, peaks);
 }
 
 GAIN_ENTRY_POINT float GetPeakMagnitude (const float* source, size_t n) noexcept

@@ -15,6 +15,18 @@ float ApplyGainRampMeasuringPeak (float* dest, const float* source, size_t n, fl
 double ApplyGainRampMeasuringPeak (double* dest, const double* source, size_t n, double startGain, double endGain,
                                    bool measureSource) noexcept;
 
+/** ApplyGainRampMeasuringPeak over channels 0 .. numChannels - 1 of one block, one
+    ramp for all, in channel order (so channels may work in place): channel i's
+    peak goes to peaks[i]. A channel whose passes[i] is 0 is filled with zeros
+    instead, its peak that of its source when measureSource is set, else 0. One
+    call per block, so that the dispatch is paid once, not once per channel. */
+void ApplyGainRampMeasuringPeaks (float* const* dest, const float* const* source, const unsigned char* passes,
+                                  size_t numChannels, size_t n, float startGain, float endGain, bool measureSource,
+                                  double* peaks) noexcept;
+void ApplyGainRampMeasuringPeaks (double* const* dest, const double* const* source, const unsigned char* passes,
+                                  size_t numChannels, size_t n, double startGain, double endGain, bool measureSource,
+                                  double* peaks) noexcept;
+
 /** The block's largest magnitude, by the same rule. */
 float GetPeakMagnitude (const float* source, size_t n) noexcept;
 double GetPeakMagnitude (const double* source, size_t n) noexcept;

@@ -6,8 +6,10 @@
 #include "math/VectorOperations.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace kul
@@ -15,12 +17,28 @@ namespace kul
 
 // The audio thread must never wait: every value it shares has to be a plain atomic.
 static_assert (std::atomic<float>::is_always_lock_free && std::atomic<uint64_t>::is_always_lock_free
-               && std::atomic<short>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
+               && std::atomic<bool>::is_always_lock_free);
 
 namespace
 {
 // No mode has these bits, so every level is converted in the first block.
 constexpr uint64_t notConverted = ~uint64_t (0);
+
+constexpr unsigned int channelsPerWord = 64;
+
+// Eight flag bits spread to eight bytes of 0 or 1, bit j to the byte j places on.
+constexpr auto bytesOfBits = []
+{
+    std::array<uint64_t, 256> table {};
+
+    for (unsigned int bits = 0; bits < 256; ++bits)
+        for (unsigned int j = 0; j < 8; ++j)
+            table[bits] |= uint64_t ((bits >> j) & 1) << (8 * j);
+
+    return table;
+}();
+
+static_assert (std::endian::native == std::endian::little, "the bytes of a word are laid out as the channels");
 } // namespace
 
 // Only library exceptions leave: a failure to allocate the per-channel data
@@ -29,10 +47,11 @@ Mixer::Mixer (unsigned int numChannels)
 try : AudioProcessorWithOscInAudioInterrupt (numChannels, numChannels),
       meters (numChannels),
       levels (numChannels),
-      mute (numChannels),
-      solo (numChannels),
+      muteBits ((numChannels + 63) / 64),
+      soloBits ((numChannels + 63) / 64),
+      soloBitsInBlock (soloBits.size()),
       knownPeaks (numChannels),
-      soloedInBlock (numChannels),
+      passingInBlock (numChannels),
       convertedFrom (numChannels, notConverted)
 {
     for (auto& level : levels)
@@ -96,47 +115,19 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
     if (! (endGain > silenceGate))
         endGain = 0.0f;
 
-    // The solo flags are looked at once per block: read again per channel, a solo
-    // released in between would silence every channel for a block.
-    bool anySolo = false;
+    const size_t channels = findPassingChannels (! (startGain == 0.0f && endGain == 0.0f));
+    const unsigned char* passing = passingInBlock.data();
 
-    for (size_t i = 0; i < solo.size(); ++i)
-    {
-        const bool soloed = solo[i].load (std::memory_order_relaxed) == 1;
-        soloedInBlock[i] = soloed;
-        anySolo |= soloed;
-    }
-
-    const auto passes = [&] (unsigned int i) noexcept
-    {
-        return IsInletConnected (i) && IsInletActive (i) && mute[i].load (std::memory_order_relaxed) != 1
-               && (! anySolo || soloedInBlock[i] != 0) && ! (startGain == 0.0f && endGain == 0.0f);
-    };
-
-    // Each channel is metered right before or after its gain, while its samples are
-    // still in the cache, and its level converted while its meter is.
     if (meters.GetMode() == RMSMetering::peak)
     {
-        // The gain pass measures the peak itself.
-        for (unsigned int i = 0; i < numInputs; ++i)
+        // The gain pass measures the peaks, all channels in one call; each level is
+        // then converted while its meter is in the cache.
+        ApplyGainRampMeasuringPeaks (outputs, inputs, passing, channels, numSamples, static_cast<T> (startGain),
+                                     static_cast<T> (endGain), ! post, knownPeaks.data());
+
+        for (unsigned int i = 0; i < channels; ++i)
         {
-            double peak = 0.0;
-
-            if (passes (i))
-            {
-                peak = ApplyGainRampMeasuringPeak (outputs[i], inputs[i], numSamples, static_cast<T> (startGain),
-                                                   static_cast<T> (endGain), ! post);
-            }
-            else
-            {
-                // The input is measured before a zero fill in place would erase it.
-                if (! post)
-                    peak = GetPeakMagnitude (inputs[i], numSamples);
-
-                FillVector (outputs[i], numSamples, T (0));
-            }
-
-            meters.MeterPeak (i, peak, numSamples);
+            meters.MeterPeak (i, knownPeaks[i], numSamples);
             convertLevel (i);
         }
 
@@ -145,20 +136,27 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
 
     // Mean squares run up to 32 channels side by side, in chunks.
     constexpr unsigned int chunk = 32;
+    const bool unity = startGain == 1.0f && endGain == 1.0f;
 
-    for (unsigned int first = 0; first < numInputs; first += chunk)
+    for (unsigned int first = 0; first < channels; first += chunk)
     {
-        const auto end = first + std::min (chunk, numInputs - first);
+        const auto end = first + std::min (chunk, static_cast<unsigned int> (channels) - first);
 
         if (! post)
             meters.ProcessChannels (inputs, first, end - first, numSamples, nullptr);
 
         for (unsigned int i = first; i < end; ++i)
         {
-            if (passes (i))
+            if (passing[i] != 0)
             {
                 knownPeaks[i] = -1.0;
-                ApplyGainRamp (outputs[i], inputs[i], numSamples, static_cast<T> (startGain), static_cast<T> (endGain));
+
+                // A steady unity gain is the copy the gain pass would make, without its
+                // two layers of calls per channel.
+                if (! unity)
+                    ApplyGainRamp (outputs[i], inputs[i], numSamples, static_cast<T> (startGain), static_cast<T> (endGain));
+                else if (numSamples > 0 && outputs[i] != inputs[i])
+                    std::memmove (outputs[i], inputs[i], numSamples * sizeof (T));
             }
             else
             {
@@ -173,6 +171,77 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
         for (unsigned int i = first; i < end; ++i)
             convertLevel (i);
     }
+}
+
+__attribute__ ((always_inline)) inline size_t Mixer::findPassingChannels (bool audible) noexcept
+{
+    const size_t channels = std::min<size_t> (numInputs, passingInBlock.size());
+    const size_t checked = audible ? std::min ({ channels, analyzer.inletConnected.Size(), analyzer.inletActive.Size() })
+                                   : 0;
+    unsigned char* const passing = passingInBlock.data();
+
+    if (checked < channels)
+        std::fill (passing + checked, passing + channels, 0);
+
+    // The solo flags are looked at once per block: read again per channel, a solo
+    // released in between would silence every channel for a block.
+    uint64_t anySolo = 0;
+    uint64_t* const soloed = soloBitsInBlock.data();
+
+    for (size_t word = 0; word < soloBits.size(); ++word)
+    {
+        soloed[word] = soloBits[word].load (std::memory_order_relaxed);
+        anySolo |= soloed[word];
+    }
+
+    const short* const connected = analyzer.inletConnected.GetData();
+    const short* const active = analyzer.inletActive.GetData();
+
+    // Eight channels at a time: their connection and activity flags compared side by
+    // side, their mute and solo bits spread to bytes, all eight written at once.
+    using Shorts = short __attribute__ ((vector_size (16)));
+    using Bytes = signed char __attribute__ ((vector_size (8)));
+    constexpr uint64_t ones = 0x0101010101010101;
+
+    // Of eight open channels from first on, those that mute and solo let through.
+    const auto passMuteAndSolo = [&] (size_t first, uint64_t open) noexcept
+    {
+        const auto word = first / channelsPerWord;
+        const auto shift = first % channelsPerWord;
+        uint64_t passes = open & ~bytesOfBits[(muteBits[word].load (std::memory_order_relaxed) >> shift) & 0xff];
+
+        if (anySolo != 0)
+            passes &= bytesOfBits[(soloed[word] >> shift) & 0xff];
+
+        return passes;
+    };
+
+    size_t i = 0;
+
+    for (; i + 8 <= checked; i += 8)
+    {
+        Shorts c, a;
+        std::memcpy (&c, connected + i, sizeof (c));
+        std::memcpy (&a, active + i, sizeof (a));
+        const Bytes both = __builtin_convertvector ((c == 1) & (a == 1), Bytes);
+        uint64_t open;
+        std::memcpy (&open, &both, sizeof (open));
+        const uint64_t passes = passMuteAndSolo (i, open & ones);
+        std::memcpy (passing + i, &passes, sizeof (passes));
+    }
+
+    // The last few one by one.
+    for (; i < checked; ++i)
+    {
+        const auto word = i / channelsPerWord;
+        const auto bit = i % channelsPerWord;
+        const uint64_t muted = muteBits[word].load (std::memory_order_relaxed) >> bit;
+        const uint64_t heard = anySolo == 0 ? 1 : soloed[word] >> bit;
+        passing[i] = static_cast<unsigned char> (unsigned (connected[i] == 1) & unsigned (active[i] == 1)
+                                                 & ~muted & heard & 1);
+    }
+
+    return channels;
 }
 
 void Mixer::adoptPendingGain() noexcept
@@ -203,26 +272,44 @@ void Mixer::SetMeteringMode (const std::string& name)
     meters.SetMode (name);
 }
 
+void Mixer::setFlag (std::vector<std::atomic<uint64_t>>& bits, unsigned int channel, bool on) noexcept
+{
+    if (channel >= levels.size())
+        return;
+
+    const uint64_t bit = uint64_t (1) << (channel % channelsPerWord);
+    auto& word = bits[channel / channelsPerWord];
+
+    if (on)
+        word.fetch_or (bit, std::memory_order_relaxed);
+    else
+        word.fetch_and (~bit, std::memory_order_relaxed);
+}
+
+bool Mixer::isFlagSet (const std::vector<std::atomic<uint64_t>>& bits, unsigned int channel) const noexcept
+{
+    return channel < levels.size()
+           && ((bits[channel / channelsPerWord].load (std::memory_order_relaxed) >> (channel % channelsPerWord)) & 1) != 0;
+}
+
 void Mixer::SetMute (unsigned int channel, bool on) noexcept
 {
-    if (channel < mute.size())
-        mute[channel].store (on ? 1 : 0, std::memory_order_relaxed);
+    setFlag (muteBits, channel, on);
 }
 
 void Mixer::SetSolo (unsigned int channel, bool on) noexcept
 {
-    if (channel < solo.size())
-        solo[channel].store (on ? 1 : 0, std::memory_order_relaxed);
+    setFlag (soloBits, channel, on);
 }
 
 bool Mixer::IsMuted (unsigned int channel) const noexcept
 {
-    return channel < mute.size() && mute[channel].load (std::memory_order_relaxed) == 1;
+    return isFlagSet (muteBits, channel);
 }
 
 bool Mixer::IsSoloed (unsigned int channel) const noexcept
 {
-    return channel < solo.size() && solo[channel].load (std::memory_order_relaxed) == 1;
+    return isFlagSet (soloBits, channel);
 }
 
 void Mixer::SetRefreshInterval (float ms) noexcept

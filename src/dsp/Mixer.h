@@ -76,11 +76,18 @@ public:
 private:
     MultiRMSMetering meters;
     std::vector<std::atomic<float>> levels;
-    std::vector<std::atomic<short>> mute;
-    std::vector<std::atomic<short>> solo;
+
+    // Mute and solo flags, a bit per channel and 64 channels to a word, so that a
+    // block reads them a word at a time.
+    std::vector<std::atomic<uint64_t>> muteBits;
+    std::vector<std::atomic<uint64_t>> soloBits;
+    std::vector<uint64_t> soloBitsInBlock;
     std::atomic<bool> postGainMetering { true };
     std::vector<double> knownPeaks;
-    std::vector<unsigned char> soloedInBlock;
+
+    // Per block, whether each channel passes (connected, active, not muted, soloed
+    // when any is, gain above the gate): worked out for all channels in one pass.
+    std::vector<unsigned char> passingInBlock;
 
     // The meter value and mode each level was last converted from, so that a level
     // that did not move costs no logarithm: mode above, value's bits below.
@@ -94,6 +101,13 @@ private:
     std::atomic<uint64_t> pendingGain { 0 };
 
     void adoptPendingGain() noexcept;
+
+    // Sets or clears a channel's bit; channels past the end are ignored.
+    void setFlag (std::vector<std::atomic<uint64_t>>& bits, unsigned int channel, bool on) noexcept;
+    bool isFlagSet (const std::vector<std::atomic<uint64_t>>& bits, unsigned int channel) const noexcept;
+
+    // Fills passingInBlock; returns the number of channels the block processes.
+    size_t findPassingChannels (bool audible) noexcept;
 
     // The channel's level in dB from its meter.
     void convertLevel (size_t channel) noexcept;
