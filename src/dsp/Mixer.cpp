@@ -173,6 +173,8 @@ void Mixer::processBlock (T** outputs, T** inputs, unsigned int numSamples) noex
     }
 }
 
+// Inlined into each block: as a call of its own it costs a tenth of a 16-sample block
+// of 250 channels in peak mode (measured with meter_bench).
 __attribute__ ((always_inline)) inline size_t Mixer::findPassingChannels (bool audible) noexcept
 {
     const size_t channels = std::min<size_t> (numInputs, passingInBlock.size());
