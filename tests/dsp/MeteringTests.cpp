@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace
@@ -125,17 +127,30 @@ TEST (MultiRMSMetering, ChannelsMeteredSideBySideGetTheArithmeticOfOneChannelAlo
 
 TEST (MultiRMSMetering, PeakHoldRunsInFixedCyclesOfTheWindowCounter)
 {
+    ASSERT_EQ (kul::MultiRMSMetering (1).GetMeter (0).holdSamples, 441u);
+
+    // A window of 441 runs out in the seventh block (counter 448); one of 448 is
+    // reached exactly there and holds. A new window restarts the counter from 0,
+    // whatever the block before it counted.
+    const std::pair<uint32_t, std::vector<float>> windows[] = {
+        { 441u, { 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.2f, 0.2f } },
+        { 448u, { 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.2f } },
+    };
+    for (const auto& [window, expected] : windows)
+    {
+        kul::MultiRMSMetering meters (1);
+        meters.SetMode ("peak");
+        meterOneBlock (meters, 0.1f, 64);
+        meters.SetPeakWindow (window);
+        for (size_t block = 0; block < expected.size(); ++block)
+        {
+            meterOneBlock (meters, block == 0 ? 0.9f : block == 3 ? -0.5f : 0.2f, 64);
+            EXPECT_EQ (meters.GetMeter (0).value, expected[block]) << window << " " << block;
+        }
+    }
+
     kul::MultiRMSMetering meters (1);
     meters.SetMode ("peak");
-    ASSERT_EQ (meters.GetMeter (0).holdSamples, 441u);
-
-    meterOneBlock (meters, 0.9f, 64);
-    const float expected[] = { 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.2f, 0.2f };
-    for (int block = 1; block < 8; ++block)
-    {
-        meterOneBlock (meters, block == 3 ? -0.5f : 0.2f, 64);
-        EXPECT_EQ (meters.GetMeter (0).value, expected[block]) << block;
-    }
 
     // With 512-sample blocks every block runs past the window: the value is the block's peak.
     meterOneBlock (meters, 0.9f);
@@ -262,6 +277,9 @@ TEST (MultiRMSMetering, NonFiniteInputDoesNotPoisonTheStateAndUnconnectedChannel
             meters.Process (block.get(), 64);
             EXPECT_TRUE (std::isfinite (meters.GetMeter (0).value)) << mode;
             EXPECT_TRUE (std::isfinite (meters.GetMeter (0).meanSquare)) << mode;
+            // An infinite sample is an overload, not silence.
+            // An infinite sample is an overload, not silence.
+            EXPECT_EQ (meters.GetMeter (0).value == kul::RMSMetering::overloadLevel, std::isinf (bad)) << mode;
 
             meterOneBlock (meters, 0.5f, 1024);
             EXPECT_LT (meters.GetMeter (0).value, 1.0f) << mode;
