@@ -13,8 +13,8 @@ TEST (StringHelper, SearchesAndCharacterAccessStayInsideTheTextAndNeverMatchTheE
     using namespace StringHelper;
     EXPECT_EQ ((std::vector<long> { IndexOf ("Hello", "LL", true), IndexOf ("Hello", "LL", false), IndexOf ("Hello", "", false),
                                     LastIndexOf ("aaa", "aa"), LastIndexOf ("abcABC", "abc", true), LastIndexOf ("abc", ""),
-                                    LastIndexOfChar ("CabC", 'c', true) }),
-               (std::vector<long> { 2, -1, -1, 1, 3, -1, 3 }));
+                                    LastIndexOfChar ("CabC", 'c', true), LastIndexOfChar ("Cab", 'c', true) }),
+               (std::vector<long> { 2, -1, -1, 1, 3, -1, 3, 0 }));
     EXPECT_EQ ((std::vector<bool> { Contains ("abc", ""), EndsWith ("file.wav", ""), EndsWith ("av", ".wav"), EndsWithCharacter ("", '\0') }),
                std::vector<bool> (4, false));
     EXPECT_EQ (std::string ({ CharacterAt ("abc", 3), CharacterAt ("abc", -1) }), std::string (2, '\0'));
