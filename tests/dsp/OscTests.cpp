@@ -48,6 +48,7 @@ TEST (OscAddress, NormalisesTextsIntoTextAndComponents)
         { "dsp/mute", "/dsp/mute", { "dsp", "mute" }, false }, { "/a//b/", "/a//b", { "a", "b" }, false },
         { "", "/", {}, false },                                { "//", "/", {}, false },
         { "/a*", "/a*", { "a*" }, true },                      { "/f/[1-3]/{x,y}", "/f/[1-3]/{x,y}", { "f", "[1-3]", "{x,y}" }, true },
+        { "/a]", "/a]", { "a]" }, true },
     };
     for (const auto& c : cases)
     {
