@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <type_traits>
 
 namespace gluetest
 {
@@ -105,7 +106,14 @@ t_class* registerProbeClass()
     CLASS_ATTR_DEFAULT (c, "mode", 0, "peak");
     CLASS_ATTR_ENUM (c, "mode", 0, "peak rms");
     CLASS_ATTR_ATTR_FORMAT (c, "mode", "description", gensym ("symbol"), 0, "s", gensym ("how levels are measured"));
-    CLASS_ATTR_LONG (c, "hint", 0, Probe, hint);
+    // Attributes that the patcher owns for the box: readable and not empty, yet never state.
+    const char* boxNames[] = { "annotation", "background", "hidden", "hint", "ignoreclick", "parameter_enable",
+                               "patching_position", "patching_rect", "patching_size", "presentation",
+                               "presentation_position", "presentation_rect", "presentation_size", "varname" };
+    static_assert (std::size (boxNames) == std::extent_v<decltype (Probe::box)>);
+    for (size_t i = 0; i < std::size (boxNames); ++i)
+        class_addattr (c, attr_offset_new (boxNames[i], gensym ("long"), 0, nullptr, nullptr,
+                                           static_cast<long> (offsetof (Probe, box) + i * sizeof (t_atom_long))));
     CLASS_ATTR_LONG (c, "ghost", 0, Probe, ghost);
     CLASS_ATTR_INVISIBLE (c, "ghost", 0);
     CLASS_ATTR_LONG (c, "secret", ATTR_GET_OPAQUE_USER, Probe, secret);

@@ -25,7 +25,7 @@ struct Probe
     float gain;             // "gain": float32, default 0, label, order 1
     double colour[4];       // "colour": 4 float64, default "0. 0.5 0. 1."
     t_symbol* mode;         // "mode": symbol, enumvals "peak rms", default "peak"
-    t_atom_long hint;       // "hint": a box attribute's name
+    t_atom_long box[14];    // the 14 box attributes ("annotation" .. "varname"), longs without a default
     t_atom_long ghost;      // "ghost": invisible
     t_atom_long secret;     // "secret": opaque to the user
     t_atom_long steps;      // "steps": long without a default, order 7
