@@ -147,7 +147,7 @@ TEST_F (DictionaryTest, JsonFileHoldsEveryTypeByteForByteAndFailuresGiveFalse)
     EXPECT_EQ (readJson (path), "{\n}\n");
     dictionary_appendfloat (d, gensym ("gain"), 0.1);
     dictionary_appendlong (d, gensym ("mode"), 1);
-    dictionary_appendsym (d, gensym ("quote"), gensym ("say \"hi\" \\ there\ttoo"));
+    dictionary_appendsym (d, gensym ("quote"), gensym ("say \"hi\" \\ there\ttoo\x1f"));
     // Bytes that are no UTF-8 (a lone continuation byte, a cut sequence, an overlong form,
     // a surrogate) become U+FFFD, one for each longest invalid run; valid sequences stay.
     dictionary_appendsym (d, gensym ("bytes"), gensym ("a\x80" "b\xe2\x82 \xc0\xaf \xed\xa0\x80 \xc3\xa9\xf0\x9f\x8e\xb5"));
@@ -169,7 +169,7 @@ TEST_F (DictionaryTest, JsonFileHoldsEveryTypeByteForByteAndFailuresGiveFalse)
     dictionary_appendatoms (d, gensym ("nothing"), 0, nullptr);
     dictionary_appenddictionary (d, gensym ("nested"), reinterpret_cast<t_object*> (dictionary_new()));
     ASSERT_TRUE (writeDictionaryAsJson (x, d, path));
-    EXPECT_EQ (readJson (path), "{\n    \"gain\" : 0.100000, \n    \"mode\" : 1, \n    \"quote\" : \"say \\\"hi\\\" \\\\ there\\u0009too\", \n"
+    EXPECT_EQ (readJson (path), "{\n    \"gain\" : 0.100000, \n    \"mode\" : 1, \n    \"quote\" : \"say \\\"hi\\\" \\\\ there\\u0009too\\u001f\", \n"
                                 "    \"bytes\" : \"a\xef\xbf\xbd" "b\xef\xbf\xbd \xef\xbf\xbd\xef\xbf\xbd \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd \xc3\xa9\xf0\x9f\x8e\xb5\", \n"
                                 "    \"infinite\" : null, \n    \"longs\" : [ 1, 2, 3 ], \n    \"floats\" : [ 0.500000, 1.000000 ], \n"
                                 "    \"symbols\" : [ \"a\", \"b\"], \n    \"mixed\" : [ \"x\", -4, 16777216.000000 ], \n"
