@@ -121,6 +121,9 @@ TEST_F (BadInputTest, RefusedMessagesAndValuesPostWhyAndLeaveTheStateWhole)
         { "fadeout soon", "invalid message : fadeout soon ", false },
         { "fadeout NaN", "invalid message : fadeout nan ", false },
         { "fadeout Inf", "invalid message : fadeout inf ", false },
+        // Infinite once narrowed to the 32-bit float the time is kept in: a fade that would never end.
+        { "fadeout 1e308", "invalid message : fadeout inf ", false },
+        { "fadeout -1e39", "invalid message : fadeout -inf ", false },
         { "numchannels 3", "could not dynamically change number of channels", true },
         { "numleds 11", "could not dynamically change number of leds", true },
         { "width 11", "could not dynamically change width", true },
@@ -142,14 +145,18 @@ TEST_F (BadInputTest, RefusedMessagesAndValuesPostWhyAndLeaveTheStateWhole)
         { "hotcolor 1e308 0 0 1", "invalid value for attribute hotcolor", true },
         { "windowtopleft 10 -1e39", "invalid value for attribute windowtopleft", true },
     };
-    for (const auto& [message, error, notifies] : cases)
+    for (const bool fromScheduler : { false, true })
     {
-        maxhost::clearRecordings();
-        const auto notified = notificationCount (meter);
-        send (meter, message);
-        settle();
-        EXPECT_EQ (consoleLines (maxhost::Severity::error), std::vector<std::string> { error }) << message;
-        EXPECT_EQ (notificationCount (meter), notified + (notifies ? 1 : 0)) << message;
+        for (const auto& [message, error, notifies] : cases)
+        {
+            SCOPED_TRACE (message + (fromScheduler ? " from the scheduler" : ""));
+            maxhost::clearRecordings();
+            const auto notified = notificationCount (meter);
+            fromScheduler ? sendFromScheduler (meter, message) : send (meter, message);
+            settle();
+            EXPECT_EQ (consoleLines (maxhost::Severity::error), std::vector<std::string> { error });
+            EXPECT_EQ (notificationCount (meter), notified + (notifies ? 1 : 0));
+        }
     }
     EXPECT_EQ (maxhost::atomsToText (state()), before);
     EXPECT_EQ (meter->gui->getGain(), 0.0f);
