@@ -6,6 +6,7 @@
 #include "maxglue/SymbolTable.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 #include <vector>
 
@@ -28,13 +29,22 @@ struct AttributeValue
     t_atom* atoms = nullptr;
 };
 
+/** A float at 32-bit precision. A finite value beyond the 32-bit range keeps its
+    own: narrowed it would become infinite, which no clip filter brings back to a
+    limit, so the value would be refused here where every other path clips it. */
+double toStatePrecision (double value)
+{
+    const auto narrowed = static_cast<float> (value);
+    return std::isfinite (narrowed) || ! std::isfinite (value) ? static_cast<double> (narrowed) : value;
+}
+
 // Long, float (at 32-bit precision) and symbol atoms pass; false for any other type.
 bool copyStateAtom (const t_atom& from, t_atom& to)
 {
     switch (from.a_type)
     {
         case A_SYM: atom_setsym (&to, from.a_w.w_sym); return true;
-        case A_FLOAT: atom_setfloat (&to, static_cast<double> (static_cast<float> (from.a_w.w_float))); return true;
+        case A_FLOAT: atom_setfloat (&to, toStatePrecision (from.a_w.w_float)); return true;
         case A_LONG: atom_setlong (&to, from.a_w.w_long); return true;
         default: return false;
     }

@@ -2,6 +2,7 @@
 #include "meter/MeterObject.h"
 
 #include "meter/MaxMspJuceWindowManager.h"
+#include "meter/MeterAttributes.h"
 #include "meter/MultiMeterComponentListener.h"
 
 #include "common/Exception.h"
@@ -113,6 +114,28 @@ bool sizesWithinLimits (t_meter* x)
     return true;
 }
 
+/** A colour or the corner typed short in the box reaches its setter with the
+    components given only, and the setter keeps the others: the record holds each
+    of these attributes' default before the creation dictionary is applied, so that
+    a box fills the gaps as a message does, instead of with the record's zeros. */
+void storeListDefaults (t_meter* x)
+{
+    for (const auto& attribute : meter_attributes())
+    {
+        if (attribute.count < 2 || attribute.store == nullptr)
+            continue;
+
+        auto* attr = object_attr_get (meter_asobject (x), gensym (attribute.name));
+        long count = 0;
+        t_atom* atoms = nullptr;
+
+        if (attr != nullptr && object_attr_getvalueof (attr, gensym ("default"), &count, &atoms) == MAX_ERR_NONE && count > 0 && atoms != nullptr)
+            attribute.store (x, count, atoms);
+
+        sysmem_freeptr (atoms);
+    }
+}
+
 void* failCreation (t_meter* x)
 {
     // object_free runs meter_free, which releases whatever was built.
@@ -138,6 +161,7 @@ void* meter_new (t_symbol*, long argc, t_atom* argv)
 
     constructMembers (x);
     meter_instancecreated();
+    storeListDefaults (x);
 
     auto* boxSymbol = gensym ("#B");
     x->ob.box = boxSymbol != nullptr ? boxSymbol->s_thing : nullptr;

@@ -54,9 +54,12 @@ void clearSoloWork (t_meter* x, t_symbol*, long, t_atom*)
         x->gui->clearSolo (juce::sendNotification);
 }
 
-bool isFinite (const t_atom& atom)
+/** The time is kept as a 32-bit float: one that overflows it would start a fade
+    that never moves and holds the gain until the next fade, so it is refused as
+    an infinite one is. */
+bool isFiniteTime (const t_atom& atom)
 {
-    return atom.a_type != A_FLOAT || std::isfinite (atom.a_w.w_float);
+    return std::isfinite (meter_atomnumber (atom));
 }
 } // namespace
 
@@ -73,7 +76,7 @@ void meter_fadeout (t_meter* x, t_symbol*, long argc, t_atom* argv)
 
     if (argc > 0 && argv != nullptr)
     {
-        if (! meter_checkpattern ("n", argc, argv) || ! isFinite (argv[0]))
+        if (! meter_checkpattern ("n", argc, argv) || ! isFiniteTime (argv[0]))
         {
             oskelmax_postinvalidmessage (meter_asobject (x), argc, argv, "invalid message : fadeout");
             return;

@@ -69,6 +69,8 @@ TEST_F (PattrTest, StateIsOneFlatListInNameOrderRoundTripsAt32BitsAndKeepsUnknow
     EXPECT_EQ (probe->colour[0], static_cast<double> (0.1f)) << "float64 values pass narrowed to 32 bits";
     EXPECT_EQ (probe->title, gensym ("renamed"));
     EXPECT_EQ (getValueOf (x).at (5).a_w.w_float, static_cast<double> (0.1f));
+    setValueOf (x, maxhost::parseAtoms ("-1e300 0.2 0.3 0.4 5 0.1 rms 9 renamed"));
+    EXPECT_EQ (probe->colour[0], -1e300) << "beyond the 32-bit range a value goes on whole, as a message gives it, not as an infinity";
     EXPECT_TRUE (maxhost::console().empty());
 
     setValueOf (x, maxhost::parseAtoms ("1 2"));

@@ -633,6 +633,37 @@ TEST_F (AttributeTest, TheWholeStateTravelsThroughEveryPathFromOneBoxToAnother)
     }
 }
 
+TEST_F (AttributeTest, AShortListTakesTheDefaultForTheComponentsNotGivenInABoxAsByMessage)
+{
+    for (const auto& attribute : attributes)
+    {
+        const auto given = typedAtoms (attribute.type, attribute.testValue);
+        const auto defaults = typedAtoms (attribute.type, metaNamed (attribute, "default").text);
+        for (size_t count = 1; count < given.size(); ++count)
+        {
+            std::vector<t_atom> expected (given.begin(), given.begin() + static_cast<std::ptrdiff_t> (count));
+            expected.insert (expected.end(), defaults.begin() + static_cast<std::ptrdiff_t> (count), defaults.end());
+            const auto shortList = std::string (attribute.name) + " " + text ({ given.begin(), given.begin() + static_cast<std::ptrdiff_t> (count) });
+            SCOPED_TRACE (shortList);
+
+            auto* typed = create ("@" + shortList);
+            auto* sent = create ("");
+            auto* scheduled = create ("");
+            ASSERT_TRUE (typed != nullptr && sent != nullptr && scheduled != nullptr);
+            send (sent, shortList);
+            sendFromScheduler (scheduled, shortList);
+            settle();
+            for (auto* meter : { typed, sent, scheduled })
+                EXPECT_EQ (text (valueOf (asObject (meter), attribute.name)), text (expected));
+            EXPECT_EQ (widgetState (typed), widgetState (sent));
+            EXPECT_EQ (widgetState (typed), widgetState (scheduled));
+            for (auto* meter : { typed, sent, scheduled })
+                object_free (asObject (meter));
+        }
+    }
+    EXPECT_TRUE (consoleLines (maxhost::Severity::error).empty());
+}
+
 TEST_F (AttributeTest, ResetBringsBackTheDefaultsOfAllButTheDontResetAttributes)
 {
     auto* meter = createWithTestValues();

@@ -9,11 +9,19 @@
 #include "ext_dictobj.h"
 
 #include <cmath>
+#include <cstdio>
 
 using namespace metertest;
 
 namespace
 {
+std::string numberText (double value)
+{
+    char text[32];
+    std::snprintf (text, sizeof (text), "%g", value);
+    return text;
+}
+
 class BadInputTest : public MeterTest
 {
 protected:
@@ -35,8 +43,8 @@ protected:
         return atoms;
     }
 
-    /** Recalls the meter's own preset with one attribute's first value replaced. */
-    void recallPresetWith (const std::string& attribute, double value)
+    /** The meter's own preset record, with one attribute's first value replaced. */
+    std::vector<t_atom> presetWith (const std::string& attribute, double value)
     {
         auto atoms = state();
         size_t position = 0;
@@ -46,9 +54,20 @@ protected:
                 break;
             position += static_cast<size_t> (GetNumberOfAtomsNeededToStoreAttribute (asObject (meter), name));
         }
-        ASSERT_LT (position, atoms.size()) << attribute;
-        atom_setfloat (&atoms[position], value);
-        maxhost::send (asObject (meter), "recallpreset", atoms);
+        EXPECT_LT (position, atoms.size()) << attribute;
+        if (position < atoms.size())
+            atom_setfloat (&atoms[position], value);
+        return atoms;
+    }
+
+    std::vector<t_atom> valueOf (const std::string& attribute)
+    {
+        long ac = 0;
+        t_atom* av = nullptr;
+        object_attr_getvalueof (asObject (meter), gensym (attribute.c_str()), &ac, &av);
+        std::vector<t_atom> atoms (av, av + std::max (ac, 0L));
+        sysmem_freeptr (av);
+        return atoms;
     }
 
     void applyDictionaryWith (const std::string& attribute, double value)
@@ -77,7 +96,7 @@ TEST_F (BadInputTest, RateStaysWithinItsLimitsAndNonFiniteValuesKeepItOnEveryPat
         { "message", [&] { send (meter, "rate NaN"); } },
         { "infinite message", [&] { send (meter, "rate Inf"); } },
         { "dictionary", [&] { applyDictionaryWith ("rate", NAN); } },
-        { "preset", [&] { recallPresetWith ("rate", -INFINITY); } },
+        { "preset", [&] { maxhost::send (asObject (meter), "recallpreset", presetWith ("rate", -INFINITY)); } },
         { "host call", [&] { object_attr_setfloat (asObject (meter), gensym ("rate"), NAN); } },
     };
     for (const auto& [path, apply] : paths)
@@ -90,6 +109,50 @@ TEST_F (BadInputTest, RateStaysWithinItsLimitsAndNonFiniteValuesKeepItOnEveryPat
     }
     maxhost::advance (200.0);
     EXPECT_GE (maxhost::now(), 200.0) << "the clock goes on at the kept rate";
+}
+
+TEST_F (BadInputTest, ValuesBeyondTheFloatRangeAreClippedToTheLimitsOrRefusedAlikeOnEveryPath)
+{
+    const std::vector<std::pair<std::string, std::function<void (const std::string&, double)>>> paths {
+        { "message", [&] (const std::string& name, double v) { send (meter, name + " " + numberText (v)); } },
+        { "message from the scheduler", [&] (const std::string& name, double v) { sendFromScheduler (meter, name + " " + numberText (v)); } },
+        { "dictionary", [&] (const std::string& name, double v) { applyDictionaryWith (name, v); } },
+        { "preset", [&] (const std::string& name, double v) { maxhost::send (asObject (meter), "recallpreset", presetWith (name, v)); } },
+        { "pattr from the scheduler",
+          [&] (const std::string& name, double v)
+          {
+              auto atoms = presetWith (name, v);
+              maxhost::runOnScheduler ([&] { object_method (asObject (meter), gensym ("setvalueof"), static_cast<long> (atoms.size()), atoms.data()); });
+          } },
+        { "host call", [&] (const std::string& name, double v) { object_attr_setfloat (asObject (meter), gensym (name.c_str()), v); } },
+    };
+    // The attribute, a value it may hold, the value sent, and what it then holds:
+    // its limit where it has one, else the value it held (the change refused).
+    const std::vector<std::tuple<std::string, std::string, double, std::string>> cases {
+        { "gain", "gain -12", 1e300, "6." },
+        { "gain", "gain -12", -1e308, "-60." },
+        { "rate", "rate 40", 1e308, "3000." },
+        { "mute", "mute 0", 1e300, "1" },
+        { "peakholdrate", "peakholdrate 500", 1e39, "36000000." },
+        { "coldcolor", "coldcolor 0.25 0.5 0.75 1", 1e300, "" },
+        { "windowtopleft", "windowtopleft 120 640", -1e39, "" },
+    };
+    for (const auto& [path, apply] : paths)
+    {
+        for (const auto& [name, start, value, expected] : cases)
+        {
+            SCOPED_TRACE (path + ": " + name + " " + numberText (value));
+            send (meter, start);
+            settle();
+            const auto held = maxhost::atomsToText (valueOf (name));
+            maxhost::clearRecordings();
+            apply (name, value);
+            settle();
+            EXPECT_EQ (maxhost::atomsToText (valueOf (name)), expected.empty() ? held : expected);
+            EXPECT_EQ (consoleLines (maxhost::Severity::error),
+                       expected.empty() ? std::vector<std::string> { "invalid value for attribute " + name } : std::vector<std::string> {});
+        }
+    }
 }
 
 TEST_F (BadInputTest, ValuesRefusedAtCreationLeaveTheDefaults)
@@ -121,6 +184,9 @@ TEST_F (BadInputTest, RefusedMessagesAndValuesPostWhyAndLeaveTheStateWhole)
         { "fadeout soon", "invalid message : fadeout soon ", false },
         { "fadeout NaN", "invalid message : fadeout nan ", false },
         { "fadeout Inf", "invalid message : fadeout inf ", false },
+        // Infinite once narrowed to the 32-bit float the time is kept in: a fade that would never end.
+        { "fadeout 1e308", "invalid message : fadeout inf ", false },
+        { "fadeout -1e39", "invalid message : fadeout -inf ", false },
         { "numchannels 3", "could not dynamically change number of channels", true },
         { "numleds 11", "could not dynamically change number of leds", true },
         { "width 11", "could not dynamically change width", true },
@@ -142,14 +208,18 @@ TEST_F (BadInputTest, RefusedMessagesAndValuesPostWhyAndLeaveTheStateWhole)
         { "hotcolor 1e308 0 0 1", "invalid value for attribute hotcolor", true },
         { "windowtopleft 10 -1e39", "invalid value for attribute windowtopleft", true },
     };
-    for (const auto& [message, error, notifies] : cases)
+    for (const bool fromScheduler : { false, true })
     {
-        maxhost::clearRecordings();
-        const auto notified = notificationCount (meter);
-        send (meter, message);
-        settle();
-        EXPECT_EQ (consoleLines (maxhost::Severity::error), std::vector<std::string> { error }) << message;
-        EXPECT_EQ (notificationCount (meter), notified + (notifies ? 1 : 0)) << message;
+        for (const auto& [message, error, notifies] : cases)
+        {
+            SCOPED_TRACE (message + (fromScheduler ? " from the scheduler" : ""));
+            maxhost::clearRecordings();
+            const auto notified = notificationCount (meter);
+            fromScheduler ? sendFromScheduler (meter, message) : send (meter, message);
+            settle();
+            EXPECT_EQ (consoleLines (maxhost::Severity::error), std::vector<std::string> { error });
+            EXPECT_EQ (notificationCount (meter), notified + (notifies ? 1 : 0));
+        }
     }
     EXPECT_EQ (maxhost::atomsToText (state()), before);
     EXPECT_EQ (meter->gui->getGain(), 0.0f);

@@ -126,18 +126,6 @@ TEST_F (MessageTest, ASetterReachedForAnotherAttributeNamesIt)
     EXPECT_EQ (notificationCount (meter), before) << "a setter without values does nothing";
 }
 
-TEST_F (MessageTest, ColoursAndTheCornerKeepTheComponentsNotGiven)
-{
-    const double cold[4] = { meter->coldcolor[0], meter->coldcolor[1], meter->coldcolor[2], meter->coldcolor[3] };
-    send (meter, "coldcolor 0.25 0.5");
-    settle();
-    EXPECT_EQ ((std::vector<double> (meter->coldcolor, meter->coldcolor + 4)), (std::vector<double> { 0.25, 0.5, cold[2], cold[3] }));
-
-    send (meter, "windowtopleft 120.7");
-    EXPECT_EQ (meter->windowtopleft[0], 120.7f);
-    EXPECT_EQ (meter->windowtopleft[1], 800.0f);
-}
-
 TEST_F (MessageTest, PerformGivenTooFewBuffersWritesSilence)
 {
     std::vector<double> in (16, 0.5), out1 (16, 1.0), out2 (16, 1.0);
