@@ -443,6 +443,10 @@ OSStatus ExtAudioFileRead (ExtAudioFileRef inExtAudioFile, UInt32* ioNumberFrame
         for (UInt32 c = 0; c < channels; ++c)
             inExtAudioFile->channels[c] = static_cast<float*> (ioData->mBuffers[c].mData);
 
+        // After a failed read the decoder no longer knows where it stands.
+        if (file->ogg->GetPosition() != inExtAudioFile->frame && ! file->ogg->Seek (inExtAudioFile->frame))
+            return kExtAudioFileError_InvalidSeek;
+
         const int64_t got = file->ogg->Read (inExtAudioFile->channels.data(), frames);
 
         if (got < 0)

@@ -43,7 +43,10 @@ public:
             return true;
 
         if (ov_pcm_seek (&file, frame) != 0)
+        {
+            position = -1;
             return false;
+        }
 
         position = frame;
         return true;
@@ -63,7 +66,10 @@ public:
                 continue;
 
             if (got < 0)
+            {
+                position = -1;
                 return -1;
+            }
 
             if (got == 0)
                 break;
@@ -147,9 +153,10 @@ public:
             return true;
 
         // A target a little ahead is decoded up to from where the stream stands.
-        if (frame < position || frame - position > opusPreRollFrames)
+        if (position < 0 || frame < position || frame - position > opusPreRollFrames)
         {
             const int64_t start = std::max<int64_t> (0, frame - opusPreRollFrames);
+            position = -1;
 
             if (op_pcm_seek (file, start) != 0)
                 return false;
@@ -162,7 +169,10 @@ public:
             const auto got = decode (static_cast<int> (std::min<int64_t> (frame - position, framesPerBlock())));
 
             if (got <= 0)
+            {
+                position = -1;
                 return false;
+            }
 
             position += got;
         }
@@ -179,7 +189,10 @@ public:
             const auto got = decode (static_cast<int> (std::min<int64_t> (count - done, framesPerBlock())));
 
             if (got < 0)
+            {
+                position = -1;
                 return -1;
+            }
 
             if (got == 0)
                 break;

@@ -24,7 +24,7 @@ public:
         count); the frames read, 0 at the end of the stream, -1 when decoding failed. */
     virtual int64_t Read (float* const* channels, uint32_t count) noexcept = 0;
 
-    /** The frame read next. */
+    /** The frame read next; -1 after a failed seek or read, until the next seek. */
     int64_t GetPosition() const noexcept { return position; }
 
     /** How far before its target an Opus seek starts decoding: the decoder's state
