@@ -1,23 +1,26 @@
 #include "audiotoolbox/AudioToolbox.h"
 
+#include "audiotoolbox/ByteSource.h"
+#include "audiotoolbox/OggPcmDecoder.h"
+
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <vector>
 
 // The file and the converting reader are plain records behind the opaque handles.
 struct OpaqueAudioFileID
 {
-    void* clientData = nullptr;
-    AudioFile_ReadProc read = nullptr;
-    AudioFile_GetSizeProc getSize = nullptr;
-    SInt64 position = 0; // the byte libsndfile reads next
+    ByteSource bytes; // what libsndfile reads through
     SNDFILE* sndfile = nullptr;
     SF_INFO info {};
+    std::unique_ptr<OggPcmDecoder> ogg; // decodes an Ogg Vorbis or Opus file in libsndfile's place
+    SInt64 knownEnd = -1; // where the decoded stream was found to end, when it ended before its declared length
     bool wrapped = false;
 };
 
@@ -27,58 +30,25 @@ struct OpaqueExtAudioFile
     bool clientFormatSet = false;
     SInt64 frame = 0; // the frame read next; may lie past the end
     std::vector<float> interleaved;
+    std::vector<float*> channels;
 };
 
 namespace
 {
-// libsndfile's virtual I/O, on the caller's callbacks. The caller's read takes at most
-// a 32-bit count at a time.
+// libsndfile's virtual I/O, on the file's byte source.
 sf_count_t fileLength (void* userData)
 {
-    auto* file = static_cast<AudioFileID> (userData);
-    const SInt64 size = file->getSize (file->clientData);
-    return size > 0 ? size : 0;
+    return static_cast<AudioFileID> (userData)->bytes.Length();
 }
 
 sf_count_t seekFile (sf_count_t offset, int whence, void* userData)
 {
-    auto* file = static_cast<AudioFileID> (userData);
-    SInt64 base = 0;
-
-    if (whence == SEEK_CUR)
-        base = file->position;
-    else if (whence == SEEK_END)
-        base = fileLength (userData);
-    else if (whence != SEEK_SET)
-        return -1;
-
-    if ((offset > 0 && base > std::numeric_limits<SInt64>::max() - offset) || base + offset < 0)
-        return -1;
-
-    file->position = base + offset;
-    return file->position;
+    return static_cast<AudioFileID> (userData)->bytes.Seek (offset, whence);
 }
 
 sf_count_t readFile (void* destination, sf_count_t count, void* userData)
 {
-    auto* file = static_cast<AudioFileID> (userData);
-    auto* bytes = static_cast<unsigned char*> (destination);
-    sf_count_t done = 0;
-
-    while (done < count)
-    {
-        const auto request = static_cast<UInt32> (std::min<sf_count_t> (count - done, std::numeric_limits<UInt32>::max()));
-        UInt32 got = 0;
-
-        if (file->read (file->clientData, file->position, request, bytes + done, &got) != noErr || got == 0)
-            break;
-
-        got = std::min (got, request);
-        file->position += got;
-        done += got;
-    }
-
-    return done;
+    return static_cast<AudioFileID> (userData)->bytes.Read (destination, count);
 }
 
 sf_count_t writeFile (const void*, sf_count_t, void*)
@@ -88,7 +58,118 @@ sf_count_t writeFile (const void*, sf_count_t, void*)
 
 sf_count_t tellFile (void* userData)
 {
-    return static_cast<AudioFileID> (userData)->position;
+    return static_cast<AudioFileID> (userData)->bytes.position;
+}
+
+SNDFILE* openSndfile (AudioFileID file, SF_INFO& info)
+{
+    SF_VIRTUAL_IO io { fileLength, seekFile, readFile, writeFile, tellFile };
+    file->bytes.position = 0;
+    info = {};
+    return sf_open_virtual (&io, SFM_READ, &info, file);
+}
+
+// A fresh libsndfile handle at frame 0 in place of the file's own; false (with no handle
+// left) when the bytes no longer open as the same stream.
+bool reopenSndfile (AudioFileID file)
+{
+    if (file->sndfile != nullptr)
+        sf_close (file->sndfile);
+
+    SF_INFO info {};
+    file->sndfile = openSndfile (file, info);
+
+    if (file->sndfile != nullptr && info.format == file->info.format && info.channels == file->info.channels
+        && info.samplerate == file->info.samplerate)
+        return true;
+
+    if (file->sndfile != nullptr)
+        sf_close (file->sndfile);
+
+    file->sndfile = nullptr;
+    return false;
+}
+
+// Decodes the file's stream with libsndfile from where it stands, position, up to
+// target, and answers where it stopped: target, or an earlier end of the stream.
+sf_count_t decodeForward (AudioFileID file, std::vector<float>& block, sf_count_t position, sf_count_t target)
+{
+    const sf_count_t framesPerBlock = sf_count_t (block.size()) / file->info.channels;
+
+    while (position < target)
+    {
+        const sf_count_t got = sf_readf_float (file->sndfile, block.data(), std::min (target - position, framesPerBlock));
+
+        if (got <= 0)
+            break;
+
+        position += got;
+    }
+
+    return position;
+}
+
+// Frames in a block of interleaved samples that passes through the reader's own buffer.
+constexpr sf_count_t interleavedBlockSamples = 16384;
+
+bool makeRoomForBlock (std::vector<float>& block, int channels)
+{
+    try
+    {
+        block.resize (size_t (std::max<sf_count_t> (1, interleavedBlockSamples / channels)) * size_t (channels));
+        return true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+}
+
+// The Ogg decoder takes libsndfile's place only where the two decode the stream's first
+// block to the same bits: the same pre-skip, channel order and scaling.
+std::unique_ptr<OggPcmDecoder> openOggDecoderAgreeingWithSndfile (AudioFileID file)
+{
+    const SF_INFO& info = file->info;
+    const int subtype = info.format & SF_FORMAT_SUBMASK;
+
+    if ((info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_OGG || (subtype != SF_FORMAT_VORBIS && subtype != SF_FORMAT_OPUS))
+        return {};
+
+    ByteSource bytes = file->bytes;
+    bytes.position = 0;
+    auto decoder = OpenOggPcmDecoder (bytes, subtype == SF_FORMAT_OPUS, info.channels, info.samplerate, info.frames);
+
+    if (decoder == nullptr)
+        return {};
+
+    const auto channels = size_t (info.channels);
+    const auto frames = static_cast<uint32_t> (std::min<sf_count_t> (info.frames, 4096));
+    std::vector<float> fromSndfile, fromDecoder;
+    std::vector<float*> channelStarts (channels);
+
+    try
+    {
+        fromSndfile.resize (frames * channels);
+        fromDecoder.resize (frames * channels);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return {};
+    }
+
+    for (size_t c = 0; c < channels; ++c)
+        channelStarts[c] = fromDecoder.data() + c * frames;
+
+    if (sf_readf_float (file->sndfile, fromSndfile.data(), frames) != frames || decoder->Read (channelStarts.data(), frames) != frames
+        || ! decoder->Seek (0))
+        return {};
+
+    for (size_t i = 0; i < frames; ++i)
+        for (size_t c = 0; c < channels; ++c)
+            if (std::memcmp (&fromSndfile[i * channels + c], &channelStarts[c][i], sizeof (float)) != 0)
+                return {};
+
+    return decoder;
 }
 
 bool isTheClientFormat (const AudioStreamBasicDescription& format, const SF_INFO& info)
@@ -100,9 +181,6 @@ bool isTheClientFormat (const AudioStreamBasicDescription& format, const SF_INFO
         && format.mBytesPerFrame == sizeof (float) && format.mBitsPerChannel == 32
         && format.mChannelsPerFrame == static_cast<UInt32> (info.channels);
 }
-
-// Interleaved frames in blocks of this many samples pass through the reader's own buffer.
-constexpr sf_count_t interleavedBlockSamples = 16384;
 } // namespace
 
 OSStatus AudioFileOpenWithCallbacks (void* inClientData, AudioFile_ReadProc inReadFunc,
@@ -126,12 +204,10 @@ OSStatus AudioFileOpenWithCallbacks (void* inClientData, AudioFile_ReadProc inRe
     if (file == nullptr)
         return kAudio_MemFullError;
 
-    file->clientData = inClientData;
-    file->read = inReadFunc;
-    file->getSize = inGetSizeFunc;
-
-    SF_VIRTUAL_IO io { fileLength, seekFile, readFile, writeFile, tellFile };
-    file->sndfile = sf_open_virtual (&io, SFM_READ, &file->info, file);
+    file->bytes.clientData = inClientData;
+    file->bytes.read = inReadFunc;
+    file->bytes.getSize = inGetSizeFunc;
+    file->sndfile = openSndfile (file, file->info);
 
     if (file->sndfile == nullptr || file->info.channels <= 0 || file->info.samplerate <= 0)
     {
@@ -142,6 +218,12 @@ OSStatus AudioFileOpenWithCallbacks (void* inClientData, AudioFile_ReadProc inRe
         return kAudioFileUnsupportedFileTypeError;
     }
 
+    file->ogg = openOggDecoderAgreeingWithSndfile (file);
+
+    // The check above has read on; a handle that does not open again is found when read.
+    if (file->ogg == nullptr && (file->info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG)
+        reopenSndfile (file);
+
     *outAudioFile = file;
     return noErr;
 }
@@ -151,7 +233,9 @@ OSStatus AudioFileClose (AudioFileID inAudioFile) noexcept
     if (inAudioFile == nullptr)
         return kAudio_ParamError;
 
-    sf_close (inAudioFile->sndfile);
+    if (inAudioFile->sndfile != nullptr)
+        sf_close (inAudioFile->sndfile);
+
     delete inAudioFile;
     return noErr;
 }
@@ -250,48 +334,63 @@ OSStatus ExtAudioFileSeek (ExtAudioFileRef inExtAudioFile, SInt64 inFrameOffset)
 
     // libsndfile refuses positions past the end; those read nothing, so the reader
     // stays at the end and remembers where it was asked to be.
-    const SF_INFO& info = inExtAudioFile->file->info;
-    SNDFILE* sndfile = inExtAudioFile->file->sndfile;
-    const sf_count_t target = info.frames >= 0 ? std::min<sf_count_t> (inFrameOffset, info.frames) : inFrameOffset;
+    AudioFileID file = inExtAudioFile->file;
+    const SF_INFO& info = file->info;
+    sf_count_t target = info.frames >= 0 ? std::min<sf_count_t> (inFrameOffset, info.frames) : inFrameOffset;
+
+    if (file->knownEnd >= 0)
+        target = std::min (target, file->knownEnd);
+
+    if (file->ogg != nullptr)
+    {
+        if (! file->ogg->Seek (target))
+            return kExtAudioFileError_InvalidSeek;
+
+        inExtAudioFile->frame = inFrameOffset;
+        return noErr;
+    }
+
+    if (! makeRoomForBlock (inExtAudioFile->interleaved, info.channels))
+        return kAudio_MemFullError;
+
+    if (file->sndfile == nullptr && ! reopenSndfile (file))
+        return kExtAudioFileError_InvalidSeek;
 
     if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG)
     {
-        // libsndfile's seek in Ogg streams can land some frames away from the target, so
-        // the stream is decoded up to it: on from where it stands, or again from its start.
-        sf_count_t position = sf_seek (sndfile, 0, SEEK_CUR);
+        // What libsndfile's seek in Ogg streams gives can lie some frames away from the
+        // target, so the stream is decoded up to it: on from where it stands, or again from its start.
+        sf_count_t position = sf_seek (file->sndfile, 0, SEEK_CUR);
 
         if (position < 0 || position > target)
         {
-            if (sf_seek (sndfile, 0, SEEK_SET) != 0)
+            if (sf_seek (file->sndfile, 0, SEEK_SET) != 0 && ! reopenSndfile (file))
                 return kExtAudioFileError_InvalidSeek;
 
             position = 0;
         }
 
-        const sf_count_t framesPerBlock = std::max<sf_count_t> (1, interleavedBlockSamples / info.channels);
-
-        try
-        {
-            inExtAudioFile->interleaved.resize (static_cast<size_t> (framesPerBlock) * static_cast<size_t> (info.channels));
-        }
-        catch (const std::bad_alloc&)
-        {
-            return kAudio_MemFullError;
-        }
-
-        while (position < target)
-        {
-            const sf_count_t got = sf_readf_float (sndfile, inExtAudioFile->interleaved.data(), std::min (target - position, framesPerBlock));
-
-            if (got <= 0)
-                break;
-
-            position += got;
-        }
+        decodeForward (file, inExtAudioFile->interleaved, position, target);
     }
-    else if (sf_seek (sndfile, target, SEEK_SET) < 0)
+    else if (sf_seek (file->sndfile, target, SEEK_SET) < 0)
     {
-        return kExtAudioFileError_InvalidSeek;
+        // After one failed seek (past the real end of a FLAC file cut short, or one that
+        // claims more frames than it holds) libsndfile refuses every later one, so a fresh
+        // handle takes its place. Where that cannot seek either, the stream is decoded up to
+        // the target, and an end met before it is remembered: the reader stays there.
+        if (! reopenSndfile (file))
+            return kExtAudioFileError_InvalidSeek;
+
+        if (sf_seek (file->sndfile, target, SEEK_SET) < 0)
+        {
+            if (! reopenSndfile (file))
+                return kExtAudioFileError_InvalidSeek;
+
+            const sf_count_t reached = decodeForward (file, inExtAudioFile->interleaved, 0, target);
+
+            if (reached < target)
+                file->knownEnd = reached;
+        }
     }
 
     inExtAudioFile->frame = inFrameOffset;
@@ -322,54 +421,79 @@ OSStatus ExtAudioFileRead (ExtAudioFileRef inExtAudioFile, UInt32* ioNumberFrame
             return kAudio_ParamError;
     }
 
+    AudioFileID file = inExtAudioFile->file;
+    SInt64 end = info.frames >= 0 ? info.frames : std::numeric_limits<SInt64>::max();
+
+    if (file->knownEnd >= 0)
+        end = std::min (end, file->knownEnd);
+
     UInt32 done = 0;
 
-    if (info.frames < 0 || inExtAudioFile->frame < info.frames)
+    if (inExtAudioFile->frame < end && file->ogg != nullptr)
     {
-        SNDFILE* sndfile = inExtAudioFile->file->sndfile;
+        try
+        {
+            inExtAudioFile->channels.resize (channels);
+        }
+        catch (const std::bad_alloc&)
+        {
+            return kAudio_MemFullError;
+        }
+
+        for (UInt32 c = 0; c < channels; ++c)
+            inExtAudioFile->channels[c] = static_cast<float*> (ioData->mBuffers[c].mData);
+
+        // After a failed read the decoder no longer knows where it stands.
+        if (file->ogg->GetPosition() != inExtAudioFile->frame && ! file->ogg->Seek (inExtAudioFile->frame))
+            return kExtAudioFileError_InvalidSeek;
+
+        const int64_t got = file->ogg->Read (inExtAudioFile->channels.data(), frames);
+
+        if (got < 0)
+            return kExtAudioFileError_InvalidDataFormat;
+
+        done = static_cast<UInt32> (got);
+    }
+    else if (inExtAudioFile->frame < end)
+    {
+        if (file->sndfile == nullptr)
+            return kExtAudioFileError_InvalidOperationOrder;
+
+        if (! makeRoomForBlock (inExtAudioFile->interleaved, info.channels))
+            return kAudio_MemFullError;
+
+        const sf_count_t framesPerBlock = sf_count_t (inExtAudioFile->interleaved.size()) / channels;
+        float* interleaved = inExtAudioFile->interleaved.data();
 
         if (channels == 1)
+            done = static_cast<UInt32> (std::max<sf_count_t> (0, sf_readf_float (file->sndfile, static_cast<float*> (ioData->mBuffers[0].mData), frames)));
+
+        while (channels > 1 && done < frames)
         {
-            done = static_cast<UInt32> (std::max<sf_count_t> (0, sf_readf_float (sndfile, static_cast<float*> (ioData->mBuffers[0].mData), frames)));
+            const sf_count_t want = std::min<sf_count_t> (frames - done, framesPerBlock);
+            const sf_count_t got = sf_readf_float (file->sndfile, interleaved, want);
+
+            if (got <= 0)
+                break;
+
+            for (UInt32 c = 0; c < channels; ++c)
+            {
+                float* destination = static_cast<float*> (ioData->mBuffers[c].mData) + done;
+                const float* source = interleaved + c;
+
+                for (sf_count_t i = 0; i < got; ++i)
+                    destination[i] = source[i * channels];
+            }
+
+            done += static_cast<UInt32> (got);
+
+            if (got < want)
+                break;
         }
-        else
-        {
-            const sf_count_t framesPerBlock = std::max<sf_count_t> (1, interleavedBlockSamples / channels);
 
-            try
-            {
-                inExtAudioFile->interleaved.resize (static_cast<size_t> (framesPerBlock) * channels);
-            }
-            catch (const std::bad_alloc&)
-            {
-                return kAudio_MemFullError;
-            }
-
-            float* interleaved = inExtAudioFile->interleaved.data();
-
-            while (done < frames)
-            {
-                const sf_count_t want = std::min<sf_count_t> (frames - done, framesPerBlock);
-                const sf_count_t got = sf_readf_float (sndfile, interleaved, want);
-
-                if (got <= 0)
-                    break;
-
-                for (UInt32 c = 0; c < channels; ++c)
-                {
-                    float* destination = static_cast<float*> (ioData->mBuffers[c].mData) + done;
-                    const float* source = interleaved + c;
-
-                    for (sf_count_t i = 0; i < got; ++i)
-                        destination[i] = source[i * channels];
-                }
-
-                done += static_cast<UInt32> (got);
-
-                if (got < want)
-                    break;
-            }
-        }
+        // A stream that ends before its declared length ends there for every later seek too.
+        if (done < frames && info.frames >= 0 && inExtAudioFile->frame + done < info.frames)
+            file->knownEnd = inExtAudioFile->frame + done;
     }
 
     inExtAudioFile->frame += done;

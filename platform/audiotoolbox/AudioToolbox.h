@@ -121,7 +121,10 @@ OSStatus ExtAudioFileGetProperty (ExtAudioFileRef inExtAudioFile, ExtAudioFilePr
 OSStatus ExtAudioFileSetProperty (ExtAudioFileRef inExtAudioFile, ExtAudioFilePropertyID inPropertyID,
                                   UInt32 inPropertyDataSize, const void* inPropertyData) noexcept;
 
-/** Moves to a frame; a frame at or past the end is allowed and reads nothing. */
+/** Moves to a frame; a frame at or past the end (the declared one, or an earlier one where
+    the stream was found to end) is allowed and reads nothing. A failed seek spoils no later
+    one, and a seek in an Ogg Vorbis or Opus stream lands on the very samples that a decode
+    from its start gives there. */
 OSStatus ExtAudioFileSeek (ExtAudioFileRef inExtAudioFile, SInt64 inFrameOffset) noexcept;
 
 /** Reads up to *ioNumberFrames frames into the list's buffers (one per channel, each with room

@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <random>
 
 namespace audiofiletests
 {
@@ -30,6 +32,7 @@ const PlatformFormat platformFormats[] = {
     { "Flac16Stereo", ".flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100, 0.0f },
     { "Flac24Mono", ".flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 1, 96000, 0.0f },
     { "OggVorbisStereo", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 48000, 0.02f },
+    { "OggOpusStereo", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 48000, 0.02f },
     { "CafFloatThreeChannels", ".caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT, 3, 32000, 0.0f },
     { "W64Pcm16Stereo", ".w64", SF_FORMAT_W64 | SF_FORMAT_PCM_16, 2, 22050, 0.0f },
 };
@@ -79,6 +82,151 @@ TEST_P (PlatformReaderTest, ReadsWhatLibsndfileReadsInBlocksAndPastTheEnd)
 }
 
 INSTANTIATE_TEST_SUITE_P (SndfileFormats, PlatformReaderTest, ::testing::ValuesIn (platformFormats),
+                          [] (const auto& info) { return std::string (info.param.name); });
+
+// Every frame libsndfile decodes reading on from the start, as floats, whatever length
+// the header declares.
+DecodedAudio DecodeSequentiallyWithSndfile (const kul::File& file)
+{
+    SF_INFO info {};
+    SNDFILE* sf = sf_open (file.GetFullPathName().c_str(), SFM_READ, &info);
+    DecodedAudio audio;
+    if (sf == nullptr)
+    {
+        ADD_FAILURE() << "libsndfile cannot open " << file.GetFullPathName();
+        return audio;
+    }
+    audio.channels = info.channels;
+    audio.sampleRate = info.samplerate;
+    audio.samples.resize (size_t (info.channels));
+    std::vector<float> block (size_t (4096) * size_t (info.channels));
+    for (sf_count_t got; (got = sf_readf_float (sf, block.data(), 4096)) > 0;)
+        for (sf_count_t i = 0; i < got * info.channels; ++i)
+            audio.samples[size_t (i % info.channels)].push_back (block[size_t (i)]);
+    sf_close (sf);
+    return audio;
+}
+
+// Long Ogg streams: the reader seeks in them instead of decoding from the first page,
+// and each read must still give the very floats of libsndfile's decode from the start.
+struct LongOggFile
+{
+    const char* name;
+    const char* extension;
+    int format;
+    int channels;
+    int sampleRate;
+    bool fullScaleNoise; // else tones over quiet noise
+};
+
+const LongOggFile longOggFiles[] = {
+    { "VorbisStereoTones", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 44100, false },
+    { "VorbisSixChannelsNoise", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 6, 22050, true },
+    { "OpusStereoTones", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 48000, false },
+    { "OpusMonoNoise", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 1, 48000, true },
+    { "OpusStereoAt16k", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 16000, false }, // libsndfile decodes at 16 kHz
+};
+
+class PlatformLongOggTest : public AudioFileTest, public ::testing::WithParamInterface<LongOggFile>
+{
+};
+
+TEST_P (PlatformLongOggTest, ReadsAtRandomStartsForwardsAndBackwardsEqualLibsndfilesDecodeFromTheStart)
+{
+    const auto& format = GetParam();
+    const long frames = 25L * format.sampleRate;
+    const auto file = PathFor (std::string ("long") + format.extension);
+    if (format.fullScaleNoise)
+        WriteWithSndfile (file, format.format, format.channels, frames, format.sampleRate, 7);
+    else
+        WriteSignalWithSndfile (file, format.format, format.channels, frames, format.sampleRate);
+    const auto reference = DecodeSequentiallyWithSndfile (file);
+    ASSERT_EQ (reference.Frames(), frames);
+
+    kul::CoreAudioFileReader reader (file);
+    ASSERT_TRUE (reader.IsOpen());
+    ASSERT_EQ (reader.GetLengthInSamples(), frames);
+    kul::AudioBuffer whole (unsigned (format.channels), frames);
+    ASSERT_TRUE (reader.Read (whole, 0, frames, 0));
+    ExpectSamplesNear (whole, reference, 0, frames, 0.0f, "whole");
+
+    std::mt19937 random (format.channels);
+    std::vector<long> starts (24);
+    for (auto& start : starts)
+        start = std::uniform_int_distribution<long> (0, frames + 100) (random);
+    std::sort (starts.begin(), starts.end());
+    auto backwards = starts;
+    std::reverse (backwards.begin(), backwards.end());
+    starts.insert (starts.end(), backwards.begin(), backwards.end());
+    // Just ahead of where the last read stopped, and a step back.
+    starts.insert (starts.end(), { 1000L, 3000L + format.sampleRate / 2, 3000L, frames - 1000 });
+
+    for (const long start : starts)
+    {
+        const long count = 100 + start % 2000;
+        kul::AudioBuffer part (unsigned (format.channels), static_cast<unsigned long> (count));
+        ASSERT_TRUE (reader.Read (part, 0, static_cast<uint64_t> (count), start)) << start;
+        ExpectSamplesNear (part, reference, start, count, 0.0f, "from " + std::to_string (start));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (SndfileOgg, PlatformLongOggTest, ::testing::ValuesIn (longOggFiles),
+                          [] (const auto& info) { return std::string (info.param.name); });
+
+// FLAC files whose STREAMINFO promises frames the file does not hold (a copy cut short,
+// a length of 0 for "unknown", the 36-bit field's largest value). A read from past the
+// real end gives silence; it must not spoil the reads after it, which libsndfile's FLAC
+// seek does once one seek has failed.
+struct DamagedFlac
+{
+    const char* name;
+    bool cutInHalf;
+    uint64_t declaredFrames; // written to STREAMINFO unless cut
+};
+
+const DamagedFlac damagedFlacs[] = {
+    { "CutInHalf", true, 0 },
+    { "DeclaresNoLength", false, 0 },
+    { "DeclaresTheLargestLength", false, (uint64_t (1) << 36) - 1 },
+};
+
+class PlatformDamagedFlacTest : public AudioFileTest, public ::testing::WithParamInterface<DamagedFlac>
+{
+};
+
+TEST_P (PlatformDamagedFlacTest, AReadPastTheRealEndGivesSilenceAndSpoilsNoLaterRead)
+{
+    const auto& damage = GetParam();
+    const long written = 100000;
+    const auto file = PathFor ("damaged.flac");
+    WriteSignalWithSndfile (file, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, written, 44100);
+    auto bytes = ReadBytes (file);
+    if (damage.cutInHalf)
+        bytes.resize (bytes.size() / 2);
+    else
+    {
+        // The total: 36 bits from the low nibble of byte 21 (STREAMINFO's 14th byte).
+        bytes[21] = static_cast<unsigned char> ((bytes[21] & 0xF0) | ((damage.declaredFrames >> 32) & 0x0F));
+        for (int i = 0; i < 4; ++i)
+            bytes[22 + size_t (i)] = static_cast<unsigned char> (damage.declaredFrames >> (24 - 8 * i));
+    }
+    WriteBytes (file, bytes);
+    const auto reference = DecodeSequentiallyWithSndfile (file);
+    const long held = reference.Frames();
+    ASSERT_GT (held, 1000);
+
+    kul::CoreAudioFileReader reader (file);
+    ASSERT_TRUE (reader.IsOpen());
+    kul::AudioBuffer part (2, 1000);
+    for (const long start : { held + 20000, 0L, held / 2, held - 300, held + 5, 1000L, held + 50000, held - 1000, 0L })
+    {
+        part.GetChannel (0)[999] = part.GetChannel (1)[999] = 5.0f;
+        ASSERT_EQ (reader.ReadFramesHeld (part, 0, 1000, start), std::clamp (held - start, 0L, 1000L)) << start;
+        ExpectSamplesNear (part, reference, start, 1000, 0.0f, "from " + std::to_string (start));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (SndfileFlac, PlatformDamagedFlacTest, ::testing::ValuesIn (damagedFlacs),
                           [] (const auto& info) { return std::string (info.param.name); });
 
 TEST_F (AudioFileTest, PlatformReaderStaysClosedForWhatTheServiceCannotRead)
