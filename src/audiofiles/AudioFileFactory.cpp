@@ -39,6 +39,7 @@ struct OwnReaderFormat
     std::span<const uint32_t> magics;
     const char* extensions;
     std::unique_ptr<AudioFileReader> (*makeReader) (const File&);
+    bool readsCannotFail; // frames copied from the file, zeros past its end
 };
 
 constexpr uint32_t aiffMagics[] { ChunkId ("FORM") };
@@ -47,9 +48,9 @@ constexpr uint32_t wavMagics[] { ChunkId ("RIFF"), ChunkId ("RF64"), ChunkId ("B
 // Extensions are tried in this order. A magic wins over any extension, so a ".wav"
 // file that begins with "FORM" is read as AIFF.
 constexpr std::array ownReaderFormats {
-    OwnReaderFormat { AudioFileFormat::aiff, "AIFF File", aiffMagics, ".aiff .aif", MakeReader<AiffFileReader> },
-    OwnReaderFormat { AudioFileFormat::wav, "WAV File", wavMagics, ".wav .bwf .bw64 .amb .uhj", MakeReader<WavFileReader> },
-    OwnReaderFormat { AudioFileFormat::mp3, "MP3 File", {}, ".mp3", MakeReader<MP3FileReader> },
+    OwnReaderFormat { AudioFileFormat::aiff, "AIFF File", aiffMagics, ".aiff .aif", MakeReader<AiffFileReader>, true },
+    OwnReaderFormat { AudioFileFormat::wav, "WAV File", wavMagics, ".wav .bwf .bw64 .amb .uhj", MakeReader<WavFileReader>, true },
+    OwnReaderFormat { AudioFileFormat::mp3, "MP3 File", {}, ".mp3", MakeReader<MP3FileReader>, false },
 };
 
 // Rows stand in the order of AudioFileFormat, so that a reader finds its name by its format,
@@ -103,6 +104,11 @@ std::unique_ptr<AudioFileReader> MakePlatformReader (const File& file)
 std::string FormatNameOf (AudioFileFormat format)
 {
     return std::string (ownReaderFormats[static_cast<size_t> (format)].name);
+}
+
+bool ReadsCannotFail (const std::string& formatName)
+{
+    return std::ranges::any_of (ownReaderFormats, [&] (const auto& row) { return row.readsCannotFail && row.name == formatName; });
 }
 
 std::string FormatNameFromExtension (const File& file)

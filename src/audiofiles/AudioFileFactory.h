@@ -19,6 +19,11 @@ enum class AudioFileFormat
 /** The name the format table gives the format: "AIFF File", "WAV File" or "MP3 File". */
 std::string FormatNameOf (AudioFileFormat format);
 
+/** True for the formats whose reads cannot fail part-way ("AIFF File" and "WAV File": frames
+    are copied from the file, zeros past its end), so that a load may read them straight
+    into the storage of the buffer it replaces. */
+bool ReadsCannotFail (const std::string& formatName);
+
 /** The name of a format read through the platform: the file's extension without its dot,
     in capitals, followed by " File" (" File" alone for a file without an extension). */
 std::string FormatNameFromExtension (const File& file);

@@ -112,11 +112,12 @@ bool AudioBuffer::SaveToMatFile (const File& file, const std::string& variableNa
     return WriteMatrixToMatFile (file, matrix, variableName, true);
 }
 
-// A file whose length is exact is read into this buffer itself, sized through SetSize:
-// everything that can refuse it (the factory, the channel index, a length the file's bytes
-// cannot back) comes before the first resize, so a refused file leaves the buffer as it
-// was, and storage that is large enough is reused. A decoded stream can still be refused
-// part-way, so it is decoded into storage of its own first (loadDecodedFrames).
+// A file whose length is exact and whose reads cannot fail (AIFF, WAV) is read into this
+// buffer itself, sized through SetSize: everything that can refuse it (the factory, the
+// channel index, a length the file's bytes cannot back) comes before the first resize, so
+// a refused file leaves the buffer as it was, and storage that is large enough is reused
+// without costing more. A decoded stream can still fail or be refused part-way, so it is
+// decoded into storage of its own first (loadDecodedFrames).
 bool AudioBuffer::LoadFromAudioFile (const File& file)
 {
     const std::unique_ptr<AudioFileReader> reader (AudioFileFactory (file));
@@ -124,7 +125,7 @@ bool AudioBuffer::LoadFromAudioFile (const File& file)
     if (reader == nullptr)
         return false;
 
-    if (reader->IsLengthOnlyDeclared())
+    if (reader->IsLengthOnlyDeclared() || ! ReadsCannotFail (reader->GetFormatName()))
         return loadDecodedFrames (file, *reader, reader->GetNumChannels(), allChannels);
 
     const auto frames = static_cast<unsigned long> (std::max<int64_t> (reader->GetLengthInSamples(), 0));
@@ -146,7 +147,7 @@ bool AudioBuffer::LoadChannelFromAudioFile (const File& file, unsigned int chann
                              + StringHelper::Quoted (file.GetFullPathName()),
                          sourceFile, 402, true, false);
 
-    if (reader->IsLengthOnlyDeclared())
+    if (reader->IsLengthOnlyDeclared() || ! ReadsCannotFail (reader->GetFormatName()))
         return loadDecodedFrames (file, *reader, 1, channel);
 
     const auto frames = static_cast<unsigned long> (std::max<int64_t> (reader->GetLengthInSamples(), 0));
@@ -156,12 +157,13 @@ bool AudioBuffer::LoadChannelFromAudioFile (const File& file, unsigned int chann
     return reader->ReadChannel (*this, 0, 0, numSamples, channel, 0);
 }
 
-// The declared length sizes the storage once, as it is right for nearly every file. A stream
-// that ends before it keeps only the frames it held; one that runs past it is counted to its
-// end and decoded again into storage of its real length, since growing would hold old and
-// new storage at once. The frames are taken into this buffer only when the whole stream has
-// been decoded, so a read that fails or a stream the file's bytes cannot back (refused with
-// the cap's text, before decoding when the declared length says so) leaves it as it was.
+// The declared length (the scanned one for MPEG audio) sizes the storage once, as it is
+// right for nearly every file. A stream that ends before it keeps only the frames it held;
+// one that runs past it is counted to its end and decoded again into storage of its real
+// length, since growing would hold old and new storage at once. The frames are taken into
+// this buffer only when the whole stream has been decoded, so a read that fails or a stream
+// the file's bytes cannot back (refused with the cap's text, before decoding when the
+// declared length says so) leaves it as it was.
 bool AudioBuffer::loadDecodedFrames (const File& file, AudioFileReader& reader, unsigned int newNumChannels, unsigned int fileChannel)
 {
     const uint64_t declared = static_cast<uint64_t> (std::max<int64_t> (reader.GetLengthInSamples(), 0));
