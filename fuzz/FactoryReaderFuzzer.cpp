@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <memory>
@@ -33,7 +34,8 @@ std::string LinkWithExtension (const kul::File& input, size_t which)
 // promises no more frames per byte than any format can hold (the platform reader's own
 // bound), and everything it promises reads without a crash. Every file also loads whole
 // and by channel into a buffer, the road the library offers, which holds no more samples
-// than the file's bytes can back.
+// than the file's bytes can back and keeps no more storage than its samples and one
+// decoding chunk; a file the load refuses leaves the buffer as it was.
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     static const auto quiet = kul::SetReportSink ([] (const std::string&) {});
@@ -56,20 +58,25 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     }
 
     const auto mostSamples = uint64_t (size) * kul::AudioFileReader::mostSamplesPerFileByte;
+    constexpr double decodingChunkSamples = 262144;
+    constexpr float mark = 0.25f;
 
     for (const bool whole : { true, false })
     {
+        kul::AudioBuffer buffer (1, 1);
+        buffer.GetChannel (0)[0] = mark;
+
         try
         {
-            kul::AudioBuffer buffer (1, 1);
-
             if (whole ? buffer.LoadFromAudioFile (file) : buffer.LoadChannelFromAudioFile (file, 0))
                 fuzzing::Require (uint64_t (buffer.GetNumSamples()) * buffer.GetNumChannels() <= mostSamples);
 
-            fuzzing::Require (buffer.GetMemorySizeMB() * 1048576.0 / sizeof (float) <= double (mostSamples) + 1);
+            const double samples = double (buffer.GetNumSamples()) * buffer.GetNumChannels();
+            fuzzing::Require (buffer.GetMemorySizeMB() * 1048576.0 / sizeof (float) <= std::max (samples, 1.0) + decodingChunkSamples);
         }
         catch (const kul::Exception&)
         {
+            fuzzing::Require (buffer.GetNumChannels() == 1 && buffer.GetNumSamples() == 1 && buffer.GetChannel (0)[0] == mark);
         }
     }
 

@@ -37,7 +37,7 @@ double readExtendedRate (InputStream& input)
 
 AiffFileReader::AiffFileReader (const File& file)
 {
-    OpenFile (file, "AIFF File");
+    OpenFile (file, FormatNameOf (AudioFileFormat::aiff));
     ReadHeader (*fileReader);
     ThrowUnlessValid (file, "AIFF", sourceFile, 110);
 }

@@ -34,10 +34,12 @@ std::unique_ptr<AudioFileReader> MakeReader (const File& file)
    extensions that name it when those bytes are no known magic, and its reader. */
 struct OwnReaderFormat
 {
+    AudioFileFormat format;
     std::string_view name;
     std::span<const uint32_t> magics;
     const char* extensions;
     std::unique_ptr<AudioFileReader> (*makeReader) (const File&);
+    bool readsCannotFail; // frames copied from the file, zeros past its end
 };
 
 constexpr uint32_t aiffMagics[] { ChunkId ("FORM") };
@@ -46,10 +48,24 @@ constexpr uint32_t wavMagics[] { ChunkId ("RIFF"), ChunkId ("RF64"), ChunkId ("B
 // Extensions are tried in this order. A magic wins over any extension, so a ".wav"
 // file that begins with "FORM" is read as AIFF.
 constexpr std::array ownReaderFormats {
-    OwnReaderFormat { "AIFF File", aiffMagics, ".aiff .aif", MakeReader<AiffFileReader> },
-    OwnReaderFormat { "WAV File", wavMagics, ".wav .bwf .bw64 .amb .uhj", MakeReader<WavFileReader> },
-    OwnReaderFormat { "MP3 File", {}, ".mp3", MakeReader<MP3FileReader> },
+    OwnReaderFormat { AudioFileFormat::aiff, "AIFF File", aiffMagics, ".aiff .aif", MakeReader<AiffFileReader>, true },
+    OwnReaderFormat { AudioFileFormat::wav, "WAV File", wavMagics, ".wav .bwf .bw64 .amb .uhj", MakeReader<WavFileReader>, true },
+    OwnReaderFormat { AudioFileFormat::mp3, "MP3 File", {}, ".mp3", MakeReader<MP3FileReader>, false },
 };
+
+// Rows stand in the order of AudioFileFormat, so that a reader finds its name by its format,
+// and every name ends as those of the platform's formats do.
+constexpr std::string_view formatNameSuffix = " File";
+
+consteval bool rowsFollowTheFormats()
+{
+    for (size_t i = 0; i < ownReaderFormats.size(); ++i)
+        if (static_cast<size_t> (ownReaderFormats[i].format) != i || ! ownReaderFormats[i].name.ends_with (formatNameSuffix))
+            return false;
+    return true;
+}
+
+static_assert (rowsFollowTheFormats());
 
 // A file shorter than four bytes reads as 0, which is no format's magic.
 uint32_t ReadMagic (const File& file)
@@ -84,6 +100,27 @@ std::unique_ptr<AudioFileReader> MakePlatformReader (const File& file)
     return reader;
 }
 } // namespace
+
+std::string FormatNameOf (AudioFileFormat format)
+{
+    return std::string (ownReaderFormats[static_cast<size_t> (format)].name);
+}
+
+bool ReadsCannotFail (const std::string& formatName)
+{
+    return std::ranges::any_of (ownReaderFormats, [&] (const auto& row) { return row.readsCannotFail && row.name == formatName; });
+}
+
+std::string FormatNameFromExtension (const File& file)
+{
+    std::string suffix = file.GetFileExtension();
+
+    if (! suffix.empty() && suffix.front() == '.')
+        suffix.erase (0, 1);
+
+    StringHelper::ToUpperCase (suffix);
+    return suffix + std::string (formatNameSuffix);
+}
 
 std::string DetectAudioFileFormat (const File& file)
 {

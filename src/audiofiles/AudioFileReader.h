@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audiofiles/AudioFileFactory.h"
 #include "audiofiles/AudioFilesManager.h"
 #include "audiofiles/SampleConverters.h"
 #include "containers/AudioBuffer.h"
@@ -58,7 +59,8 @@ public:
     static constexpr uint64_t mostSamplesPerFileByte = 8192;
 
 protected:
-    /** The first step of a concrete reader's constructor: opens the file and names the format. */
+    /** The first step of a concrete reader's constructor: opens the file and names the format
+        (FormatNameOf or FormatNameFromExtension, the names of the factory's format table). */
     void OpenFile (const File& file, const std::string& name);
 
     /** How many of the numFrames frames from startFrame that the last ReadSamples asked

@@ -12,20 +12,6 @@
 
 namespace kul
 {
-namespace
-{
-std::string FormatNameFromExtension (const File& file)
-{
-    std::string suffix = file.GetFileExtension();
-
-    if (! suffix.empty() && suffix.front() == '.')
-        suffix.erase (0, 1);
-
-    StringHelper::ToUpperCase (suffix);
-    return suffix + " File";
-}
-} // namespace
-
 CoreAudioFileReader::CoreAudioFileReader (const File& file)
 {
     OpenFile (file, FormatNameFromExtension (file));

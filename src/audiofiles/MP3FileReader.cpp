@@ -36,7 +36,7 @@ void Deinterleave (const float* source, uint32_t numChannels, uint32_t c, int* d
 
 MP3FileReader::MP3FileReader (const File& file)
 {
-    OpenFile (file, "MP3 File");
+    OpenFile (file, FormatNameOf (AudioFileFormat::mp3));
     decoder = std::make_unique<MpegAudioDecoder> (*fileReader);
 
     if (decoder->IsValid())

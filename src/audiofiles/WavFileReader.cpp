@@ -50,7 +50,7 @@ uint64_t readUnsigned64 (InputStream& input)
 
 WavFileReader::WavFileReader (const File& file)
 {
-    OpenFile (file, "WAV File");
+    OpenFile (file, FormatNameOf (AudioFileFormat::wav));
     ReadHeader (*fileReader);
     ThrowUnlessValid (file, "WAV", sourceFile, 231);
 }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace kul
@@ -111,9 +112,12 @@ bool AudioBuffer::SaveToMatFile (const File& file, const std::string& variableNa
     return WriteMatrixToMatFile (file, matrix, variableName, true);
 }
 
-// A load reads into this buffer itself, sized through SetSize. Everything that can refuse the
-// file (the factory, the channel index, a length the file's bytes cannot back) comes
-// before the first resize, so a refused file leaves the buffer as it was.
+// A file whose length is exact and whose reads cannot fail (AIFF, WAV) is read into this
+// buffer itself, sized through SetSize: everything that can refuse it (the factory, the
+// channel index, a length the file's bytes cannot back) comes before the first resize, so
+// a refused file leaves the buffer as it was, and storage that is large enough is reused
+// without costing more. A decoded stream can still fail or be refused part-way, so it is
+// decoded into storage of its own first (loadDecodedFrames).
 bool AudioBuffer::LoadFromAudioFile (const File& file)
 {
     const std::unique_ptr<AudioFileReader> reader (AudioFileFactory (file));
@@ -121,8 +125,8 @@ bool AudioBuffer::LoadFromAudioFile (const File& file)
     if (reader == nullptr)
         return false;
 
-    if (reader->IsLengthOnlyDeclared())
-        return loadDecodedFrames (*reader, reader->GetNumChannels(), allChannels);
+    if (reader->IsLengthOnlyDeclared() || ! ReadsCannotFail (reader->GetFormatName()))
+        return loadDecodedFrames (file, *reader, reader->GetNumChannels(), allChannels);
 
     const auto frames = static_cast<unsigned long> (std::max<int64_t> (reader->GetLengthInSamples(), 0));
     reader->CheckFramesAreBacked (frames, sourceFile, 380);
@@ -143,8 +147,8 @@ bool AudioBuffer::LoadChannelFromAudioFile (const File& file, unsigned int chann
                              + StringHelper::Quoted (file.GetFullPathName()),
                          sourceFile, 402, true, false);
 
-    if (reader->IsLengthOnlyDeclared())
-        return loadDecodedFrames (*reader, 1, channel);
+    if (reader->IsLengthOnlyDeclared() || ! ReadsCannotFail (reader->GetFormatName()))
+        return loadDecodedFrames (file, *reader, 1, channel);
 
     const auto frames = static_cast<unsigned long> (std::max<int64_t> (reader->GetLengthInSamples(), 0));
     reader->CheckFramesAreBacked (frames, sourceFile, 405);
@@ -153,57 +157,113 @@ bool AudioBuffer::LoadChannelFromAudioFile (const File& file, unsigned int chann
     return reader->ReadChannel (*this, 0, 0, numSamples, channel, 0);
 }
 
-// The declared length is only a hint, taken up to what an ordinary stream of the file's
-// size holds: the buffer grows as frames are really decoded, stops at the stream's end and
-// never reaches past what the file's bytes can back. Frames a header promised but the
-// stream does not hold are not made up.
-bool AudioBuffer::loadDecodedFrames (AudioFileReader& reader, unsigned int newNumChannels, unsigned int fileChannel)
+// The declared length (the scanned one for MPEG audio) sizes the storage once, as it is
+// right for nearly every file. A stream that ends before it keeps only the frames it held;
+// one that runs past it is counted to its end and decoded again into storage of its real
+// length, since growing would hold old and new storage at once. The frames are taken into
+// this buffer only when the whole stream has been decoded, so a read that fails or a stream
+// the file's bytes cannot back (refused with the cap's text, before decoding when the
+// declared length says so) leaves it as it was.
+bool AudioBuffer::loadDecodedFrames (const File& file, AudioFileReader& reader, unsigned int newNumChannels, unsigned int fileChannel)
+{
+    const uint64_t declared = static_cast<uint64_t> (std::max<int64_t> (reader.GetLengthInSamples(), 0));
+    reader.CheckFramesAreBacked (declared, sourceFile, 414);
+
+    std::optional<AudioBuffer> decoded (std::in_place, newNumChannels, static_cast<unsigned long> (declared));
+    int64_t frames = decoded->decodeStream (reader, fileChannel);
+
+    // The storage for the declared length is given back before that for the real one is
+    // taken. The second decode reads from a reader opened afresh, as the first one did: a
+    // seek back to the start is not exact in every stream.
+    if (frames > static_cast<int64_t> (decoded->numSamples))
+    {
+        decoded.reset();
+        decoded.emplace (newNumChannels, static_cast<unsigned long> (frames));
+        const std::unique_ptr<AudioFileReader> again (AudioFileFactory (file));
+
+        if (again == nullptr || again->GetNumChannels() != reader.GetNumChannels())
+            return false;
+
+        frames = std::min (decoded->decodeStream (*again, fileChannel), frames);
+    }
+
+    if (frames < 0)
+        return false;
+
+    decoded->keepFirstFrames (static_cast<unsigned long> (frames));
+
+    // Storage that is large enough is kept, as for every load; otherwise the decoded
+    // storage is taken over whole, without a copy.
+    if (checkedSampleCount (newNumChannels, decoded->numSamples) <= data.Capacity())
+    {
+        SetSize (newNumChannels, decoded->numSamples);
+
+        for (unsigned int c = 0; c < numChannels && numSamples > 0; ++c)
+            std::copy_n (decoded->channels[c], numSamples, channels[c]);
+    }
+    else
+    {
+        takeContentOf (*decoded);
+
+        // Nothing is left to size, but a buffer that follows its SetSize sees the load's size.
+        SetSize (numChannels, numSamples);
+    }
+
+    return true;
+}
+
+// Decodes the stream from its first frame into this buffer, as many frames as it holds room
+// for, and answers how many the stream holds (-1 when a read fails). Frames past the room
+// are only counted, up to what the file's bytes can back.
+int64_t AudioBuffer::decodeStream (AudioFileReader& reader, unsigned int fileChannel)
 {
     const uint32_t fileChannels = reader.GetNumChannels();
-    const uint64_t mostFrames = reader.GetMostFramesBacked();
-    const uint64_t declared = static_cast<uint64_t> (std::max<int64_t> (reader.GetLengthInSamples(), 0));
-    const uint64_t hint = std::min ({ declared, mostFrames, mostFrames / (AudioFileReader::mostSamplesPerFileByte / hintSamplesPerFileByte) });
-
-    const uint64_t chunkFrames = std::max<uint64_t> (64, 262144 / fileChannels);
+    const uint64_t chunkFrames = std::max<uint64_t> (64, decodeChunkSamples / fileChannels);
     AudioBuffer chunk (fileChannels, static_cast<unsigned long> (chunkFrames));
 
-    makeRoomFor (newNumChannels, static_cast<unsigned long> (hint));
-    SetSize (newNumChannels, static_cast<unsigned long> (hint));
-    uint64_t done = 0;
-
-    for (;;)
+    for (uint64_t done = 0;;)
     {
         const int64_t held = reader.ReadFramesHeld (chunk, 0, chunkFrames, static_cast<int64_t> (done));
 
         if (held < 0)
-            return false;
+            return -1;
 
         const auto got = static_cast<uint64_t> (held);
+        reader.CheckFramesAreBacked (done + got, sourceFile, 420);
+        const uint64_t room = done < numSamples ? std::min<uint64_t> (got, numSamples - done) : 0;
 
-        if (done + got > numSamples)
-        {
-            reader.CheckFramesAreBacked (done + got, sourceFile, 420);
-            const auto grown = std::min (std::max (done + got, uint64_t (numSamples) * 2), mostFrames);
-
-            // Taken at exactly that size, which a growing flat storage would round up.
-            SetSizeKeepingContent (newNumChannels, static_cast<unsigned long> (grown));
-        }
-
-        for (unsigned int c = 0; c < newNumChannels; ++c)
-            std::copy_n (chunk.channels[fileChannel == allChannels ? c : fileChannel], got, channels[c] + done);
+        for (unsigned int c = 0; c < numChannels && room > 0; ++c)
+            std::copy_n (chunk.channels[fileChannel == allChannels ? c : fileChannel], room, channels[c] + done);
 
         done += got;
 
         if (got < chunkFrames)
-            break;
+            return static_cast<int64_t> (done);
+    }
+}
+
+// Shortens every channel to its first frames. The channels move down to their new places;
+// storage left over by more than one decoding chunk is given back through a copy.
+void AudioBuffer::keepFirstFrames (unsigned long frames)
+{
+    if (frames == numSamples)
+        return;
+
+    if (data.Capacity() - checkedSampleCount (numChannels, frames) > decodeChunkSamples)
+    {
+        AudioBuffer kept (numChannels, frames);
+
+        for (unsigned int c = 0; c < numChannels && frames > 0; ++c)
+            std::copy_n (channels[c], frames, kept.channels[c]);
+
+        takeContentOf (kept);
+        return;
     }
 
-    // The channels move down to their places for the real length; the storage stays.
-    for (unsigned int c = 1; c < newNumChannels && done < numSamples; ++c)
-        std::memmove (data.GetData() + c * done, channels[c], done * sizeof (float));
+    for (unsigned int c = 1; c < numChannels; ++c)
+        std::memmove (data.GetData() + static_cast<size_t> (c) * frames, channels[c], frames * sizeof (float));
 
-    SetSize (newNumChannels, static_cast<unsigned long> (done));
-    return true;
+    SetSize (numChannels, frames);
 }
 
 // A load overwrites every sample, so storage too small for the file is given back before

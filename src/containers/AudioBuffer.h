@@ -31,10 +31,12 @@ public:
 
     /** Loads the whole file into this buffer, sized through SetSize to its channels by
         its length in frames (for a decoded format: the frames its stream really holds).
-        False for an empty path (buffer untouched) or a failed read. The factory's and
-        readers' exceptions pass through; a file refused before reading (missing, invalid,
-        or claiming more audio than its bytes can hold) leaves the buffer untouched.
-        Storage is reused when it is large enough, else given back before the file's is taken. */
+        False for an empty path or a read that fails. The factory's and readers' exceptions
+        pass through. A refused file (missing, invalid, or holding more audio than its bytes
+        can back, found before or while decoding) leaves the buffer as it was, and so does a
+        failed read: a decoded format is decoded into storage of its own before this buffer
+        takes it. Storage that is large enough is reused; an AIFF or WAV file too large for
+        it has it given back before the file's is taken. */
     bool LoadFromAudioFile (const File& file) override;
 
     /** Loads one channel of the file (1 x its length), on the same terms. A channel the
@@ -53,14 +55,15 @@ private:
     void pointChannelsIntoData() noexcept;
     void takeContentOf (AudioBuffer& other) noexcept;
     void makeRoomFor (unsigned int newNumChannels, unsigned long newNumSamples);
-    bool loadDecodedFrames (AudioFileReader& reader, unsigned int newNumChannels, unsigned int fileChannel);
+    bool loadDecodedFrames (const File& file, AudioFileReader& reader, unsigned int newNumChannels, unsigned int fileChannel);
+    int64_t decodeStream (AudioFileReader& reader, unsigned int fileChannel);
+    void keepFirstFrames (unsigned long frames);
 
     static constexpr unsigned int allChannels = ~0u;
 
-    /** A declared length is trusted for the first allocation up to this many samples
-        per byte of the file, as much as ordinary encoded streams hold; beyond it the
-        buffer grows with the frames really decoded. */
-    static constexpr uint64_t hintSamplesPerFileByte = 64;
+    /** The samples of the chunks a decoded stream is read in, and the most storage a load
+        keeps beyond the samples of the file. */
+    static constexpr uint64_t decodeChunkSamples = 262144;
 };
 
 } // namespace kul

@@ -225,9 +225,10 @@ TEST_F (FactoryTest, FailuresNameTheQuotedPath)
         EXPECT_EQ (ErrorMessageOf ([&] { delete AudioFileFactory (file); }), message);
 }
 
-// Small crafted files whose headers promise far more than they hold: each loads what it
-// holds (the frames libsndfile decodes, where it reads the file) or is refused, whole and
-// by channel, and the buffer never takes storage its bytes cannot back.
+// Small crafted files whose headers promise more or less than they hold, and a minute of
+// silence: each loads what it holds (the frames libsndfile decodes, where it reads the file)
+// or is refused, whole and by channel (the last), and the buffer keeps no more storage than
+// its samples and one decoding chunk.
 TEST_F (LoadingTest, CraftedFilesLoadWhatTheyHoldOrAreRefusedWithSmallMemory)
 {
     constexpr long refused = -2, heldOrRefused = -1;
@@ -243,6 +244,20 @@ TEST_F (LoadingTest, CraftedFilesLoadWhatTheyHoldOrAreRefusedWithSmallMemory)
     WriteBytes (PathFor ("dense.flac"), flacBytes);
     setFlacTotalFrames (flacBytes, 0); // as an encoder writing to a pipe leaves it
     WriteBytes (PathFor ("streamed.flac"), flacBytes);
+
+    const auto stereo = WriteSndfile ("stereo.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 10000);
+    const auto stereoReference = ReadFloatsWithSndfile (stereo);
+    auto stereoBytes = ReadBytes (stereo);
+    setFlacTotalFrames (stereoBytes, 4000);
+    WriteBytes (PathFor ("declared-short.flac"), stereoBytes);
+    setFlacTotalFrames (stereoBytes, 30000);
+    WriteBytes (PathFor ("declared-long.flac"), stereoBytes);
+
+    constexpr long minute = 60 * 44100;
+    ASSERT_TRUE (EncodeSilenceWithFlac (PathFor ("silence.flac"), 2, minute, ""));
+    auto silenceBytes = ReadBytes (PathFor ("silence.flac"));
+    setFlacTotalFrames (silenceBytes, 0);
+    WriteBytes (PathFor ("silence-streamed.flac"), silenceBytes);
 
     ASSERT_TRUE (EncodeWithLame (PathFor ("xing.mp3"), "-V 5", 1, 20000, 44100));
     auto mp3 = ReadBytes (PathFor ("xing.mp3"));
@@ -276,6 +291,10 @@ TEST_F (LoadingTest, CraftedFilesLoadWhatTheyHoldOrAreRefusedWithSmallMemory)
         { PathFor ("bomb.opus"), framesDecodedBySndfile (PathFor ("bomb.opus")), 255, {} },
         { PathFor ("dense.flac"), 10000, 1, flacReference },
         { PathFor ("streamed.flac"), 10000, 1, flacReference },
+        { PathFor ("declared-short.flac"), framesDecodedBySndfile (PathFor ("declared-short.flac")), 2, stereoReference },
+        { PathFor ("declared-long.flac"), 10000, 2, stereoReference },
+        { PathFor ("silence.flac"), minute, 2, {} },
+        { PathFor ("silence-streamed.flac"), minute, 2, {} },
         { PathFor ("xing.mp3"), heldOrRefused, 1, {} },
         { Write (aiffOf (AiffComm (1, 0xFFFFFFFF, 16, 44100)), "count.aiff"), 100, 1, {} },
         { Write (aiffOf (AiffComm (1, 100, 16, 44100), 0xFFFFFFFF), "unknown-size.aiff"), 100, 1,
@@ -302,7 +321,8 @@ TEST_F (LoadingTest, CraftedFilesLoadWhatTheyHoldOrAreRefusedWithSmallMemory)
             {
             }
 
-            EXPECT_LT (buffer.GetMemorySizeMB(), 64.0f);
+            const double storedSamples = buffer.GetMemorySizeMB() * 1048576.0 / sizeof (float);
+            EXPECT_LE (storedSamples, double (buffer.GetNumChannels()) * double (buffer.GetNumSamples()) + 262144.0);
 
             if (c.frames == refused || (c.frames == heldOrRefused && ! loaded.has_value()))
             {
@@ -316,8 +336,9 @@ TEST_F (LoadingTest, CraftedFilesLoadWhatTheyHoldOrAreRefusedWithSmallMemory)
                 continue;
 
             EXPECT_EQ (buffer.GetNumSamples(), static_cast<unsigned long> (c.frames));
-            if (c.reference && whole && buffer.GetNumSamples() == static_cast<unsigned long> (c.frames))
-                ExpectSamplesNear (buffer, *c.reference, 0, c.frames, 0.0f, "samples");
+            if (c.reference && buffer.GetNumSamples() == static_cast<unsigned long> (c.frames))
+                ExpectSamplesNear (buffer, whole ? *c.reference : DecodedAudio { 1, 0, { c.reference->samples.at (c.channels - 1) } },
+                                   0, c.frames, 0.0f, whole ? "samples" : "last channel");
         }
     }
 }
@@ -443,11 +464,29 @@ TEST_F (BufferLoadTest, RefusedFilesLeaveTheBufferAsItWas)
     EXPECT_FALSE (buffer.LoadChannelFromAudioFile (File (""), 0));
     ExpectUnchanged();
 
+    // Eight channels of silence in FLAC's largest blocks hold more samples per byte than the
+    // cap allows. Without a declared length the refusal comes part-way through the decode.
+    const auto dense = PathFor ("dense.flac");
+    ASSERT_TRUE (EncodeSilenceWithFlac (dense, 8, 20 * 44100, "--lax -b 65535"));
+    const auto denseSize = std::filesystem::file_size (dense.GetFullPathName());
+    ASSERT_GT (20 * 44100 * 8, denseSize * AudioFileReader::mostSamplesPerFileByte);
+    auto denseBytes = ReadBytes (dense);
+    setFlacTotalFrames (denseBytes, 0);
+    const auto denseStreamed = PathFor ("dense-streamed.flac");
+    WriteBytes (denseStreamed, denseBytes);
+    const auto capRefusal = [&] (const File& file) {
+        return "file " + quoted (file) + " claims more audio than its " + std::to_string (denseSize) + " bytes can hold";
+    };
+
     const std::pair<std::function<void()>, std::string> failures[] = {
         { [&] { return buffer.LoadChannelFromAudioFile (stereo, 2); }, "Invalid channel index 2 for file " + quoted (stereo) },
         { [&] { return buffer.LoadFromAudioFile (missing); }, "File " + quoted (missing) + " does not exist." },
         { [&] { return buffer.LoadChannelFromAudioFile (missing, 0); }, "File " + quoted (missing) + " does not exist." },
         { [&] { return buffer.LoadFromAudioFile (noise); }, "file " + quoted (noise) + " is not a valid MP3 file" },
+        { [&] { return buffer.LoadFromAudioFile (dense); }, capRefusal (dense) },
+        { [&] { return buffer.LoadChannelFromAudioFile (dense, 7); }, capRefusal (dense) },
+        { [&] { return buffer.LoadFromAudioFile (denseStreamed); }, capRefusal (denseStreamed) },
+        { [&] { return buffer.LoadChannelFromAudioFile (denseStreamed, 0); }, capRefusal (denseStreamed) },
     };
 
     for (const auto& [load, message] : failures)

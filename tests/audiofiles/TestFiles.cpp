@@ -84,6 +84,20 @@ void WriteWithSndfile (const kul::File& file, int format, int channels, long fra
     WriteFramesWithSndfile (file, format, channels, sampleRate, audio);
 }
 
+bool EncodeSilenceWithFlac (const kul::File& flac, int channels, long frames, const std::string& flacOptions)
+{
+    const std::string raw = flac.GetFullPathName() + ".raw";
+    { std::ofstream (raw, std::ios::binary); }
+    std::filesystem::resize_file (raw, static_cast<uintmax_t> (frames) * static_cast<uintmax_t> (channels) * 2); // reads as zeros
+
+    const std::string command = "flac -s -f --no-padding --no-seektable --force-raw-format --endian=little --sign=signed --bps=16"
+                                " --sample-rate=44100 --channels=" + std::to_string (channels) + " " + flacOptions + " '" + raw
+                                + "' -o '" + flac.GetFullPathName() + "'";
+    const bool encoded = std::system (command.c_str()) == 0;
+    std::filesystem::remove (raw);
+    return encoded;
+}
+
 SndfileAudio ReadWithSndfile (const kul::File& file, long start, long count)
 {
     SF_INFO info {};

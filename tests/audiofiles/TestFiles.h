@@ -65,6 +65,10 @@ void WriteFramesWithSndfile (const kul::File& file, int format, int channels, in
 /** Writes frames of pseudo-random full-scale audio from the seed with libsndfile. */
 void WriteWithSndfile (const kul::File& file, int format, int channels, long frames, int sampleRate, unsigned seed);
 
+/** Encodes frames of 16-bit silence at 44.1 kHz with Debian's flac and the given options
+    ("--lax -b 65535" makes the densest stream a valid file can hold); false when flac fails. */
+bool EncodeSilenceWithFlac (const kul::File& flac, int channels, long frames, const std::string& flacOptions);
+
 /** Reads frames [start, start + count) with sf_readf_int (integers, as floats x 2^-31, rounded
     the way the readers round) or sf_readf_float (float data), de-interleaved. */
 SndfileAudio ReadWithSndfile (const kul::File& file, long start, long count);
