@@ -292,7 +292,9 @@ OSStatus ExtAudioFileGetProperty (ExtAudioFileRef inExtAudioFile, ExtAudioFilePr
             if (*ioPropertyDataSize != sizeof (SInt64))
                 return kExtAudioFileError_InvalidPropertySize;
 
-            const SInt64 frames = info.frames;
+            // libsndfile's largest count stands for a length the file does not declare
+            // (a streamed FLAC); the service answers -1 for that.
+            const SInt64 frames = info.frames == SF_COUNT_MAX ? -1 : info.frames;
             std::memcpy (outPropertyData, &frames, sizeof (frames));
             return noErr;
         }

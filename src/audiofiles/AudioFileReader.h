@@ -6,6 +6,7 @@
 #include "containers/AudioBuffer.h"
 #include "math/Vector.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -41,6 +42,11 @@ public:
         decoded as they are read, and the stream may end before or after that length.
         A whole load then reads until the stream ends instead of trusting the length. */
     virtual bool IsLengthOnlyDeclared() const noexcept { return false; }
+
+    /** The length the file's header declares, kept even where it is more than the file's
+        bytes can back and GetLengthInSamples() drops it, so that a load can refuse such a
+        file before decoding; 0 when the file declares none. */
+    virtual uint64_t GetDeclaredLength() const noexcept { return static_cast<uint64_t> (std::max<int64_t> (numFrames, 0)); }
 
     /** Like Read, answering how many of the frames the file held (fewer only where the
         stream ends; the rest are written as 0), or -1 when the read failed. */

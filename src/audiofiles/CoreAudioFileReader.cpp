@@ -55,10 +55,11 @@ void CoreAudioFileReader::Open()
     size = sizeof (fileFrames);
     ExtAudioFileGetProperty (extAudioFile, kExtAudioFileProperty_FileLengthFrames, &size, &fileFrames);
 
-    // A length the service does not know (negative, or more than the file's bytes could
-    // hold in any format) is taken as none.
-    const bool plausible = fileFrames >= 0 && static_cast<uint64_t> (fileFrames) <= GetMostFramesBacked();
-    numFrames = plausible ? fileFrames : 0;
+    // A length the service does not know (negative) is none. One more than the file's bytes
+    // could hold in any format is no length to read by, but is kept as declared: a load
+    // refuses the file for it before decoding anything.
+    declaredFrames = fileFrames >= 0 ? static_cast<uint64_t> (fileFrames) : 0;
+    numFrames = declaredFrames <= GetMostFramesBacked() ? fileFrames : 0;
 
     clientFormat.mSampleRate = sampleRate;
     clientFormat.mFormatID = kAudioFormatLinearPCM;

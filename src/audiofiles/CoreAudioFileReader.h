@@ -31,6 +31,8 @@ public:
         than the file's bytes could hold): the decoded stream decides. */
     bool IsLengthOnlyDeclared() const noexcept override { return true; }
 
+    uint64_t GetDeclaredLength() const noexcept override { return declaredFrames; }
+
     bool IsOpen() const noexcept { return isOpen; }
 
     /** The frames of one transfer from the service. */
@@ -43,6 +45,7 @@ private:
     AudioStreamBasicDescription clientFormat {};
     MemoryBlock transferBlock;
     AudioBufferList* bufferList = nullptr;
+    uint64_t declaredFrames = 0;
     int64_t currentFrame = 0;
     uint64_t framesDeliveredByLastRead = 0;
 

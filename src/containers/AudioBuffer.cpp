@@ -166,8 +166,8 @@ bool AudioBuffer::LoadChannelFromAudioFile (const File& file, unsigned int chann
 // declared length says so) leaves it as it was.
 bool AudioBuffer::loadDecodedFrames (const File& file, AudioFileReader& reader, unsigned int newNumChannels, unsigned int fileChannel)
 {
+    reader.CheckFramesAreBacked (reader.GetDeclaredLength(), sourceFile, 414);
     const uint64_t declared = static_cast<uint64_t> (std::max<int64_t> (reader.GetLengthInSamples(), 0));
-    reader.CheckFramesAreBacked (declared, sourceFile, 414);
 
     std::optional<AudioBuffer> decoded (std::in_place, newNumChannels, static_cast<unsigned long> (declared));
     int64_t frames = decoded->decodeStream (reader, fileChannel);

@@ -227,7 +227,7 @@ TEST_F (FactoryTest, FailuresNameTheQuotedPath)
 
 // Small crafted files whose headers promise more or less than they hold, and a minute of
 // silence: each loads what it holds (the frames libsndfile decodes, where it reads the file)
-// or is refused, whole and by channel (the last), and the buffer keeps no more storage than
+// or is refused (a declared length past what the bytes can back is refused unread), whole and by channel (the last), and the buffer keeps no more storage than
 // its samples and one decoding chunk.
 TEST_F (LoadingTest, CraftedFilesLoadWhatTheyHoldOrAreRefusedWithSmallMemory)
 {
@@ -242,6 +242,8 @@ TEST_F (LoadingTest, CraftedFilesLoadWhatTheyHoldOrAreRefusedWithSmallMemory)
     auto flacBytes = ReadBytes (flac);
     setFlacTotalFrames (flacBytes, 8192 * flacBytes.size());
     WriteBytes (PathFor ("dense.flac"), flacBytes);
+    setFlacTotalFrames (flacBytes, 8192 * flacBytes.size() + 1); // refused by its header alone
+    WriteBytes (PathFor ("past-the-cap.flac"), flacBytes);
     setFlacTotalFrames (flacBytes, 0); // as an encoder writing to a pipe leaves it
     WriteBytes (PathFor ("streamed.flac"), flacBytes);
 
@@ -288,8 +290,9 @@ TEST_F (LoadingTest, CraftedFilesLoadWhatTheyHoldOrAreRefusedWithSmallMemory)
     };
 
     const Case cases[] = {
-        { PathFor ("bomb.opus"), framesDecodedBySndfile (PathFor ("bomb.opus")), 255, {} },
+        { PathFor ("bomb.opus"), refused, 255, {} },
         { PathFor ("dense.flac"), 10000, 1, flacReference },
+        { PathFor ("past-the-cap.flac"), refused, 1, {} },
         { PathFor ("streamed.flac"), 10000, 1, flacReference },
         { PathFor ("declared-short.flac"), framesDecodedBySndfile (PathFor ("declared-short.flac")), 2, stereoReference },
         { PathFor ("declared-long.flac"), 10000, 2, stereoReference },
