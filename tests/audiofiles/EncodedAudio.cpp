@@ -87,7 +87,7 @@ bool EncodeWithSox (const kul::File& mp2, const std::string& soxOptions, int cha
                    channels, frames, sampleRate, Signal::tones);
 }
 
-DecodedAudio DecodeWithMpg123 (const kul::File& mp3)
+DecodedAudio DecodeWithMpg123 (const kul::File& mp3, const Mpg123Settings& settings)
 {
     DecodedAudio audio;
     int error = MPG123_OK;
@@ -100,7 +100,10 @@ DecodedAudio DecodeWithMpg123 (const kul::File& mp3)
     }
 
     mpg123_param (handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
-    mpg123_param (handle, MPG123_ADD_FLAGS, MPG123_FORCE_FLOAT | MPG123_QUIET, 0.0);
+    mpg123_param (handle, MPG123_ADD_FLAGS, MPG123_FORCE_FLOAT | MPG123_QUIET | (settings.forceStereo ? MPG123_FORCE_STEREO : 0), 0.0);
+
+    if (settings.resyncLimit > 0)
+        mpg123_param (handle, MPG123_RESYNC_LIMIT, settings.resyncLimit, 0.0);
 
     long rate = 0;
     int channels = 0;
