@@ -20,9 +20,8 @@ class InputStream;
     a seek decodes from a frame shortly before its target, so that every sample equals
     that of a decode from the start. Damaged blocks up to resyncLimit bytes are crossed;
     a lone header that libmpg123 finds in junk is not audio. A stream whose sample rate
-    changes is not read (its
-    parts cannot be delivered at one rate exactly); one whose channel mode changes is
-    delivered as stereo, a mono frame in both channels.
+    changes is not read (its parts cannot be delivered at one rate exactly); one whose
+    channel mode changes is delivered as stereo, a mono frame in both channels.
 
     libmpg123 reads the bytes through the input stream given, never from a path or a
     descriptor of its own. The stream must outlive the decoder. */
