@@ -42,6 +42,7 @@ struct Mpg123Settings
 {
     bool forceStereo = false; // mono frames in both channels (MPG123_FORCE_STEREO)
     long resyncLimit = 0;     // bytes without a frame that a decode crosses; 0: libmpg123's
+    bool dropLoneHeaders = false; // leave out frames that adjoin neither neighbour (headers in junk)
 };
 
 /** The whole stream as libmpg123 decodes it, with the encoder's delay and padding kept
