@@ -23,7 +23,9 @@ constexpr int64_t inputBlockSize = 65536;
 constexpr size_t seekPreframes = 32;
 } // namespace
 
-/** The file as libmpg123 reads it: a position of its own over a block of the stream. */
+/** The file as libmpg123 reads it: a position of its own over a block of the stream.
+    libmpg123 rewinds to the start when it opens a stream, so the stream it sees starts
+    at origin: the frame to open at. */
 struct MpegAudioDecoder::Input
 {
     explicit Input (InputStream& sourceToUse) : source (sourceToUse) {}
@@ -32,7 +34,8 @@ struct MpegAudioDecoder::Input
     std::vector<unsigned char> block = std::vector<unsigned char> (size_t (inputBlockSize));
     int64_t blockStart = 0;
     int64_t blockFill = 0;
-    int64_t position = 0;
+    int64_t position = 0; // in the file
+    int64_t origin = 0;
 
     int64_t Read (unsigned char* destination, int64_t numBytes)
     {
@@ -76,7 +79,7 @@ struct MpegAudioDecoder::Input
 
     int64_t Seek (int64_t offset, int whence)
     {
-        int64_t base = 0;
+        int64_t base = origin;
 
         if (whence == SEEK_CUR)
             base = position;
@@ -87,11 +90,11 @@ struct MpegAudioDecoder::Input
 
         int64_t target = 0;
 
-        if (__builtin_add_overflow (base, offset, &target) || target < 0)
+        if (__builtin_add_overflow (base, offset, &target) || target < origin)
             return -1;
 
         position = target;
-        return position;
+        return position - origin;
     }
 
     static mpg123_ssize_t ReadCallback (void* input, void* destination, size_t numBytes)
@@ -157,7 +160,7 @@ bool MpegAudioDecoder::IndexFrames()
     // stream without one only has an estimate, and libmpg123's own scan index can
     // disagree with its decode after a resync. Parsing the frames without synthesis
     // meets exactly the frames a decode meets, at about the cost of a scan.
-    input->position = 0;
+    input->position = input->origin = 0;
 
     if (mpg123_open_handle (handle, input.get()) != MPG123_OK)
         return false;
@@ -249,7 +252,7 @@ bool MpegAudioDecoder::RestartAt (size_t frame)
 {
     // Opened at a frame's header, libmpg123 takes it for the stream's first; from the
     // start it skips the tags and the "Xing"/"Info" frame as at the first opening.
-    input->position = frame == 0 ? 0 : frames[frame].offset;
+    input->position = input->origin = frame == 0 ? 0 : frames[frame].offset;
     restartFrame = nextFrame = frame;
     decoderReady = mpg123_open_handle (handle, input.get()) == MPG123_OK;
     return decoderReady;
@@ -290,8 +293,11 @@ bool MpegAudioDecoder::SeekTo (int64_t sample)
     targetFrame = frame;
     targetSkip = static_cast<size_t> (sample - FrameStart (frame));
 
-    // A target a few frames ahead is reached sooner by decoding on to it.
-    if (decoderReady && nextFrame >= start && nextFrame <= frame)
+    // A target a few frames ahead is reached sooner by decoding on to it, once the
+    // frames since the last restart have filled the decoder's state.
+    const bool settled = restartFrame == 0 || nextFrame >= restartFrame + seekPreframes;
+
+    if (decoderReady && settled && nextFrame >= start && nextFrame <= frame)
         return true;
 
     return RestartAt (start);
@@ -333,7 +339,7 @@ MpegAudioDecoder::Result MpegAudioDecoder::DecodeNextFrame (const float*& sample
         // A lone header in junk decodes to whatever libmpg123 makes of it; only where it
         // was matters.
         if (result != MPG123_OK || audio == nullptr || (frameLength > 0 && bytes != frameLength * frameBytes)
-            || static_cast<int64_t> (mpg123_framepos (handle)) != frames[frame].offset)
+            || input->origin + static_cast<int64_t> (mpg123_framepos (handle)) != frames[frame].offset)
         {
             if (! RestartEarlier())
                 break;
