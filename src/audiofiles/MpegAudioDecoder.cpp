@@ -180,6 +180,7 @@ bool MpegAudioDecoder::IndexFrames()
     long rate = 0;
     int widest = 0;
     bool oneRate = true;
+    int64_t audioEnd = 0; // where the last frame of audio ends
 
     // After a resync libmpg123 takes any header for a frame, and in junk it finds many
     // (of any rate and layer). A frame counts as audio when it follows its predecessor
@@ -196,6 +197,7 @@ bool MpegAudioDecoder::IndexFrames()
                 oneRate = false;
 
             widest = std::max (widest, frame.channels);
+            audioEnd = frame.offset + frame.bytes;
         }
 
         frames.push_back ({ frame.offset, GetLengthInSamples() + (isAudio ? frame.samples : 0) });
@@ -232,6 +234,14 @@ bool MpegAudioDecoder::IndexFrames()
             keep (previous, previous.followsItsPredecessor || frame.followsItsPredecessor);
         }
 
+        // Lone headers are junk too: after a damaged block longer than the limit, or in
+        // the rest of a disk that holds nothing but false headers, the stream has ended.
+        if (widest > 0 && frame.offset - audioEnd > resyncLimit)
+        {
+            hasPrevious = false;
+            break;
+        }
+
         previous = frame;
         hasPrevious = true;
     }
@@ -241,6 +251,10 @@ bool MpegAudioDecoder::IndexFrames()
 
     if (widest == 0 || ! oneRate)
         return false;
+
+    // Lone headers after the last audio would only be decoded to be left out.
+    while (frames.size() > 1 && FrameLength (frames.size() - 1) == 0)
+        frames.pop_back();
 
     frames.shrink_to_fit();
     sampleRate = double (rate);
