@@ -37,8 +37,8 @@ public:
     MpegAudioDecoder (const MpegAudioDecoder&) = delete;
     MpegAudioDecoder& operator= (const MpegAudioDecoder&) = delete;
 
-    /** True when libmpg123 found a frame in the stream and every frame has the first
-        one's sample rate. */
+    /** True when libmpg123 found a frame in the stream and every frame of audio has the
+        first one's sample rate. */
     bool IsValid() const noexcept { return numChannels > 0; }
 
     /** The stream's sample rate, and its channel count: 2 when any frame has two channels. */
@@ -53,8 +53,8 @@ public:
         damaged block of the file; libmpg123's own limit is 1024 bytes. */
     static constexpr long resyncLimit = 131072;
 
-    /** Makes sample the next one DecodeNextFrame() delivers. False, with nothing
-        changed, when the sample is not in the stream. */
+    /** Makes sample the next one DecodeNextFrame() delivers. False when the sample is
+        not in the stream or libmpg123 cannot open it again. */
     bool SeekTo (int64_t sample);
 
     enum class Result
