@@ -3,19 +3,34 @@
 // de-interleaving into the same audio buffer, on the same file in the same run
 // (10 s at 48 kHz, 2 and 64 channels, the file in the page cache). Each pair of
 // entries with the same arguments is read as a ratio (baseline time / reader time).
+//
+// Opening 100 MB MPEG files with kul::MP3FileReader (which indexes every frame, or
+// gives up on junk) against libmpg123's open and scan of the same file: a stream of
+// lame frames, random junk, false frame headers (one every 4 bytes, never a frame that
+// the next header follows), and 10 s of a stream followed by such headers. The reader
+// refuses the junk and the headers alone; the counter "ratio" is the reader's time over
+// libmpg123's.
 
 #include "audiofiles/AiffFileReader.h"
+#include "audiofiles/MP3FileReader.h"
 #include "audiofiles/WavFileReader.h"
+#include "common/Exception.h"
 #include "containers/AudioBuffer.h"
 #include "files/File.h"
 
 #include <sndfile.h>
 
 #include <benchmark/benchmark.h>
+#include <mpg123.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
 #include <filesystem>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -138,6 +153,129 @@ void readWithSndfile (benchmark::State& state)
     state.SetBytesProcessed (state.iterations() * numFrames * channels * static_cast<long> (sizeof (float)));
 }
 
+constexpr size_t mpegFileBytes = 100u << 20;
+
+const char* const mpegContents[] = { "stream", "junk", "falseHeaders", "streamThenFalseHeaders" };
+
+/** The 100 MB MPEG file of the content; one at a time exists. */
+const std::string& mpegFileFor (int content)
+{
+    static struct CurrentFile
+    {
+        ~CurrentFile() { if (! path.empty()) std::remove (path.c_str()); }
+        std::string path;
+        int content = -1;
+    } current;
+
+    if (current.content == content)
+        return current.path;
+
+    if (! current.path.empty())
+        std::remove (current.path.c_str());
+
+    current.content = content;
+    current.path = (std::filesystem::temp_directory_path() / ("zelm-bench-" + std::string (mpegContents[content]) + ".mp3")).string();
+    std::vector<char> bytes;
+
+    // 10 s of lame frames: repeated, a long recording of joined parts; once, a stream
+    // that runs into a damaged rest of the disk.
+    if (content == 0 || content == 3)
+    {
+        const auto wav = current.path + ".wav";
+        SF_INFO info {};
+        info.samplerate = 44100;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE* sf = sf_open (wav.c_str(), SFM_WRITE, &info);
+        std::vector<float> block (2 * 44100);
+        std::mt19937 random (2);
+        std::uniform_real_distribution<float> amplitude (-0.5f, 0.5f);
+        for (int second = 0; second < 10; ++second)
+        {
+            for (auto& sample : block)
+                sample = amplitude (random);
+            sf_writef_float (sf, block.data(), 44100);
+        }
+        sf_close (sf);
+
+        if (std::system (("lame --quiet -b 128 '" + wav + "' '" + current.path + "'").c_str()) != 0)
+            std::abort();
+
+        std::remove (wav.c_str());
+        std::ifstream in (current.path, std::ios::binary);
+        const std::vector<char> part { std::istreambuf_iterator<char> (in), std::istreambuf_iterator<char>() };
+
+        do
+            bytes.insert (bytes.end(), part.begin(), part.end());
+        while (content == 0 && bytes.size() < mpegFileBytes);
+    }
+
+    if (content != 0)
+    {
+        const size_t start = bytes.size();
+        bytes.resize (mpegFileBytes);
+        std::mt19937 random (3);
+
+        for (size_t i = start; i + 4 <= bytes.size(); i += 4)
+        {
+            // MPEG-1 layer III, 128 kbit/s, 44.1 kHz: the next one never sits a frame later.
+            const uint32_t word = content == 1 ? uint32_t (random()) : 0x0090FBFFu;
+            std::memcpy (bytes.data() + i, &word, 4);
+        }
+    }
+
+    std::ofstream out (current.path, std::ios::binary | std::ios::trunc);
+    out.write (bytes.data(), std::streamsize (bytes.size()));
+    return current.path;
+}
+
+// The machines these run on are shared: CPU time, not the clock on the wall.
+double cpuSeconds()
+{
+    timespec now {};
+    ::clock_gettime (CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double (now.tv_sec) + double (now.tv_nsec) * 1e-9;
+}
+
+void MpegOpenAgainstLibmpg123Scan (benchmark::State& state)
+{
+    const auto& path = mpegFileFor (static_cast<int> (state.range (0)));
+    double readerSeconds = 0;
+    double libmpg123Seconds = 0;
+    int64_t frames = 0;
+
+    for (auto _ : state)
+    {
+        const double start = cpuSeconds();
+
+        try
+        {
+            kul::MP3FileReader reader ((kul::File (path)));
+            frames = reader.GetLengthInSamples();
+        }
+        catch (const kul::Exception&)
+        {
+            frames = 0;
+        }
+
+        const double middle = cpuSeconds();
+        mpg123_handle* handle = mpg123_new (nullptr, nullptr);
+        mpg123_param (handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+        if (mpg123_open (handle, path.c_str()) == MPG123_OK)
+            mpg123_scan (handle);
+        benchmark::DoNotOptimize (mpg123_length (handle));
+        mpg123_delete (handle);
+        const double end = cpuSeconds();
+
+        readerSeconds += middle - start;
+        libmpg123Seconds += end - middle;
+    }
+
+    state.SetLabel (mpegContents[state.range (0)]);
+    state.counters["frames"] = double (frames);
+    state.counters["ratio"] = libmpg123Seconds > 0 ? readerSeconds / libmpg123Seconds : 0.0;
+}
+
 // Each pair is registered side by side, so that its file is made once and stays in the cache.
 [[maybe_unused]] const bool registered = []
 {
@@ -149,6 +287,10 @@ void readWithSndfile (benchmark::State& state)
             benchmark::RegisterBenchmark ("AudioFileRead/reader", readWithReader)->Args ({ f, channels })
                 ->Unit (benchmark::kMillisecond);
         }
+
+    for (const long content : { 0L, 1L, 2L, 3L })
+        benchmark::RegisterBenchmark ("MpegOpenAgainstLibmpg123Scan", MpegOpenAgainstLibmpg123Scan)->Arg (content)
+            ->Unit (benchmark::kMillisecond);
     return true;
 }();
 } // namespace

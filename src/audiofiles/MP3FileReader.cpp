@@ -103,18 +103,12 @@ bool MP3FileReader::ReadFromDecoder (int** destChannels, uint64_t offset, uint64
             const auto result = decoder->DecodeNextFrame (decodedData, decodedEnd);
             decodedStart = 0;
 
+            // The length is what the decoder delivers, so even its end here means the
+            // bytes changed since the file was opened.
             if (result != MpegAudioDecoder::Result::frame)
             {
                 decodedEnd = 0;
                 ZeroFrames (destChannels, numChannels, offset + done, count - done);
-
-                // Frames that end before the length leave silence, as after the length.
-                if (result == MpegAudioDecoder::Result::end)
-                {
-                    currentPosition += int64_t (count - done);
-                    return true;
-                }
-
                 currentPosition = -1;
                 return false;
             }

@@ -10,21 +10,23 @@ namespace kul
 class File;
 
 /** MPEG audio (MPEG-1, 2 and 2.5, layers I, II and III) decoded to 32-bit floats by
-    libmpg123, with the encoder's delay and padding kept. The length is every frame the
-    stream holds; reads at any start give the samples of a decode from the start. */
+    libmpg123, with the encoder's delay and padding kept. The length is what a decode
+    from the start delivers; reads at any start give the samples of that decode. A
+    stream that mixes mono and stereo frames reads as stereo; one whose sample rate
+    changes is refused. */
 class MP3FileReader : public AudioFileReader
 {
 public:
-    /** Opens the file and counts its frames; throws a kul::Exception when it holds no
-        frame libmpg123 can decode. */
+    /** Opens the file and indexes its frames; throws a kul::Exception when it holds no
+        frame libmpg123 can decode, or frames of more than one sample rate. */
     explicit MP3FileReader (const File& file);
     ~MP3FileReader() override;
 
     std::string GetFileExtension() const override { return ".mp3"; }
 
-    /** Frames before the stream's start and from its length on are 0, as are the frames
-        of a stream that ends before its length. Bytes that cannot be read or decoded
-        zero-fill what is left and answer false; a later read seeks again. */
+    /** Frames before the stream's start and from its length on are 0. Bytes that can no
+        longer be read or decoded as when the file was opened zero-fill what is left and
+        answer false; a later read seeks again. */
     bool ReadSamples (int** destChannels, uint64_t numFrames, int64_t startFrame) override;
 
 private:

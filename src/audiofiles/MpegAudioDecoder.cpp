@@ -20,10 +20,12 @@ constexpr int64_t inputBlockSize = 65536;
 // enough to refill the bit reservoir, which reaches back up to 255 bytes in MPEG-2, where
 // a frame at 8 kbit/s and 24 kHz carries 11 bytes of main data (24 frames), and to rebuild
 // the overlap and the synthesis filter from whole frames. Layers I and II need two.
-constexpr long seekPreframes = 32;
+constexpr size_t seekPreframes = 32;
 } // namespace
 
-/** The file as libmpg123 reads it: a position of its own over a block of the stream. */
+/** The file as libmpg123 reads it: a position of its own over a block of the stream.
+    libmpg123 rewinds to the start when it opens a stream, so the stream it sees starts
+    at origin: the frame to open at. */
 struct MpegAudioDecoder::Input
 {
     explicit Input (InputStream& sourceToUse) : source (sourceToUse) {}
@@ -32,7 +34,8 @@ struct MpegAudioDecoder::Input
     std::vector<unsigned char> block = std::vector<unsigned char> (size_t (inputBlockSize));
     int64_t blockStart = 0;
     int64_t blockFill = 0;
-    int64_t position = 0;
+    int64_t position = 0; // in the file
+    int64_t origin = 0;
 
     int64_t Read (unsigned char* destination, int64_t numBytes)
     {
@@ -76,7 +79,7 @@ struct MpegAudioDecoder::Input
 
     int64_t Seek (int64_t offset, int whence)
     {
-        int64_t base = 0;
+        int64_t base = origin;
 
         if (whence == SEEK_CUR)
             base = position;
@@ -87,11 +90,11 @@ struct MpegAudioDecoder::Input
 
         int64_t target = 0;
 
-        if (__builtin_add_overflow (base, offset, &target) || target < 0)
+        if (__builtin_add_overflow (base, offset, &target) || target < origin)
             return -1;
 
         position = target;
-        return position;
+        return position - origin;
     }
 
     static mpg123_ssize_t ReadCallback (void* input, void* destination, size_t numBytes)
@@ -113,7 +116,7 @@ MpegAudioDecoder::MpegAudioDecoder (InputStream& source)
     {
         sampleRate = 0;
         numChannels = 0;
-        lengthInSamples = 0;
+        frames.clear();
     }
 }
 
@@ -131,48 +134,187 @@ bool MpegAudioDecoder::Open()
     if (handle == nullptr)
         return false;
 
-    // Tags are skipped, not parsed: nothing in them is used.
+    // Tags are skipped, not parsed: nothing in them is used. A damaged block in the
+    // middle of a file is crossed, as long as it is shorter than the resync limit.
     mpg123_param (handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
     mpg123_param (handle, MPG123_ADD_FLAGS, MPG123_FORCE_FLOAT | MPG123_QUIET | MPG123_SKIP_ID3V2, 0.0);
-    mpg123_param (handle, MPG123_PREFRAMES, seekPreframes, 0.0);
+    mpg123_param (handle, MPG123_RESYNC_LIMIT, resyncLimit, 0.0);
 
     if (mpg123_replace_reader_handle (handle, Input::ReadCallback, Input::SeekCallback, nullptr) != MPG123_OK
-        || mpg123_open_handle (handle, input.get()) != MPG123_OK)
+        || ! IndexFrames())
         return false;
 
+    // Mono frames of a stream that also holds stereo ones come out in both channels,
+    // and stereo frames are never mixed down.
+    if (numChannels == 2)
+        mpg123_param (handle, MPG123_ADD_FLAGS, MPG123_FORCE_STEREO, 0.0);
+
+    return mpg123_format_none (handle) == MPG123_OK
+        && mpg123_format (handle, static_cast<long> (sampleRate), numChannels, MPG123_ENC_FLOAT_32) == MPG123_OK
+        && RestartAt (0);
+}
+
+bool MpegAudioDecoder::IndexFrames()
+{
+    // A "Xing"/"Info" count can be wrong (a cut or joined file, a tag before it), a
+    // stream without one only has an estimate, and libmpg123's own scan index can
+    // disagree with its decode after a resync. Parsing the frames without synthesis
+    // meets exactly the frames a decode meets, at about the cost of a scan.
+    input->position = input->origin = 0;
+
+    if (mpg123_open_handle (handle, input.get()) != MPG123_OK)
+        return false;
+
+    struct Parsed
+    {
+        int64_t offset = 0;
+        int64_t bytes = 0;
+        long samples = 0;
+        long rate = 0;
+        int channels = 0;
+        bool followsItsPredecessor = true;
+    };
+
+    Parsed previous;
+    bool hasPrevious = false;
     long rate = 0;
-    int channels = 0;
-    int encoding = 0;
+    int widest = 0;
+    bool oneRate = true;
+    int64_t audioEnd = 0; // where the last frame of audio ends
 
-    if (mpg123_getformat (handle, &rate, &channels, &encoding) != MPG123_OK || rate <= 0
-        || (channels != 1 && channels != 2) || encoding != MPG123_ENC_FLOAT_32)
+    // After a resync libmpg123 takes any header for a frame, and in junk it finds many
+    // (of any rate and layer). A frame counts as audio when it follows its predecessor
+    // without a gap or its successor follows it: a run of frames, not a lone header.
+    const auto keep = [&] (const Parsed& frame, bool isAudio)
+    {
+        if (isAudio)
+        {
+            // libmpg123 would resample the later parts to the first one's rate, and its
+            // resampler's state at a part's start depends on where the decode began.
+            if (widest == 0)
+                rate = frame.rate;
+            else if (frame.rate != rate)
+                oneRate = false;
+
+            widest = std::max (widest, frame.channels);
+            audioEnd = frame.offset + frame.bytes;
+        }
+
+        frames.push_back ({ frame.offset, GetLengthInSamples() + (isAudio ? frame.samples : 0) });
+    };
+
+    while (oneRate)
+    {
+        const int result = mpg123_framebyframe_next (handle);
+
+        // The stream ends where libmpg123 finds no further frame, whatever the reason:
+        // a decode stops at the same place.
+        if (result != MPG123_OK && result != MPG123_NEW_FORMAT)
+            break;
+
+        mpg123_frameinfo2 info {};
+        unsigned long header = 0;
+        unsigned char* body = nullptr;
+        size_t bodyBytes = 0;
+        Parsed frame;
+        frame.offset = static_cast<int64_t> (mpg123_framepos (handle));
+        frame.samples = mpg123_spf (handle);
+
+        if (mpg123_info2 (handle, &info) != MPG123_OK || mpg123_framedata (handle, &header, &body, &bodyBytes) != MPG123_OK
+            || frame.samples <= 0 || info.rate <= 0 || frame.offset < 0)
+            break;
+
+        frame.bytes = 4 + static_cast<int64_t> (bodyBytes);
+        frame.rate = info.rate;
+        frame.channels = info.mode == MPG123_M_MONO ? 1 : 2;
+
+        if (hasPrevious)
+        {
+            frame.followsItsPredecessor = frame.offset == previous.offset + previous.bytes;
+            keep (previous, previous.followsItsPredecessor || frame.followsItsPredecessor);
+        }
+
+        // Lone headers are junk too: after a damaged block longer than the limit, or in
+        // the rest of a disk that holds nothing but false headers, the stream has ended.
+        if (widest > 0 && frame.offset - audioEnd > resyncLimit)
+        {
+            hasPrevious = false;
+            break;
+        }
+
+        previous = frame;
+        hasPrevious = true;
+    }
+
+    if (hasPrevious && oneRate)
+        keep (previous, previous.followsItsPredecessor);
+
+    if (widest == 0 || ! oneRate)
         return false;
 
-    // Every frame comes out in the first frame's shape; libmpg123 converts the frames of
-    // a stream that changes its rate or channels on the way.
-    if (mpg123_format_none (handle) != MPG123_OK || mpg123_format (handle, rate, channels, MPG123_ENC_FLOAT_32) != MPG123_OK)
-        return false;
+    // Lone headers after the last audio would only be decoded to be left out.
+    while (frames.size() > 1 && FrameLength (frames.size() - 1) == 0)
+        frames.pop_back();
 
-    // A "Xing"/"Info" count can be wrong (a cut or joined file, a tag before it) and a
-    // stream without one only has an estimate: the scan reads every frame header, which
-    // gives the exact length and fills libmpg123's seek index as well.
-    if (mpg123_scan (handle) != MPG123_OK)
-        return false;
-
-    const off_t length = mpg123_length (handle);
-
-    if (length < 0)
-        return false;
-
+    frames.shrink_to_fit();
     sampleRate = double (rate);
-    numChannels = channels;
-    lengthInSamples = static_cast<int64_t> (length);
+    numChannels = widest;
     return true;
+}
+
+bool MpegAudioDecoder::RestartAt (size_t frame)
+{
+    // Opened at a frame's header, libmpg123 takes it for the stream's first; from the
+    // start it skips the tags and the "Xing"/"Info" frame as at the first opening.
+    input->position = input->origin = frame == 0 ? 0 : frames[frame].offset;
+    restartFrame = nextFrame = frame;
+    decoderReady = mpg123_open_handle (handle, input.get()) == MPG123_OK;
+    return decoderReady;
+}
+
+bool MpegAudioDecoder::RestartEarlier()
+{
+    // The decoder met other frames than the index holds: opened just before a damaged
+    // block, libmpg123 can take the frame for a false sync. Each retry starts twice as
+    // far back; from the start the frames are the indexed ones by construction.
+    if (restartFrame == 0)
+        return false;
+
+    if (nextFrame > targetFrame)
+    {
+        targetFrame = nextFrame;
+        targetSkip = 0;
+    }
+
+    const size_t distance = std::max (2 * (targetFrame - restartFrame), seekPreframes);
+    return RestartAt (targetFrame > distance ? targetFrame - distance : 0);
 }
 
 bool MpegAudioDecoder::SeekTo (int64_t sample)
 {
-    return IsValid() && sample >= 0 && mpg123_seek (handle, static_cast<off_t> (sample), SEEK_SET) == static_cast<off_t> (sample);
+    if (! IsValid() || sample < 0 || sample >= GetLengthInSamples())
+        return false;
+
+    const auto found = std::upper_bound (frames.begin(), frames.end(), sample,
+                                         [] (int64_t s, const Frame& frame) { return s < frame.endSample; });
+    const auto frame = static_cast<size_t> (found - frames.begin());
+    size_t start = frame > seekPreframes ? frame - seekPreframes : 0;
+
+    // A lone header in junk is no place to open the stream at.
+    while (start > 0 && FrameLength (start) == 0)
+        --start;
+
+    targetFrame = frame;
+    targetSkip = static_cast<size_t> (sample - FrameStart (frame));
+
+    // A target a few frames ahead is reached sooner by decoding on to it, once the
+    // frames since the last restart have filled the decoder's state.
+    const bool settled = restartFrame == 0 || nextFrame >= restartFrame + seekPreframes;
+
+    if (decoderReady && settled && nextFrame >= start && nextFrame <= frame)
+        return true;
+
+    return RestartAt (start);
 }
 
 MpegAudioDecoder::Result MpegAudioDecoder::DecodeNextFrame (const float*& samples, size_t& numFrames)
@@ -180,16 +322,19 @@ MpegAudioDecoder::Result MpegAudioDecoder::DecodeNextFrame (const float*& sample
     if (! IsValid())
         return Result::error;
 
-    // Every call consumes a frame or ends, so this ends with the stream.
-    for (;;)
+    const size_t frameBytes = sizeof (float) * size_t (numChannels);
+
+    // Every call consumes a frame, ends, or restarts from further back (a bounded
+    // number of times), so this ends.
+    while (decoderReady)
     {
+        if (nextFrame >= frames.size())
+            return Result::end;
+
         off_t frameNumber = 0;
         unsigned char* audio = nullptr;
         size_t bytes = 0;
         const int result = mpg123_decode_frame (handle, &frameNumber, &audio, &bytes);
-
-        if (result == MPG123_DONE)
-            return Result::end;
 
         if (result == MPG123_NEW_FORMAT)
         {
@@ -197,24 +342,38 @@ MpegAudioDecoder::Result MpegAudioDecoder::DecodeNextFrame (const float*& sample
             int channels = 0;
             int encoding = 0;
 
-            if (mpg123_getformat (handle, &rate, &channels, &encoding) != MPG123_OK || double (rate) != sampleRate
-                || channels != numChannels || encoding != MPG123_ENC_FLOAT_32)
-                return Result::error;
+            if (mpg123_getformat (handle, &rate, &channels, &encoding) == MPG123_OK && double (rate) == sampleRate
+                && channels == numChannels && encoding == MPG123_ENC_FLOAT_32)
+                continue;
         }
-        else if (result != MPG123_OK)
+
+        const size_t frame = nextFrame;
+        const size_t frameLength = FrameLength (frame);
+
+        // A lone header in junk decodes to whatever libmpg123 makes of it; only where it
+        // was matters.
+        if (result != MPG123_OK || audio == nullptr || (frameLength > 0 && bytes != frameLength * frameBytes)
+            || input->origin + static_cast<int64_t> (mpg123_framepos (handle)) != frames[frame].offset)
         {
-            return Result::error;
+            if (! RestartEarlier())
+                break;
+
+            continue;
         }
 
-        const size_t frameBytes = sizeof (float) * size_t (numChannels);
+        ++nextFrame;
 
-        if (audio == nullptr || bytes < frameBytes)
+        if (frame < targetFrame || frameLength == 0)
             continue;
 
-        samples = reinterpret_cast<const float*> (audio);
-        numFrames = bytes / frameBytes;
+        const size_t skip = frame == targetFrame ? targetSkip : 0;
+        samples = reinterpret_cast<const float*> (audio) + skip * size_t (numChannels);
+        numFrames = frameLength - skip;
         return Result::frame;
     }
+
+    decoderReady = false;
+    return Result::error;
 }
 
 } // namespace kul

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 struct mpg123_handle_struct;
 
@@ -14,40 +15,53 @@ class InputStream;
     libmpg123 reads it) decoded by libmpg123 to interleaved 32-bit floats, frame by frame,
     with the encoder's delay and padding kept (no gapless trimming).
 
+    Opening parses every frame once, through the same synchronisation as a decode, and
+    keeps where each one starts: the length is what a decode from the start delivers, and
+    a seek decodes from a frame shortly before its target, so that every sample equals
+    that of a decode from the start. Damaged blocks up to resyncLimit bytes are crossed;
+    a lone header that libmpg123 finds in junk is not audio. A stream whose sample rate
+    changes is not read (its parts cannot be delivered at one rate exactly); one whose
+    channel mode changes is delivered as stereo, a mono frame in both channels.
+
     libmpg123 reads the bytes through the input stream given, never from a path or a
     descriptor of its own. The stream must outlive the decoder. */
 class MpegAudioDecoder
 {
 public:
     /** Opens the stream from its start: finds the first frame (past tags and junk as
-        libmpg123 does) and counts the frames the stream holds. IsValid() tells whether a
-        frame was found. */
+        libmpg123 does) and indexes every frame the stream holds. IsValid() tells whether
+        the stream can be read. */
     explicit MpegAudioDecoder (InputStream& source);
     ~MpegAudioDecoder();
 
     MpegAudioDecoder (const MpegAudioDecoder&) = delete;
     MpegAudioDecoder& operator= (const MpegAudioDecoder&) = delete;
 
-    /** True when libmpg123 found a frame in the stream. */
+    /** True when libmpg123 found a frame in the stream and every frame of audio has the
+        first one's sample rate. */
     bool IsValid() const noexcept { return numChannels > 0; }
 
-    /** The first frame's sample rate and channel count; every decoded frame has them. */
+    /** The stream's sample rate, and its channel count: 2 when any frame has two channels. */
     double GetSampleRate() const noexcept { return sampleRate; }
     int GetNumChannels() const noexcept { return numChannels; }
 
-    /** The samples per channel of all frames the stream holds, counted by scanning every
-        frame header. */
-    int64_t GetLengthInSamples() const noexcept { return lengthInSamples; }
+    /** The samples per channel of all frames the stream holds: what a decode from the
+        start delivers. */
+    int64_t GetLengthInSamples() const noexcept { return frames.empty() ? 0 : frames.back().endSample; }
 
-    /** Makes sample the next one decoded, decoding from far enough back that the samples
-        equal those of a decode from the start. False when the stream cannot get there. */
+    /** The longest run of bytes without a frame that the decoder crosses, as in a
+        damaged block of the file; libmpg123's own limit is 1024 bytes. */
+    static constexpr long resyncLimit = 131072;
+
+    /** Makes sample the next one DecodeNextFrame() delivers. False when the sample is
+        not in the stream or libmpg123 cannot open it again. */
     bool SeekTo (int64_t sample);
 
     enum class Result
     {
         frame, // samples were decoded
         end,   // the stream has no further frame
-        error  // the bytes could not be read or decoded
+        error  // the bytes could not be read or decoded as they were when opened
     };
 
     /** Decodes the next frame. On Result::frame, samples points at numFrames frames of
@@ -56,13 +70,33 @@ public:
 
 private:
     struct Input;
+
+    /** Where a frame's header starts in the stream and the sample after its last: a
+        header that libmpg123 found alone in junk delivers no samples. */
+    struct Frame
+    {
+        int64_t offset;
+        int64_t endSample;
+    };
+
     std::unique_ptr<Input> input;
     ::mpg123_handle_struct* handle = nullptr;
     double sampleRate = 0;
     int numChannels = 0;
-    int64_t lengthInSamples = 0;
+    std::vector<Frame> frames;
+
+    size_t restartFrame = 0;  // the frame the decoder was last opened at
+    size_t nextFrame = 0;     // the frame the next decode gives
+    size_t targetFrame = 0;   // frames before it are decoded only to fill the decoder's state
+    size_t targetSkip = 0;    // samples of the target frame not delivered
+    bool decoderReady = false; // false after a failure, until a seek restarts the decoder
 
     bool Open();
+    bool IndexFrames();
+    bool RestartAt (size_t frame);
+    bool RestartEarlier();
+    int64_t FrameStart (size_t frame) const noexcept { return frame == 0 ? 0 : frames[frame - 1].endSample; }
+    size_t FrameLength (size_t frame) const noexcept { return static_cast<size_t> (frames[frame].endSample - FrameStart (frame)); }
 };
 
 } // namespace kul

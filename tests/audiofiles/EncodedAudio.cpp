@@ -87,7 +87,62 @@ bool EncodeWithSox (const kul::File& mp2, const std::string& soxOptions, int cha
                    channels, frames, sampleRate, Signal::tones);
 }
 
-DecodedAudio DecodeWithMpg123 (const kul::File& mp3)
+namespace
+{
+// Frame by frame, keeping a frame's samples once the next frame shows whether it adjoins
+// its neighbours: a frame that starts where its predecessor ends, or where its successor
+// starts from its end, is audio.
+void decodeDroppingLoneHeaders (mpg123_handle* handle, DecodedAudio& audio)
+{
+    std::vector<float> pending;
+    int64_t previousEnd = -1;
+    bool pendingFollows = true;
+
+    const auto keepPending = [&]
+    {
+        for (size_t i = 0; i < pending.size(); ++i)
+            audio.samples[i % static_cast<size_t> (audio.channels)].push_back (pending[i]);
+    };
+
+    for (;;)
+    {
+        const int result = mpg123_framebyframe_next (handle);
+
+        if (result != MPG123_OK && result != MPG123_NEW_FORMAT)
+            break;
+
+        unsigned long header = 0;
+        unsigned char* body = nullptr;
+        size_t bodyBytes = 0;
+        off_t frameNumber = 0;
+        unsigned char* samples = nullptr;
+        size_t bytes = 0;
+        const auto offset = static_cast<int64_t> (mpg123_framepos (handle));
+
+        if (mpg123_framedata (handle, &header, &body, &bodyBytes) != MPG123_OK
+            || mpg123_framebyframe_decode (handle, &frameNumber, &samples, &bytes) != MPG123_OK)
+        {
+            ADD_FAILURE() << "libmpg123: " << mpg123_strerror (handle);
+            return;
+        }
+
+        const bool follows = previousEnd < 0 || offset == previousEnd;
+
+        if (previousEnd >= 0 && (pendingFollows || follows))
+            keepPending();
+
+        const auto* floats = reinterpret_cast<const float*> (samples);
+        pending.assign (floats, floats + bytes / sizeof (float));
+        pendingFollows = follows;
+        previousEnd = offset + 4 + static_cast<int64_t> (bodyBytes);
+    }
+
+    if (previousEnd >= 0 && pendingFollows)
+        keepPending();
+}
+} // namespace
+
+DecodedAudio DecodeWithMpg123 (const kul::File& mp3, const Mpg123Settings& settings)
 {
     DecodedAudio audio;
     int error = MPG123_OK;
@@ -100,7 +155,10 @@ DecodedAudio DecodeWithMpg123 (const kul::File& mp3)
     }
 
     mpg123_param (handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
-    mpg123_param (handle, MPG123_ADD_FLAGS, MPG123_FORCE_FLOAT | MPG123_QUIET, 0.0);
+    mpg123_param (handle, MPG123_ADD_FLAGS, MPG123_FORCE_FLOAT | MPG123_QUIET | (settings.forceStereo ? MPG123_FORCE_STEREO : 0), 0.0);
+
+    if (settings.resyncLimit > 0)
+        mpg123_param (handle, MPG123_RESYNC_LIMIT, settings.resyncLimit, 0.0);
 
     long rate = 0;
     int channels = 0;
@@ -117,6 +175,24 @@ DecodedAudio DecodeWithMpg123 (const kul::File& mp3)
     audio.channels = channels;
     audio.sampleRate = rate;
     audio.samples.assign (static_cast<size_t> (channels), {});
+
+    if (settings.dropLoneHeaders)
+    {
+        // Every frame in the first one's format (a lone header of another rate or mode is
+        // resampled, and then dropped), opened again for the format to hold from the start.
+        mpg123_format_none (handle);
+        mpg123_format (handle, rate, channels, MPG123_ENC_FLOAT_32);
+
+        if (mpg123_open (handle, mp3.GetFullPathName().c_str()) != MPG123_OK)
+            ADD_FAILURE() << "libmpg123 cannot open " << mp3.GetFullPathName() << " again";
+        else
+            decodeDroppingLoneHeaders (handle, audio);
+
+        mpg123_close (handle);
+        mpg123_delete (handle);
+        return audio;
+    }
+
     std::vector<float> block (16384);
 
     for (;;)

@@ -37,10 +37,18 @@ bool EncodeWithLame (const kul::File& mp3, const std::string& lameOptions, int c
     options given (the bit rate: "-C 192"); false when sox fails. */
 bool EncodeWithSox (const kul::File& mp2, const std::string& soxOptions, int channels, long frames, int sampleRate);
 
+/** How libmpg123 is set up to decode a reference: its defaults unless asked. */
+struct Mpg123Settings
+{
+    bool forceStereo = false; // mono frames in both channels (MPG123_FORCE_STEREO)
+    long resyncLimit = 0;     // bytes without a frame that a decode crosses; 0: libmpg123's
+    bool dropLoneHeaders = false; // leave out frames that adjoin neither neighbour (headers in junk)
+};
+
 /** The whole stream as libmpg123 decodes it, with the encoder's delay and padding kept
     (no gapless trimming). Bytes after the last frame in which libmpg123 finds no
     further frame end the stream, as they end its decoding. */
-DecodedAudio DecodeWithMpg123 (const kul::File& mp3);
+DecodedAudio DecodeWithMpg123 (const kul::File& mp3, const Mpg123Settings& settings = {});
 
 /** Writes the test signal with libsndfile in the format (SF_FORMAT_...). */
 void WriteSignalWithSndfile (const kul::File& file, int format, int channels, long frames, int sampleRate);

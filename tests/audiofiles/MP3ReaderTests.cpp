@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <random>
 
@@ -29,6 +30,13 @@ enum class Edit
     byteBefore,   // one byte before the first frame
     twoId3v2Tags, // a small tag, then one of 40 KB of random bytes
     apeTagAfter,  // an APEv2 tag of one item after the stream
+    junkInside,   // 500 random bytes without a frame sync inserted in the middle
+    zerosInside,  // 500 zero bytes inserted in the middle
+    zeroBlock,    // a damaged disk block: 3000 zero bytes inserted in the middle
+    junkBlock,    // 5000 random bytes without a frame sync inserted in the middle
+    junkInFrame,  // 500 random bytes inserted into a frame, leaving its rest as a lone header
+    stereoAfter,  // a stereo stream of the same rate joined after it
+    monoAfter,    // a mono stream of the same rate joined after it
 };
 
 struct Encoding
@@ -67,6 +75,13 @@ const Encoding encodings[] = {
     { "Mpeg25Cbr8kbit8kMono", "-b 8 -m m --resample 8", 1, 8000 },
     { "LayerII44kStereo", "-C 192", 2, 44100, Edit::none, Signal::tones, true },
     { "LayerII24kMono", "-C 48", 1, 24000, Edit::none, Signal::tones, true },
+    { "JunkInsideCbr44kStereo", "-b 128 -t --resample 44.1", 2, 44100, Edit::junkInside },
+    { "ZerosInsideCbr44kStereo", "-b 128 -t --resample 44.1", 2, 44100, Edit::zerosInside },
+    { "ZeroBlockInsideCbr44kStereo", "-b 128 -t --resample 44.1", 2, 44100, Edit::zeroBlock },
+    { "JunkBlockInsideCbr44kMono", "-b 128 -t -m m --resample 44.1", 1, 44100, Edit::junkBlock },
+    { "JunkInAFrameCbr44kStereo", "-b 128 -t --resample 44.1", 2, 44100, Edit::junkInFrame },
+    { "MonoThenStereoJoined44k", "-b 128 -m m --resample 44.1", 1, 44100, Edit::stereoAfter },
+    { "StereoThenMonoJoined44k", "-b 128 --resample 44.1", 2, 44100, Edit::monoAfter },
 };
 
 void PrintTo (const Encoding& encoding, std::ostream* out)
@@ -80,6 +95,14 @@ std::vector<unsigned char> randomBytes (size_t count)
     std::vector<unsigned char> bytes (count);
     for (auto& byte : bytes)
         byte = static_cast<unsigned char> (random());
+    return bytes;
+}
+
+// Junk in which libmpg123 can find no header: a sync needs an 0xFF byte.
+std::vector<unsigned char> junkWithoutSync (size_t count)
+{
+    auto bytes = randomBytes (count);
+    std::replace (bytes.begin(), bytes.end(), static_cast<unsigned char> (0xFF), static_cast<unsigned char> (0x7F));
     return bytes;
 }
 
@@ -108,6 +131,8 @@ std::vector<unsigned char> apeTag()
 std::vector<unsigned char> edited (std::vector<unsigned char> bytes, Edit edit)
 {
     const auto prepend = [&] (const std::vector<unsigned char>& prefix) { bytes.insert (bytes.begin(), prefix.begin(), prefix.end()); };
+    const auto insertAt = [&] (size_t at, const std::vector<unsigned char>& damage) { bytes.insert (bytes.begin() + std::ptrdiff_t (at), damage.begin(), damage.end()); };
+    const auto insertInside = [&] (const std::vector<unsigned char>& damage) { insertAt (bytes.size() / 2, damage); };
 
     switch (edit)
     {
@@ -118,6 +143,13 @@ std::vector<unsigned char> edited (std::vector<unsigned char> bytes, Edit edit)
         case Edit::byteBefore: prepend ({ 0 }); break;
         case Edit::apeTagAfter: { const auto tag = apeTag(); bytes.insert (bytes.end(), tag.begin(), tag.end()); break; }
         case Edit::twoId3v2Tags: prepend (id3v2Tag (randomBytes (40000))); prepend (id3v2Tag (std::vector<unsigned char> (100, 0))); break;
+        case Edit::junkInside: insertInside (junkWithoutSync (500)); break;
+        case Edit::zerosInside: insertInside (std::vector<unsigned char> (500, 0)); break;
+        case Edit::zeroBlock: insertInside (std::vector<unsigned char> (3000, 0)); break;
+        case Edit::junkBlock: insertInside (junkWithoutSync (5000)); break;
+        case Edit::junkInFrame: insertAt (bytes.size() / 2 + 37, randomBytes (500)); break;
+        case Edit::stereoAfter:
+        case Edit::monoAfter: break; // joined by the test, which encodes the second stream
     }
 
     return bytes;
@@ -143,19 +175,36 @@ TEST_P (MpegEncodingTest, ReadsEveryFrameLibmpg123DecodesAndEveryReadEqualsTheWh
     const auto file = PathFor ("test.mp3");
     ASSERT_TRUE (encoding.layerII ? EncodeWithSox (file, encoding.options, encoding.channels, sourceFrames, encoding.sampleRate)
                                   : EncodeWithLame (file, encoding.options, encoding.channels, sourceFrames, encoding.sampleRate, encoding.signal));
-    WriteBytes (file, edited (ReadBytes (file), encoding.edit));
-    const auto reference = DecodeWithMpg123 (file);
-    ASSERT_GT (reference.Frames(), encoding.edit == Edit::none ? sourceFrames : sourceFrames / 3);
+    auto bytes = edited (ReadBytes (file), encoding.edit);
+
+    if (encoding.edit == Edit::stereoAfter || encoding.edit == Edit::monoAfter)
+    {
+        const auto second = PathFor ("second.mp3");
+        const bool stereo = encoding.edit == Edit::stereoAfter;
+        ASSERT_TRUE (EncodeWithLame (second, stereo ? "-b 128 -m j" : "-b 128 -m m", stereo ? 2 : 1, sourceFrames, encoding.sampleRate));
+        const auto secondBytes = ReadBytes (second);
+        bytes.insert (bytes.end(), secondBytes.begin(), secondBytes.end());
+    }
+
+    WriteBytes (file, bytes);
+
+    // The reader keeps every channel of a stream whose mode changes, and crosses damage as
+    // libmpg123 does with the same resync limit, except that the lone headers libmpg123
+    // then finds in junk are not audio.
+    const int channels = encoding.edit == Edit::stereoAfter ? 2 : encoding.channels;
+    const auto reference = DecodeWithMpg123 (file, { channels == 2, MpegAudioDecoder::resyncLimit, true });
+    const bool losesAudio = encoding.edit == Edit::brokenOff || encoding.edit == Edit::cutShort;
+    ASSERT_GT (reference.Frames(), losesAudio ? sourceFrames / 3 : sourceFrames);
 
     MP3FileReader reader (file);
     EXPECT_EQ (reader.GetFormatName(), "MP3 File");
     EXPECT_EQ (reader.GetSampleRate(), encoding.sampleRate);
-    EXPECT_EQ (reader.GetNumChannels(), static_cast<uint32_t> (encoding.channels));
+    EXPECT_EQ (reader.GetNumChannels(), static_cast<uint32_t> (channels));
     EXPECT_EQ (reader.GetBitsPerSample(), 32u);
     EXPECT_TRUE (reader.IsFloatingPoint());
     ASSERT_EQ (reader.GetLengthInSamples(), reference.Frames());
 
-    AudioBuffer whole (static_cast<unsigned> (encoding.channels), static_cast<unsigned long> (reference.Frames()));
+    AudioBuffer whole (static_cast<unsigned> (channels), static_cast<unsigned long> (reference.Frames()));
     ASSERT_TRUE (reader.Read (whole, 0, whole.GetNumSamples(), 0));
     ExpectSamplesNear (whole, reference, 0, reference.Frames(), tolerance, "whole");
     const auto wholeRead = asDecoded (whole);
@@ -165,10 +214,16 @@ TEST_P (MpegEncodingTest, ReadsEveryFrameLibmpg123DecodesAndEveryReadEqualsTheWh
     const long length = reference.Frames();
     std::vector<long> starts { 5000, 0, 1151, 1152, 575, 3000, 13 * 1152 - 2, length - 700, 1, -300, length + 10, length * 3 };
     std::mt19937 random (7);
+
+    // A seek decodes from 32 frames before its target: these open the stream at the frames
+    // around the middle, where the damage is.
+    for (long frame = 28; frame < 37; ++frame)
+        starts.push_back (length / 2 + frame * 1152);
+
     for (int i = 0; i < 24; ++i)
         starts.push_back (static_cast<long> (random() % static_cast<unsigned long> (length)));
 
-    AudioBuffer part (static_cast<unsigned> (encoding.channels), 1500);
+    AudioBuffer part (static_cast<unsigned> (channels), 1500);
 
     for (const long start : starts)
     {
@@ -199,6 +254,36 @@ TEST_F (MpegFileTest, RefusesATagThatRunsPastTheEndAndFilesWithoutFrames)
 
     for (const auto& bytes : { tagPastTheEnd, noise, std::vector<unsigned char> {} })
     {
+        WriteBytes (file, bytes);
+        ExpectRefused<MP3FileReader> (file, "MP3");
+    }
+}
+
+// libmpg123 would resample the later part, and no seek could restart its resampler where a
+// decode from the start has it: such a file is refused rather than read inexactly.
+TEST_F (MpegFileTest, RefusesStreamsJoinedAtAnotherSampleRate)
+{
+    struct Part
+    {
+        const char* options;
+        int channels;
+        int sampleRate;
+    };
+    const Part stereo44 { "-b 128", 2, 44100 }, stereo22 { "-b 64", 2, 22050 }, mono44 { "-b 96 -m m", 1, 44100 }, stereo48 { "-b 128", 2, 48000 };
+    const auto file = PathFor ("joined.mp3");
+    const auto part = PathFor ("part.mp3");
+
+    for (const auto& [first, second] : { std::pair { stereo44, stereo22 }, std::pair { stereo22, stereo44 }, std::pair { mono44, stereo48 } })
+    {
+        std::vector<unsigned char> bytes;
+
+        for (const auto& p : { first, second })
+        {
+            ASSERT_TRUE (EncodeWithLame (part, p.options, p.channels, p.sampleRate / 2, p.sampleRate));
+            const auto partBytes = ReadBytes (part);
+            bytes.insert (bytes.end(), partBytes.begin(), partBytes.end());
+        }
+
         WriteBytes (file, bytes);
         ExpectRefused<MP3FileReader> (file, "MP3");
     }
