@@ -23,7 +23,10 @@ struct NSNotification;
     the host's defer; on the main thread it runs at once. Requests of one kind (showing
     or hiding, moving, retitling, making moveable) that arrive while one of that kind
     still waits for the main thread replace it: the newest wins, and a flood of them
-    costs the main thread one call per kind. Release, and so the destructor, belong to
+    costs the main thread one call per kind. Calls of one kind made one after another,
+    from whichever threads, leave the window showing the last one's value; callers that
+    keep the value elsewhere as well order their calls with their own stores (the meter
+    makes them under its attribute lock). Release, and so the destructor, belong to
     the main thread. */
 class MaxMspJuceWindowManager
 {

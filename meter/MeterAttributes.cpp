@@ -4,6 +4,7 @@
 
 #include "meter/MaxMspJuceWindowManager.h"
 #include "meter/MeterAtoms.h"
+#include "meter/MeterHandOver.h"
 
 #include "docgen/ExternalDocumentation.h"
 #include "dsp/Mixer.h"
@@ -31,7 +32,7 @@ Step onOff (long flags = 0) { return parseStep ("style", "symbol", "onoff", flag
 Step windowCategory() { return parseStep ("category", "symbol", "window options"); }
 
 // Storing: each writes its field under the attribute lock; the flag and the symbol
-// are given back for the mixer or the window.
+// are given back for the mixer.
 bool storeFlag (t_meter* x, t_atom_long& field, const t_atom& atom)
 {
     const bool value = meter_atomflag (atom);
@@ -65,8 +66,7 @@ void storeFixed (t_meter* x, t_atom_long& field, const t_atom& atom, const t_met
 
 void storeTopLeft (t_meter* x, long argc, const t_atom* argv)
 {
-    float corner[2];
-    meter_storefields (x, [&]
+    meter_changewindow (x, [&] (MaxMspJuceWindowManager* window)
     {
         // Only the coordinates given change.
         x->windowtopleft[0] = meter_atomnumber (argv[0]);
@@ -74,11 +74,9 @@ void storeTopLeft (t_meter* x, long argc, const t_atom* argv)
         if (argc >= 2)
             x->windowtopleft[1] = meter_atomnumber (argv[1]);
 
-        std::copy (std::begin (x->windowtopleft), std::end (x->windowtopleft), corner);
+        if (window != nullptr)
+            window->SetTopLeftPoint (x->windowtopleft[0], x->windowtopleft[1]);
     });
-
-    if (x->windowManager != nullptr)
-        x->windowManager->SetTopLeftPoint (corner[0], corner[1]);
 }
 
 void storeRate (t_meter* x, long, const t_atom* argv)
@@ -178,10 +176,14 @@ std::vector<t_meter_attribute> makeAttributes()
           { clipStep(), setterStep(), symbolStep ("label", "window moveable"), onOff(), windowCategory() },
           [] (t_meter* x, long, const t_atom* argv)
           {
-              const auto moveable = storeFlag (x, x->windowmoveable, argv[0]);
+              const bool moveable = meter_atomflag (argv[0]);
+              meter_changewindow (x, [&] (MaxMspJuceWindowManager* window)
+              {
+                  x->windowmoveable = moveable ? 1 : 0;
 
-              if (x->windowManager != nullptr)
-                  x->windowManager->SetMoveable (moveable);
+                  if (window != nullptr)
+                      window->SetMoveable (moveable);
+              });
           },
           nullptr },
         { "windowtopleft", "float32", 2, MEMBER (windowtopleft), standard, 0, {},
@@ -193,10 +195,14 @@ std::vector<t_meter_attribute> makeAttributes()
             symbolStep ("description", Zelm::WindowTitleDescription) },
           [] (t_meter* x, long, const t_atom* argv)
           {
-              auto* title = storeSymbol (x, x->windowtitle, argv[0]);
+              auto* title = meter_atomsymbol (argv[0]);
+              meter_changewindow (x, [&] (MaxMspJuceWindowManager* window)
+              {
+                  x->windowtitle = title;
 
-              if (x->windowManager != nullptr)
-                  x->windowManager->SetTitle (title->s_name);
+                  if (window != nullptr)
+                      window->SetTitle (title->s_name);
+              });
           },
           nullptr },
         { "mode", "symbol", 1, MEMBER (mode), standard, deferred, {},
