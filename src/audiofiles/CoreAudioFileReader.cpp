@@ -59,7 +59,7 @@ void CoreAudioFileReader::Open()
     // could hold in any format is no length to read by, but is kept as declared: a load
     // refuses the file for it before decoding anything.
     declaredFrames = fileFrames >= 0 ? static_cast<uint64_t> (fileFrames) : 0;
-    numFrames = declaredFrames <= GetMostFramesBacked() ? fileFrames : 0;
+    numFrames = declaredFrames <= GetMostFramesBacked() ? static_cast<int64_t> (declaredFrames) : 0;
 
     clientFormat.mSampleRate = sampleRate;
     clientFormat.mFormatID = kAudioFormatLinearPCM;

@@ -182,12 +182,13 @@ struct DamagedFlac
     const char* name;
     bool cutInHalf;
     uint64_t declaredFrames; // written to STREAMINFO unless cut
+    int64_t length;          // the reader's: none where the bytes cannot back the declared one
 };
 
 const DamagedFlac damagedFlacs[] = {
-    { "CutInHalf", true, 0 },
-    { "DeclaresNoLength", false, 0 },
-    { "DeclaresTheLargestLength", false, (uint64_t (1) << 36) - 1 },
+    { "CutInHalf", true, 0, 100000 },
+    { "DeclaresNoLength", false, 0, 0 },
+    { "DeclaresTheLargestLength", false, (uint64_t (1) << 36) - 1, 0 },
 };
 
 class PlatformDamagedFlacTest : public AudioFileTest, public ::testing::WithParamInterface<DamagedFlac>
@@ -217,6 +218,8 @@ TEST_P (PlatformDamagedFlacTest, AReadPastTheRealEndGivesSilenceAndSpoilsNoLater
 
     kul::CoreAudioFileReader reader (file);
     ASSERT_TRUE (reader.IsOpen());
+    EXPECT_EQ (reader.GetLengthInSamples(), damage.length);
+    EXPECT_EQ (reader.GetDeclaredLength(), damage.cutInHalf ? uint64_t (written) : damage.declaredFrames);
     kul::AudioBuffer part (2, 1000);
     for (const long start : { held + 20000, 0L, held / 2, held - 300, held + 5, 1000L, held + 50000, held - 1000, 0L })
     {
