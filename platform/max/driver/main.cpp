@@ -17,7 +17,8 @@ void printHelp()
                  "  --sr RATE    sample rate in Hz (44100)\n"
                  "  --block N    block size in samples (64)\n"
                  "  --realtime   time passes as on a clock, not as fast as the work allows\n"
-                 "  --help       this text\n\n");
+                 "  --help       this text\n\n"
+                 "The meter's messages and attributes: README.md, \"The meter object: messages and attributes\".\n\n");
     std::printf ("%s", ScriptRunner::commandHelp().c_str());
 }
 } // namespace

@@ -1,7 +1,7 @@
-// The 22 attributes of "zelm.meter~" as the class registers them, as the reference
-// page documents them, and as their values travel through every path that saves,
-// sends or restores the state. Everything is driven by one table, written from
-// what each attribute is meant to be, not from the registration code.
+// The 22 attributes of "zelm.meter~" as the class registers them, as the README and
+// the reference page document them, and as their values travel through every path
+// that saves, sends or restores the state. Everything is driven by one table, written
+// from what each attribute is meant to be, not from the registration code.
 #include "MeterTestSupport.h"
 
 #include "dsp/Mixer.h"
@@ -9,6 +9,7 @@
 #include "maxglue/AttributeState.h"
 
 #include "ext_dictobj.h"
+#include "Host.h"   // the host's record of a class: the messages it registered
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <regex>
 #include <sstream>
 
 using namespace metertest;
@@ -240,6 +242,51 @@ std::vector<std::string> split (const std::string& text, const std::string& sepa
     for (size_t start = 0, end; start < text.size(); start = end + separator.size())
         pieces.push_back (text.substr (start, (end = std::min (text.find (separator, start), text.size())) - start));
     return pieces;
+}
+
+/** The Markdown tables under a heading of the README, up to the next heading:
+    for each table its rows (the header and the rule left out), each row its cells. */
+using Table = std::vector<std::vector<std::string>>;
+
+std::vector<Table> readmeTables (const std::string& heading)
+{
+    std::vector<Table> tables;
+    std::istringstream readme (readFile (README_PATH));
+    bool inside = false;
+    int linesOfTable = 0;
+    for (std::string line; std::getline (readme, line);)
+    {
+        if (line.starts_with ("#"))
+            inside = line == heading;
+        if (! inside || ! line.starts_with ("|"))
+        {
+            linesOfTable = 0;
+            continue;
+        }
+        if (linesOfTable++ == 0)
+            tables.emplace_back();
+        if (linesOfTable <= 2)
+            continue;
+
+        auto cells = split (line.substr (1), "|");
+        for (auto& cell : cells)
+        {
+            const auto first = cell.find_first_not_of (' ');
+            cell = first == std::string::npos ? "" : cell.substr (first, cell.find_last_not_of (' ') - first + 1);
+        }
+        tables.back().push_back (cells);
+    }
+    return tables;
+}
+
+/** The texts between backticks, in order. */
+std::vector<std::string> backticked (const std::string& cell)
+{
+    std::vector<std::string> words;
+    for (size_t open = cell.find ('`'), close; open != std::string::npos && (close = cell.find ('`', open + 1)) != std::string::npos;
+         open = cell.find ('`', close + 1))
+        words.push_back (cell.substr (open + 1, close - open - 1));
+    return words;
 }
 
 class AttributeTest : public MeterTest
@@ -485,6 +532,68 @@ TEST_F (AttributeTest, TheReferencePageDocumentsEveryStateAttributeAndNoMessage)
         EXPECT_EQ (actualLines[i], expectedLines[i]) << "line " << i + 1;
     EXPECT_EQ (actualLines.size(), expectedLines.size());
     EXPECT_EQ (page.back(), '\n');
+}
+
+TEST_F (AttributeTest, TheReadmeListsEveryMessageAndAttributeAsTheClassRegistersThem)
+{
+    auto* meter = create ("");
+    ASSERT_NE (meter, nullptr);
+
+    // Two tables: the messages a patch sends, then those only the host sends.
+    const auto messageTables = readmeTables ("### Messages");
+    ASSERT_EQ (messageTables.size(), 2u);
+    std::vector<std::string> documented, documentedForTheHost, registered, registeredForTheHost;
+    for (const auto& table : messageTables)
+        for (const auto& row : table)
+            for (const auto& name : backticked (row[0]))
+            {
+                documented.push_back (name);
+                if (&table == &messageTables[1])
+                    documentedForTheHost.push_back (name);
+            }
+    for (const auto& [name, registration] : static_cast<maxhost::detail::ClassData*> (meter_class->c_host)->methods)
+    {
+        registered.emplace_back (name->s_name);
+        if (registration.types == std::vector<short> { A_CANT })
+            registeredForTheHost.emplace_back (name->s_name);
+    }
+    for (auto* names : { &documented, &documentedForTheHost, &registered, &registeredForTheHost })
+        std::sort (names->begin(), names->end());
+    EXPECT_EQ (documented, registered);
+    EXPECT_EQ (documentedForTheHost, registeredForTheHost);
+
+    // One row per state attribute: name, type (and how many values), default, range or choices, what it does.
+    const auto attributeTables = readmeTables ("### Attributes");
+    ASSERT_EQ (attributeTables.size(), 1u);
+    std::vector<std::string> names;
+    for (const auto& row : attributeTables[0])
+    {
+        ASSERT_EQ (row.size(), 5u);
+        const auto name = backticked (row[0]).at (0), type = backticked (row[1]).at (0);
+        names.push_back (name);
+        SCOPED_TRACE (name);
+        auto* attr = object_attr_get (asObject (meter), gensym (name.c_str()));
+        ASSERT_NE (attr, nullptr);
+
+        const std::string times = "× ";
+        const auto count = row[1].find (times) == std::string::npos ? 1u : std::stoul (row[1].substr (row[1].find (times) + times.size()));
+        EXPECT_EQ (type, oskelmax::GetAttributeType (attr)->s_name);
+        EXPECT_EQ (count, valueOf (asObject (meter), name).size());
+        EXPECT_EQ (text (typedAtoms (type, backticked (row[2]).at (0))), text (valueOf (attr, "default")));
+
+        std::string choices;
+        for (const auto& choice : backticked (row[3]))
+            choices += (choices.empty() ? "" : " ") + choice;
+        std::smatch limits;
+        const bool numeric = std::regex_match (row[3], limits, std::regex (R"((\S+) \.\. (\S+))"));
+        EXPECT_EQ (text (valueOf (attr, "enumvals")), choices);
+        EXPECT_EQ (text (valueOf (attr, "minvalue")), numeric ? text (typedAtoms (type, limits[1])) : "");
+        EXPECT_EQ (text (valueOf (attr, "maxvalue")), numeric ? text (typedAtoms (type, limits[2])) : "");
+        EXPECT_EQ (row[4].find ("kept by `reset`") != std::string::npos, text (valueOf (attr, "dontreset")) == "1");
+    }
+    const auto state = oskelmax::GetStateAttributeNames (asObject (meter));
+    std::sort (names.begin(), names.end());
+    EXPECT_EQ (names, std::vector<std::string> (state.begin(), state.end()));
 }
 
 TEST_F (AttributeTest, DumpAndExportWriteEveryAttributeInNameOrder)
