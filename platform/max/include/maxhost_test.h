@@ -6,6 +6,7 @@
 #include "ext_obex.h"
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,9 @@ int outletCount (t_object* x);
 bool outletIsSignal (t_object* x, int outlet);   // from 1, left to right
 int signalInletCount (t_object* x);
 std::string assist (t_object* x, long kind, long index);
+// The messages a class registered, by name, with their argument types (A_CANT
+// alone marks one that only the host sends).
+std::map<std::string, std::vector<short>> classMessages (const t_class* c);
 
 // Time. In virtual time each call returns when its work is done: blocks, the
 // clocks due in that time and the main-thread work in between. In real time,

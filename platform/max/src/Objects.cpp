@@ -796,4 +796,13 @@ std::string assist (t_object* x, long kind, long index)
     object_method (x, gensym ("assist"), static_cast<void*> (nullptr), kind, index, text);
     return text;
 }
+
+std::map<std::string, std::vector<short>> classMessages (const t_class* c)
+{
+    std::map<std::string, std::vector<short>> messages;
+    if (auto* data = detail::classDataOf (c))
+        for (const auto& [name, registration] : data->methods)
+            messages.emplace (name->s_name, registration.types);
+    return messages;
+}
 } // namespace maxhost

@@ -9,7 +9,6 @@
 #include "maxglue/AttributeState.h"
 
 #include "ext_dictobj.h"
-#include "Host.h"   // the host's record of a class: the messages it registered
 
 #include <algorithm>
 #include <cstdio>
@@ -551,11 +550,11 @@ TEST_F (AttributeTest, TheReadmeListsEveryMessageAndAttributeAsTheClassRegisters
                 if (&table == &messageTables[1])
                     documentedForTheHost.push_back (name);
             }
-    for (const auto& [name, registration] : static_cast<maxhost::detail::ClassData*> (meter_class->c_host)->methods)
+    for (const auto& [name, types] : maxhost::classMessages (meter_class))
     {
-        registered.emplace_back (name->s_name);
-        if (registration.types == std::vector<short> { A_CANT })
-            registeredForTheHost.emplace_back (name->s_name);
+        registered.push_back (name);
+        if (types == std::vector<short> { A_CANT })
+            registeredForTheHost.push_back (name);
     }
     for (auto* names : { &documented, &documentedForTheHost, &registered, &registeredForTheHost })
         std::sort (names->begin(), names->end());
