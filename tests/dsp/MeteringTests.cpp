@@ -1,3 +1,4 @@
+#include "dsp/MeanSquareKernels.h"
 #include "dsp/Mixer.h"
 #include "dsp/MultiRMSMetering.h"
 
@@ -207,7 +208,7 @@ TEST (MultiRMSMetering, ModeNamesAreLookedUpWithoutBeingAddedAndEveryChangeBefor
     }
 }
 
-TEST (MultiRMSMetering, RateChangeRescalesTheWindowAndKeepsTheState)
+TEST (MultiRMSMetering, RateChangeKeepsTheWindowAndTheAveragingTimeInMillisecondsAndKeepsTheState)
 {
     kul::MultiRMSMetering meters (1);
     meterOneBlock (meters, 1.0f);
@@ -216,9 +217,23 @@ TEST (MultiRMSMetering, RateChangeRescalesTheWindowAndKeepsTheState)
     meters.SetSampleRate (96000.0f);
     EXPECT_EQ (meters.GetMeter (0).holdSamples, 960u);
     EXPECT_EQ (meters.GetMeter (0).meanSquare, meanSquare);
-    // 1 - exp (-1 / 1920) is below the coefficient's floor.
-    EXPECT_EQ (meters.GetMeter (0).coefficient, 0.001f);
-    EXPECT_EQ (meters.GetMeter (0).feedback, 0.999f);
+
+    // A step from silence to 0.5 reads, after t ms, what the one-pole of the averaging
+    // time gives at t, whatever the rate: the recursion run with the record's own weights.
+    for (const float rate : { 44100.0f, 96000.0f, 192000.0f })
+        for (const float averagingTime : { 5.0f, 20.0f, 500.0f })
+        {
+            kul::RMSMetering meter;
+            meter.averagingTime = averagingTime;
+            meter.SetSampleRate (rate);
+            const auto n = static_cast<size_t> (rate * averagingTime * 0.001f);
+            const std::vector<float> step (n, 0.5f);
+            const float* channel[] = { step.data() };
+            float stepMeanSquare = 0.0f;
+            kul::RunMeanSquares<1> (channel, &stepMeanSquare, &meter.feedback, &meter.coefficient, n);
+            const double expected = 0.25 * -std::expm1 (-double (n) / (rate * averagingTime * 0.001));
+            EXPECT_NEAR (10.0 * std::log10 (stepMeanSquare), 10.0 * std::log10 (expected), 0.01) << rate << " Hz, " << averagingTime << " ms";
+        }
 
     meters.SetSampleRate (0.0f);
     EXPECT_EQ (meters.GetMeter (0).sampleRate, 96000.0f);
