@@ -10,9 +10,12 @@ namespace kul
 {
 namespace
 {
-uint32_t toWindowLength (float samples) noexcept
+// In double, where the product of the two floats is exact: a length that is a whole
+// number of samples is counted whole.
+uint32_t toWindowLength (float rate, float milliseconds) noexcept
 {
-    return static_cast<uint32_t> (std::min<uint64_t> (TruncatedSampleCount (samples), std::numeric_limits<uint32_t>::max()));
+    const auto samples = TruncatedSampleCount (static_cast<double> (rate) * static_cast<double> (milliseconds) / 1000.0);
+    return static_cast<uint32_t> (std::min<uint64_t> (samples, std::numeric_limits<uint32_t>::max()));
 }
 
 // The weights of the one-pole with the averaging time at the rate. The input weight's
@@ -30,7 +33,7 @@ void setAveragingWeights (RMSMetering& meter) noexcept
 
 RMSMetering::RMSMetering() noexcept
 {
-    holdSamples = toWindowLength (0.01f * sampleRate);
+    holdSamples = toWindowLength (sampleRate, holdTime);
     setAveragingWeights (*this);
 }
 
@@ -52,11 +55,18 @@ void RMSMetering::SetSampleRate (float rate) noexcept
     if (! IsUsableSampleRate (rate))
         return;
 
-    holdSamples = toWindowLength (static_cast<float> (holdSamples) * 1000.0f / sampleRate * (0.001f * rate));
     sampleRate = rate;
+    holdSamples = toWindowLength (rate, holdTime);
     holdCounter = 0;
     averagingTime = std::clamp (averagingTime, 5.0f, 500.0f);
     setAveragingWeights (*this);
+}
+
+void RMSMetering::SetPeakWindowTime (float milliseconds) noexcept
+{
+    holdTime = milliseconds > 0.0f ? milliseconds : 0.0f;
+    holdSamples = toWindowLength (sampleRate, holdTime);
+    holdCounter = 0;
 }
 
 void RMSMetering::ResetLevel() noexcept

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -133,19 +134,20 @@ TEST (MultiRMSMetering, PeakHoldRunsInFixedCyclesOfTheWindowCounter)
     // A window of 441 runs out in the seventh block (counter 448); one of 448 is
     // reached exactly there and holds. A new window restarts the counter from 0,
     // whatever the block before it counted.
-    const std::pair<uint32_t, std::vector<float>> windows[] = {
-        { 441u, { 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.2f, 0.2f } },
-        { 448u, { 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.2f } },
+    const std::tuple<float, uint32_t, std::vector<float>> windows[] = {
+        { 10.0f, 441u, { 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.2f, 0.2f } },
+        { 10.16f, 448u, { 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.2f } },
     };
-    for (const auto& [window, expected] : windows)
+    for (const auto& [ms, window, expected] : windows)
     {
         kul::MultiRMSMetering meters (1);
         meters.SetMode ("peak");
         meterOneBlock (meters, 0.1f, 64);
-        meters.SetPeakWindow (window);
+        meters.SetPeakWindowTime (ms);
         for (size_t block = 0; block < expected.size(); ++block)
         {
             meterOneBlock (meters, block == 0 ? 0.9f : block == 3 ? -0.5f : 0.2f, 64);
+            ASSERT_EQ (meters.GetMeter (0).holdSamples, window);
             EXPECT_EQ (meters.GetMeter (0).value, expected[block]) << window << " " << block;
         }
     }
@@ -238,8 +240,8 @@ TEST (MultiRMSMetering, RateChangeKeepsTheWindowAndTheAveragingTimeInMillisecond
     meters.SetSampleRate (0.0f);
     EXPECT_EQ (meters.GetMeter (0).sampleRate, 96000.0f);
 
-    // A window set before the change is counted at the old rate, then rescaled.
-    meters.SetPeakWindow (96);
+    // A window set before the change keeps its length.
+    meters.SetPeakWindowTime (1.0f);
     meters.SetSampleRate (48000.0f);
     EXPECT_EQ (meters.GetMeter (0).holdSamples, 48u);
 }
