@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <cmath>
+#include <iterator>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -26,6 +29,15 @@ std::string FormatFixed (double value, int decimals)
 
 std::string FloatToAtomText (double value)
 {
+    // A finite number beyond the 32-bit range would read "inf" (and narrowing it is
+    // undefined): it is shown as the host holds it, so that an error echoes what was typed.
+    if (std::isfinite (value) && std::fabs (value) > static_cast<double> (std::numeric_limits<float>::max()))
+    {
+        char text[32];
+        const auto result = std::to_chars (std::begin (text), std::end (text), value, std::chars_format::general);
+        return result.ec == std::errc() ? std::string (text, result.ptr) : std::string();
+    }
+
     auto text = FormatFixed (static_cast<double> (static_cast<float> (value)), 6);
 
     while (! text.empty() && text.back() == '0')

@@ -14,7 +14,9 @@ constexpr long maxAtomsPerMessage = 32767;
     classic locale, whatever the process locale is. */
 std::string FormatFixed (double value, int decimals);
 
-/** A float as atom text shows it: its 32-bit value with six decimals, trailing zeros removed ("100.", "0.1"). */
+/** A float as atom text shows it: its 32-bit value with six decimals, trailing zeros
+    removed ("100.", "0.1"); a finite value beyond the 32-bit range in its shortest
+    exact form ("1e+39"). */
 std::string FloatToAtomText (double value);
 
 /** The host's dump-outlet key, change notification and dictionary selector,

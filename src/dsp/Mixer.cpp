@@ -2,7 +2,6 @@
 
 #include "common/Exception.h"
 #include "dsp/GainKernels.h"
-#include "dsp/SampleCount.h"
 #include "math/VectorOperations.h"
 
 #include <algorithm>
@@ -10,7 +9,6 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <limits>
 
 namespace kul
 {
@@ -316,9 +314,8 @@ bool Mixer::IsSoloed (unsigned int channel) const noexcept
 
 void Mixer::SetRefreshInterval (float ms) noexcept
 {
-    const float interval = ms > 0.0f ? ms : 0.0f;
-    const auto samples = TruncatedSampleCount (meters.GetMeterSampleRate() * ((interval + 5.0f) * 0.001f));
-    meters.SetPeakWindow (static_cast<uint32_t> (std::min<uint64_t> (samples, std::numeric_limits<uint32_t>::max())));
+    // In milliseconds, which the meters count at whatever rate DSP starts with.
+    meters.SetPeakWindowTime ((ms > 0.0f ? ms : 0.0f) + 5.0f);
 }
 
 void Mixer::CopyLevels (Vector<float>& destination) const

@@ -6,6 +6,7 @@
 #include "math/VectorOperations.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace kul
@@ -256,13 +257,10 @@ void MultiRMSMetering::SampleRateChanged (float rate)
     if (! IsUsableSampleRate (rate))
         return;
 
-    // A window set at the old rate is adopted first, so that it is rescaled with the others.
     AdoptPendingSettings();
 
     for (auto* meter : meters)
         meter->SetSampleRate (rate);
-
-    meterSampleRate.store (rate, std::memory_order_relaxed);
 }
 
 void MultiRMSMetering::Clear()
@@ -284,9 +282,9 @@ void MultiRMSMetering::SetMode (const std::string& name)
         modeChanges.fetch_add (1, std::memory_order_release);
 }
 
-void MultiRMSMetering::SetPeakWindow (uint32_t holdSamples) noexcept
+void MultiRMSMetering::SetPeakWindowTime (float milliseconds) noexcept
 {
-    pendingWindow.store (windowPendingFlag | holdSamples, std::memory_order_release);
+    pendingWindow.store (windowPendingFlag | std::bit_cast<uint32_t> (milliseconds), std::memory_order_release);
 }
 
 void MultiRMSMetering::AdoptPendingSettings() noexcept
@@ -313,13 +311,8 @@ void MultiRMSMetering::AdoptPendingSettings() noexcept
     const auto window = pendingWindow.exchange (0, std::memory_order_acquire);
 
     if ((window & windowPendingFlag) != 0)
-    {
         for (auto* meter : meters)
-        {
-            meter->holdSamples = static_cast<uint32_t> (window);
-            meter->holdCounter = 0;
-        }
-    }
+            meter->SetPeakWindowTime (std::bit_cast<float> (static_cast<uint32_t> (window)));
 }
 
 std::string MultiRMSMetering::GetMeterModeNames (const std::string& separator)

@@ -15,8 +15,8 @@ namespace kul
     and no outputs.
 
     The mode and the peak window may be set from any thread while blocks are
-    processed: they are resolved on the caller's thread and adopted by the next
-    block (or by Clear and a rate change, which run while no block does). */
+    processed: the mode is looked up on the caller's thread, and both are adopted
+    by the next block (or by Clear and a rate change, which run while no block does). */
 class MultiRMSMetering : public AudioProcessorWithOscInAudioInterrupt
 {
 public:
@@ -72,14 +72,12 @@ public:
         Each change of mode starts the meters again from silence, from the next block. */
     void SetMode (const std::string& name);
 
-    /** The peak window of every meter, in samples; its counters restart. */
-    void SetPeakWindow (uint32_t holdSamples) noexcept;
+    /** The peak window of every meter, in milliseconds, which keeps its length at
+        every rate; the counters restart. */
+    void SetPeakWindowTime (float milliseconds) noexcept;
 
     /** Applies a mode or window set since the last block. */
     void AdoptPendingSettings() noexcept;
-
-    /** The rate the meters count their windows at. */
-    float GetMeterSampleRate() const noexcept { return meterSampleRate.load (std::memory_order_relaxed); }
 
     size_t GetNumMeters() const noexcept { return meters.Size(); }
     const RMSMetering& GetMeter (size_t channel) const noexcept { return *meters[channel]; }
@@ -98,8 +96,8 @@ private:
     std::atomic<int32_t> requestedMode { RMSMetering::rms };
     std::atomic<uint32_t> modeChanges { 0 };
     uint32_t adoptedModeChanges = 0;
+    // A window's length in milliseconds (the float's bits) and the pending flag, in one word.
     std::atomic<uint64_t> pendingWindow { 0 };
-    std::atomic<float> meterSampleRate { 44100.0f };
 
     void deleteMeters() noexcept;
 

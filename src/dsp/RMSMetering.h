@@ -25,9 +25,13 @@ public:
     /** The mode names ("peak", "rms"), compared without regard to case; built on first use. */
     static const StringMap<Mode>& GetModeNames();
 
-    /** Keeps the peak window's length in milliseconds at the new rate, restarts the
+    /** Counts the peak window's length in milliseconds at the new rate, restarts the
         window and recomputes the one-pole coefficients; the level is kept. */
     void SetSampleRate (float rate) noexcept;
+
+    /** The peak window's length in milliseconds, counted in samples at the meter's
+        rate; the window restarts. A length that is not above 0 gives a window of 0. */
+    void SetPeakWindowTime (float milliseconds) noexcept;
 
     /** Level, mean square and window counter to 0. */
     void ResetLevel() noexcept;
@@ -77,6 +81,9 @@ public:
     float feedback = 0.0f;
     float coefficient = 0.0f;
     float meanSquare = 0.0f;
+    /** The peak window's length in milliseconds, which holdSamples counts at sampleRate:
+        kept so that rate changes never shorten the window by rounding it again and again. */
+    float holdTime = 10.0f;
     uint32_t holdSamples = 0;
     uint32_t holdCounter = 0;
 };

@@ -1,3 +1,4 @@
+#include "dsp/MeanSquareKernels.h"
 #include "dsp/Mixer.h"
 #include "dsp/MultiRMSMetering.h"
 
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -132,19 +134,20 @@ TEST (MultiRMSMetering, PeakHoldRunsInFixedCyclesOfTheWindowCounter)
     // A window of 441 runs out in the seventh block (counter 448); one of 448 is
     // reached exactly there and holds. A new window restarts the counter from 0,
     // whatever the block before it counted.
-    const std::pair<uint32_t, std::vector<float>> windows[] = {
-        { 441u, { 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.2f, 0.2f } },
-        { 448u, { 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.2f } },
+    const std::tuple<float, uint32_t, std::vector<float>> windows[] = {
+        { 10.0f, 441u, { 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.2f, 0.2f } },
+        { 10.16f, 448u, { 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.2f } },
     };
-    for (const auto& [window, expected] : windows)
+    for (const auto& [ms, window, expected] : windows)
     {
         kul::MultiRMSMetering meters (1);
         meters.SetMode ("peak");
         meterOneBlock (meters, 0.1f, 64);
-        meters.SetPeakWindow (window);
+        meters.SetPeakWindowTime (ms);
         for (size_t block = 0; block < expected.size(); ++block)
         {
             meterOneBlock (meters, block == 0 ? 0.9f : block == 3 ? -0.5f : 0.2f, 64);
+            ASSERT_EQ (meters.GetMeter (0).holdSamples, window);
             EXPECT_EQ (meters.GetMeter (0).value, expected[block]) << window << " " << block;
         }
     }
@@ -207,7 +210,7 @@ TEST (MultiRMSMetering, ModeNamesAreLookedUpWithoutBeingAddedAndEveryChangeBefor
     }
 }
 
-TEST (MultiRMSMetering, RateChangeRescalesTheWindowAndKeepsTheState)
+TEST (MultiRMSMetering, RateChangeKeepsTheWindowAndTheAveragingTimeInMillisecondsAndKeepsTheState)
 {
     kul::MultiRMSMetering meters (1);
     meterOneBlock (meters, 1.0f);
@@ -216,15 +219,29 @@ TEST (MultiRMSMetering, RateChangeRescalesTheWindowAndKeepsTheState)
     meters.SetSampleRate (96000.0f);
     EXPECT_EQ (meters.GetMeter (0).holdSamples, 960u);
     EXPECT_EQ (meters.GetMeter (0).meanSquare, meanSquare);
-    // 1 - exp (-1 / 1920) is below the coefficient's floor.
-    EXPECT_EQ (meters.GetMeter (0).coefficient, 0.001f);
-    EXPECT_EQ (meters.GetMeter (0).feedback, 0.999f);
+
+    // A step from silence to 0.5 reads, after t ms, what the one-pole of the averaging
+    // time gives at t, whatever the rate: the recursion run with the record's own weights.
+    for (const float rate : { 44100.0f, 96000.0f, 192000.0f })
+        for (const float averagingTime : { 5.0f, 20.0f, 500.0f })
+        {
+            kul::RMSMetering meter;
+            meter.averagingTime = averagingTime;
+            meter.SetSampleRate (rate);
+            const auto n = static_cast<size_t> (rate * averagingTime * 0.001f);
+            const std::vector<float> step (n, 0.5f);
+            const float* channel[] = { step.data() };
+            float stepMeanSquare = 0.0f;
+            kul::RunMeanSquares<1> (channel, &stepMeanSquare, &meter.feedback, &meter.coefficient, n);
+            const double expected = 0.25 * -std::expm1 (-double (n) / (rate * averagingTime * 0.001));
+            EXPECT_NEAR (10.0 * std::log10 (stepMeanSquare), 10.0 * std::log10 (expected), 0.01) << rate << " Hz, " << averagingTime << " ms";
+        }
 
     meters.SetSampleRate (0.0f);
     EXPECT_EQ (meters.GetMeter (0).sampleRate, 96000.0f);
 
-    // A window set before the change is counted at the old rate, then rescaled.
-    meters.SetPeakWindow (96);
+    // A window set before the change keeps its length.
+    meters.SetPeakWindowTime (1.0f);
     meters.SetSampleRate (48000.0f);
     EXPECT_EQ (meters.GetMeter (0).holdSamples, 48u);
 }

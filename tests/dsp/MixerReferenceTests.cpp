@@ -114,7 +114,7 @@ private:
     std::vector<float> levels;
     kul::Ramp gain;
 
-    const float coefficient = std::clamp (1.0f - std::exp ((-1.0f / sampleRate) / (20.0f * 0.001f)), 0.001f, 0.999f);
+    const float coefficient = static_cast<float> (1.0 - std::exp (-1.0 / (0.020 * sampleRate)));
     const float feedback = 1.0f - coefficient;
     const uint32_t holdSamples = static_cast<uint32_t> (sampleRate * ((refreshIntervalMs + 5.0f) * 0.001f));
 

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -144,13 +145,18 @@ TEST (Mixer, LevelsReadTheFloorsOfTheirModeAndPreGainLevelsShowAMutedChannelsInp
     EXPECT_NEAR (run.levels()[1], halfDb - 20.0f, 1e-3f);
 }
 
-TEST (Mixer, RefreshIntervalSetsThePeakWindowPlusFiveMilliseconds)
+// However often DSP restarts at other rates, back at 44.1 kHz the window is as long as before.
+TEST (Mixer, RefreshIntervalSetsThePeakWindowPlusFiveMillisecondsAtEveryRate)
 {
-    const std::pair<float, uint32_t> cases[] = { { 30.0f, 1543 }, { 0.0f, 220 }, { -50.0f, 220 }, { notANumber, 220 } };
-    for (const auto& [ms, window] : cases)
+    const std::tuple<float, int, uint32_t> cases[] = {
+        { 30.0f, 0, 1543 }, { 0.0f, 0, 220 }, { -50.0f, 0, 220 }, { notANumber, 0, 220 }, { 50.0f, 100, 2425 },
+    };
+    for (const auto& [ms, restarts, window] : cases)
     {
         MixerRun run (1, 64);
         run.mixer.SetRefreshInterval (ms);
+        for (int restart = 1; restart <= restarts; ++restart)
+            run.mixer.SetSampleRateAndBufferSize (64, true, restart % 2 == 0 ? 44100.0f : restart % 4 == 1 ? 8000.0f : 48000.0f);
         run.process();
         EXPECT_EQ (run.mixer.GetMeters().GetMeter (0).holdSamples, window) << ms;
     }

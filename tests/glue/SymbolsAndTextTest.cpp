@@ -47,6 +47,7 @@ TEST (AtomTextTest, ItemsAreFollowedByOneBlankFloatsShowTheir32BitValueAndErrorC
     for (const auto& [atoms, expected] : std::initializer_list<std::pair<std::vector<t_atom>, const char*>> {
              { { atomFloat (100.0) }, "100. " }, { { atomFloat (0.1) }, "0.1 " }, { { atomFloat (0.0) }, "0. " },
              { { atomFloat (16777217.0) }, "16777216. " }, { { atomFloat (3.4e38) }, "339999995214436424907732413799364296704. " },
+             { { atomFloat (1e39), atomFloat (-2.5e300) }, "1e+39 -2.5e+300 " },
              { { atomLong (1), atomLong (-2), atomSym ("two words"), atomFloat (-0.5), object }, "1 -2 two words -0.5 " }, { {}, "" } })
     {
         std::string result = "stale";

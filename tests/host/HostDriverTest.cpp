@@ -119,6 +119,8 @@ TEST (DriverTest, ScriptsPrintWhatTheRealPluginDoesAndFailOnErrors)
         { "", "dsp on\nrun 2b\n", 0, {} },
         { "", "frobnicate\n", 1, {} },
         { "", "new a no.such.class\n", 1, { "- error: no.such.class: no such object" } },
+        // Posted while the box is made, under the name it is getting.
+        { "", loadPlugin + "new g test.gain~ @nosuch 1\nsend g bang\n", 0, { "g warn: no attribute \"nosuch\"", "g out 2: float 1." } },
         { "", "load /nonexistent/plugin.so\n", 1, {} },
         { "", "send nobody bang\n", 1, {} },
         { "", "run 10 parsecs\n", 1, {} },

@@ -111,13 +111,17 @@ t_object* ScriptRunner::objectNamed (const std::string& id)
     return it->second;
 }
 
-std::string ScriptRunner::idOf (const t_object* x) const
+std::string ScriptRunner::idOf (const t_object* x, maxhost::ThreadRole role) const
 {
     if (x == nullptr)
         return "-";
     for (auto& entry : objects)
         if (entry.second == x || maxhost::boxOf (entry.second) == x)
             return entry.first;
+    // An object that speaks while "new" makes it is the box getting the name; the
+    // name is read only on the main thread, which runs the script.
+    if (role == maxhost::ThreadRole::main && ! nameBeingMade.empty())
+        return nameBeingMade;
     return "-";
 }
 
@@ -126,12 +130,12 @@ void ScriptRunner::print (const maxhost::ConsoleEntry* entry, const maxhost::Out
     if (entry != nullptr)
     {
         static const char* names[] = { "post", "warn", "error", "bug" };
-        std::fprintf (output, "%s %s: %s\n", idOf (entry->object).c_str(), names[static_cast<int> (entry->severity)], entry->text.c_str());
+        std::fprintf (output, "%s %s: %s\n", idOf (entry->object, entry->role).c_str(), names[static_cast<int> (entry->severity)], entry->text.c_str());
     }
     if (event != nullptr)
     {
         const auto atoms = maxhost::atomsToText (event->atoms);
-        std::fprintf (output, "%s out %d: %s%s%s\n", idOf (event->object).c_str(), event->outlet, event->selector.c_str(), atoms.empty() ? "" : " ",
+        std::fprintf (output, "%s out %d: %s%s%s\n", idOf (event->object, event->role).c_str(), event->outlet, event->selector.c_str(), atoms.empty() ? "" : " ",
                       atoms.c_str());
     }
     std::fflush (output);
@@ -233,7 +237,9 @@ bool ScriptRunner::create (const std::vector<std::string>& w, const std::string&
 {
     if (objects.count (w[1]) != 0)
         return fail ("new: an object named " + w[1] + " exists already");
+    nameBeingMade = w[1];
     auto* x = maxhost::newObject (w[2], maxhost::parseAtoms (rest));
+    nameBeingMade.clear();
     if (x == nullptr)
         return fail ("new: could not create " + w[2]);
     objects[w[1]] = x;

@@ -26,7 +26,7 @@ private:
     bool runLine (const std::string& line);
     bool fail (const std::string& reason);
     t_object* objectNamed (const std::string& id);
-    std::string idOf (const t_object* x) const;
+    std::string idOf (const t_object* x, maxhost::ThreadRole role) const;
     void print (const maxhost::ConsoleEntry* entry, const maxhost::OutletEvent* event);
 
     bool load (const std::string& path);
@@ -40,5 +40,6 @@ private:
     bool realtime;
     int lineNumber = 0;
     std::map<std::string, t_object*> objects;
+    std::string nameBeingMade;   // while "new" runs
     std::vector<std::string> creationOrder;
 };

@@ -76,7 +76,10 @@ void* gainNew (t_symbol*, long argc, t_atom* argv)
     outlet_new (x, "signal");
     x->clock = clock_new (x, asMethod (+[] (Gain* g) { qelem_set (g->qelem); }));
     x->qelem = qelem_new (x, asMethod (+[] (Gain* g) { outlet_anything (g->dump, gensym ("ticked"), 0, nullptr); }));
-    attr_dictionary_process (x, object_dictionaryarg (argc, argv));
+    // Warns of the attributes it does not have while it is being made.
+    auto* arguments = object_dictionaryarg (argc, argv);
+    attr_dictionary_check (x, arguments);
+    attr_dictionary_process (x, arguments);
     return x;
 }
 

@@ -184,9 +184,10 @@ TEST_F (BadInputTest, RefusedMessagesAndValuesPostWhyAndLeaveTheStateWhole)
         { "fadeout soon", "invalid message : fadeout soon ", false },
         { "fadeout NaN", "invalid message : fadeout nan ", false },
         { "fadeout Inf", "invalid message : fadeout inf ", false },
-        // Infinite once narrowed to the 32-bit float the time is kept in: a fade that would never end.
-        { "fadeout 1e308", "invalid message : fadeout inf ", false },
-        { "fadeout -1e39", "invalid message : fadeout -inf ", false },
+        // Infinite once narrowed to the 32-bit float the time is kept in: a fade that
+        // would never end. The number is echoed as typed.
+        { "fadeout 1e308", "invalid message : fadeout 1e+308 ", false },
+        { "fadeout -1e39", "invalid message : fadeout -1e+39 ", false },
         { "numchannels 3", "could not dynamically change number of channels", true },
         { "numleds 11", "could not dynamically change number of leds", true },
         { "width 11", "could not dynamically change width", true },
