@@ -123,9 +123,6 @@ void WavFileReader::ReadHeader (InputStream& input)
 
             seenData = true;
             dataOffset = contentStart;
-            numFrames = bytesPerFrame >= 1 ? static_cast<int64_t> (audiofiles::BytesPresent (dataOffset, dataSize, fileLength)
-                                                                   / static_cast<uint64_t> (bytesPerFrame))
-                                           : 0;
         }
         else if (id == ChunkId ("chna"))
         {
@@ -146,21 +143,20 @@ void WavFileReader::ReadHeader (InputStream& input)
                 hasBroadcastMetadata = broadcastMetadata.Size() > 0;
             }
         }
-        else if (id != ChunkId ("LIST") && id != ChunkId ("INST") && id != ChunkId ("inst") && id != ChunkId ("smpl")
-                 && id != ChunkId ("acid") && id != ChunkId ("cue ") && size == 0)
+        else if (id == 0 && size == 0)
         {
+            // Zero bytes where a chunk should start are padding (a recorder's preallocated
+            // tail, say), not a chunk: the parse ends rather than stepping through them.
             break;
         }
 
         input.SetPosition (static_cast<int64_t> (std::min (next, fileLength)));
     }
 
-    // A later "fmt " may have changed the frame size: the count never exceeds the data in the file.
-    if (! seenData || bytesPerFrame < 1)
-        numFrames = 0;
-    else
-        numFrames = std::min<int64_t> (numFrames, static_cast<int64_t> (audiofiles::BytesPresent (dataOffset, dataSize, fileLength)
-                                                                          / static_cast<uint64_t> (bytesPerFrame)));
+    // Counted once every chunk is known, so that a "fmt " after "data" gives the frame size.
+    numFrames = seenData && bytesPerFrame >= 1 ? static_cast<int64_t> (audiofiles::BytesPresent (dataOffset, dataSize, fileLength)
+                                                                        / static_cast<uint64_t> (bytesPerFrame))
+                                               : 0;
 }
 
 void WavFileReader::ReadFormatChunk (InputStream& input, uint32_t size, uint64_t present)

@@ -72,9 +72,7 @@ TEST_F (WavReader, SampleFormatsItCannotReadGiveValidReadersOfLengthZero)
         { "unknown sub-format", wav (ExtensibleFormat (1, 8000, 16, 2, 0, 0x10, waveGuidTail), samples16 (8, 1)) },
         { "24-bit float", wav (WavFormat (3, 1, 8000, 24), samples16 (8, 1)) },
         { "40-bit integers", wav (WavFormat (1, 1, 8000, 40), samples16 (8, 1)) },
-        { "data before fmt", Riff (Bytes().Chunk ("data", samples16 (8, 1)).Chunk ("fmt ", WavFormat (1, 1, 8000, 16))) },
-        { "empty unknown chunk before data", Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Chunk ("junk", Bytes())
-                                                       .Chunk ("data", samples16 (8, 1))) },
+        { "zero padding before data", Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Zeros (8).Chunk ("data", samples16 (8, 1))) },
     };
 
     for (const auto& test : cases)
@@ -107,6 +105,9 @@ TEST_F (WavReader, ReadsEveryLayoutAsTheSameSamples)
         { "extensible float", wav (ExtensibleFormat (1, 8000, 32, 3, 0, 0x10, waveGuidTail), floats), true },
         { "odd chunk before data", Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Chunk ("LIST", Bytes().Text ("abc"))
                                              .Chunk ("data", samples16 (4, 1))), false },
+        { "empty chunk before data", Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Chunk ("junk", Bytes())
+                                               .Chunk ("data", samples16 (4, 1))), false },
+        { "data before fmt", Riff (Bytes().Chunk ("data", samples16 (4, 1)).Chunk ("fmt ", WavFormat (1, 1, 8000, 16))), false },
     };
 
     for (const auto& test : cases)
