@@ -168,10 +168,21 @@ void AudioFileReader::CheckFramesAreBacked (uint64_t frames, const char* sourceF
         return;
 
     const int64_t bytes = fileReader != nullptr ? fileReader->GetTotalLength() : 0;
-    const std::string path = fileReader != nullptr ? fileReader->GetFile().GetFullPathName() : std::string();
-    throw Exception ("file " + StringHelper::Quoted (path) + " claims more audio than its "
-                         + StringHelper::ToString (bytes) + " bytes can hold",
+    throw Exception ("file " + QuotedPath() + " claims more audio than its " + StringHelper::ToString (bytes) + " bytes can hold",
                      sourceFile, line, true, false);
+}
+
+void AudioFileReader::CheckAudioIsReadable (const char* sourceFile, long line) const
+{
+    const std::string reason = DescribeUnreadableAudio();
+
+    if (! reason.empty())
+        throw Exception ("file " + QuotedPath() + " cannot be loaded: " + reason, sourceFile, line, true, false);
+}
+
+std::string AudioFileReader::QuotedPath() const
+{
+    return StringHelper::Quoted (fileReader != nullptr ? fileReader->GetFile().GetFullPathName() : std::string());
 }
 
 bool AudioFileReader::ReadInterleavedFrames (int** destChannels, uint64_t numFramesToRead, int64_t startFrame,

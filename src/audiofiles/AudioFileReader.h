@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace kul
 {
@@ -69,6 +70,15 @@ public:
         channel count. */
     static constexpr uint64_t maxChunkBytes = 16 * 1024 * 1024;
 
+    /** Why the file's audio cannot be loaded though its header parsed, as the words after
+        "cannot be loaded: " (its sample format is not read, say); empty when it can. The
+        reader of such a file is valid and reads as a length of 0. */
+    virtual std::string DescribeUnreadableAudio() const { return {}; }
+
+    /** Throws a kul::Exception ("file " + the quoted path + " cannot be loaded: " + the
+        description) when DescribeUnreadableAudio() gives one. */
+    void CheckAudioIsReadable (const char* sourceFile, long line) const;
+
     /** No format packs audio more densely than this many samples per byte of the file,
         silence included, so a longer length is a lie that must not decide an allocation. */
     static constexpr uint64_t mostSamplesPerFileByte = 8192;
@@ -85,6 +95,9 @@ protected:
     /** The last step: a reader that is not valid throws "file " + the quoted path +
         " is not a valid " + kind + " file", reported with the source file and line. */
     void ThrowUnlessValid (const File& file, const std::string& kind, const char* sourceFile, long line) const;
+
+    /** The file's path in double quotes, as the refusals show it. */
+    std::string QuotedPath() const;
 
     std::unique_ptr<FileReader> fileReader;
     AudioBuffer workBuffer { 1, 512 };

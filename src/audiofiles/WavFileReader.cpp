@@ -4,6 +4,7 @@
 #include "audiofiles/ChunkParsing.h"
 #include "files/FileReader.h"
 #include "memory/MemoryBlock.h"
+#include "text/StringHelper.h"
 
 #include <algorithm>
 #include <cstring>
@@ -99,7 +100,6 @@ void WavFileReader::ReadHeader (InputStream& input)
     }
 
     parseEnd = std::min (parseEnd, fileLength);
-    bool seenData = false;
 
     // Each step moves on by at least a chunk header, and positions stop at the file's end.
     while (static_cast<uint64_t> (input.GetPosition()) + 8 <= parseEnd && ! input.IsExhausted())
@@ -159,9 +159,22 @@ void WavFileReader::ReadHeader (InputStream& input)
                                                : 0;
 }
 
+std::string WavFileReader::DescribeUnreadableAudio() const
+{
+    if (bytesPerFrame < 1)
+        return "its sample format (tag " + StringHelper::ToString (formatTag) + ", " + StringHelper::ToString (bitsPerSample)
+             + " bits) is not read";
+
+    if (! seenData)
+        return "no audio data was found";
+
+    return {};
+}
+
 void WavFileReader::ReadFormatChunk (InputStream& input, uint32_t size, uint64_t present)
 {
     bytesPerFrame = 0;
+    formatTag = 0;
     isFloatingPoint = false;
     isAmbisonicBFormat = false;
 
@@ -174,6 +187,7 @@ void WavFileReader::ReadFormatChunk (InputStream& input, uint32_t size, uint64_t
     }
 
     const auto tag = static_cast<uint16_t> (input.ReadShort());
+    formatTag = tag;
     const int channels = input.ReadShort();
     const int32_t rate = input.ReadInt();
     const uint32_t byteRate = input.ReadUnsignedInt();
@@ -226,6 +240,7 @@ void WavFileReader::ReadFormatChunk (InputStream& input, uint32_t size, uint64_t
         subFormat.data2 = static_cast<uint16_t> (input.ReadShort());
         subFormat.data3 = static_cast<uint16_t> (input.ReadShort());
         input.Read (subFormat.data4, sizeof (subFormat.data4));
+        formatTag = subFormat.data1; // the tag of a plain "fmt " for the sub-formats of the WAVE family
 
         isFloatingPoint = subFormat == floatSubFormat;
         isAmbisonicBFormat = subFormat == ambisonicBFormatPcmSubFormat;
