@@ -3,6 +3,7 @@
 #include "common/Exception.h"
 #include "containers/AudioBufferBase.h"
 #include "files/FileReader.h"
+#include "math/VectorOperations.h"
 #include "text/StringHelper.h"
 
 #include <algorithm>
@@ -90,17 +91,44 @@ bool AudioFileReader::ReadChannel (AudioBufferBase& buffer, uint32_t destChannel
         || ! rangeFits (destStartSample, numSamples, buffer.GetNumSamples()))
         return false;
 
-    const uint64_t chunkSize = numChannels < 33 ? 65536 : 8192;
+    // Where the length is exact, frames outside it are silence: they are written here, and
+    // neither read nor given work memory, so that a header's channel count times a long
+    // request cannot decide an allocation. A decoded stream may run past its declared length,
+    // so all of its frames are read.
+    uint64_t before = 0, held = numSamples;
 
-    for (uint64_t done = 0; done < numSamples;)
+    if (! IsLengthOnlyDeclared())
     {
-        const uint64_t n = std::min (numSamples - done, chunkSize);
+        if (fileStartFrame < 0)
+            before = std::min (numSamples, 0 - static_cast<uint64_t> (fileStartFrame));
+
+        // Past the frames before the file's start, the next one is frame 0 or later.
+        const int64_t first = frameAfter (fileStartFrame, before);
+        held = 0;
+
+        if (before < numSamples && first < numFrames)
+            held = std::min (numSamples - before, static_cast<uint64_t> (numFrames - first));
+    }
+
+    if (float* destination = buffer.GetChannel (destChannel))
+    {
+        FillVector (destination + destStartSample, before, 0.0f);
+        FillVector (destination + destStartSample + before + held, numSamples - before - held, 0.0f);
+    }
+
+    // Wide files take fewer frames per chunk, so that the chunk's bytes stay bounded.
+    const uint64_t chunkSize = std::clamp<uint64_t> (maxChunkBytes / (sizeof (float) * numChannels), 1,
+                                                     numChannels < 33 ? 65536 : 8192);
+
+    for (uint64_t done = 0; done < held;)
+    {
+        const uint64_t n = std::min (held - done, chunkSize);
         workBuffer.SetSize (numChannels, n);
 
-        if (! Read (workBuffer, 0, n, frameAfter (fileStartFrame, done)))
+        if (! Read (workBuffer, 0, n, frameAfter (fileStartFrame, before + done)))
             return false;
 
-        buffer.CopyFrom (destChannel, destStartSample + done, workBuffer.GetChannel (fileChannel), n, 1.0f);
+        buffer.CopyFrom (destChannel, destStartSample + before + done, workBuffer.GetChannel (fileChannel), n, 1.0f);
         done += n;
     }
 
@@ -140,10 +168,21 @@ void AudioFileReader::CheckFramesAreBacked (uint64_t frames, const char* sourceF
         return;
 
     const int64_t bytes = fileReader != nullptr ? fileReader->GetTotalLength() : 0;
-    const std::string path = fileReader != nullptr ? fileReader->GetFile().GetFullPathName() : std::string();
-    throw Exception ("file " + StringHelper::Quoted (path) + " claims more audio than its "
-                         + StringHelper::ToString (bytes) + " bytes can hold",
+    throw Exception ("file " + QuotedPath() + " claims more audio than its " + StringHelper::ToString (bytes) + " bytes can hold",
                      sourceFile, line, true, false);
+}
+
+void AudioFileReader::CheckAudioIsReadable (const char* sourceFile, long line) const
+{
+    const std::string reason = DescribeUnreadableAudio();
+
+    if (! reason.empty())
+        throw Exception ("file " + QuotedPath() + " cannot be loaded: " + reason, sourceFile, line, true, false);
+}
+
+std::string AudioFileReader::QuotedPath() const
+{
+    return StringHelper::Quoted (fileReader != nullptr ? fileReader->GetFile().GetFullPathName() : std::string());
 }
 
 bool AudioFileReader::ReadInterleavedFrames (int** destChannels, uint64_t numFramesToRead, int64_t startFrame,

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace kul
 {
@@ -34,13 +35,18 @@ public:
         Buffer channels beyond the file's are left as they are. */
     bool Read (AudioBufferBase& buffer, uint64_t destStartSample, uint64_t numSamples, int64_t fileStartFrame);
 
-    /** One channel of the file into one channel of the buffer, read in chunks. */
+    /** One channel of the file into one channel of the buffer, read in chunks of all the
+        file's channels: 65536 frames (8192 from 33 channels on), fewer where their samples
+        would take more than maxChunkBytes. Frames outside an exact length (see
+        IsLengthOnlyDeclared) are written as 0 without being read. */
     bool ReadChannel (AudioBufferBase& buffer, uint32_t destChannel, uint64_t destStartSample,
                       uint64_t numSamples, uint32_t fileChannel, int64_t fileStartFrame);
 
     /** True when GetLengthInSamples() is only what the file declares: the frames are
         decoded as they are read, and the stream may end before or after that length.
-        A whole load then reads until the stream ends instead of trusting the length. */
+        A whole load then reads until the stream ends instead of trusting the length.
+        False when the length is exact: the file holds frames 0 .. length - 1, and reads
+        of any other frame give 0. */
     virtual bool IsLengthOnlyDeclared() const noexcept { return false; }
 
     /** The length the file's header declares, kept even where it is more than the file's
@@ -60,6 +66,19 @@ public:
         N bytes can hold") when the frames are more than GetMostFramesBacked(). */
     void CheckFramesAreBacked (uint64_t frames, const char* sourceFile, long line) const;
 
+    /** The most bytes of samples that one chunk of ReadChannel takes, whatever the file's
+        channel count. */
+    static constexpr uint64_t maxChunkBytes = 16 * 1024 * 1024;
+
+    /** Why the file's audio cannot be loaded though its header parsed, as the words after
+        "cannot be loaded: " (its sample format is not read, say); empty when it can. The
+        reader of such a file is valid and reads as a length of 0. */
+    virtual std::string DescribeUnreadableAudio() const { return {}; }
+
+    /** Throws a kul::Exception ("file " + the quoted path + " cannot be loaded: " + the
+        description) when DescribeUnreadableAudio() gives one. */
+    void CheckAudioIsReadable (const char* sourceFile, long line) const;
+
     /** No format packs audio more densely than this many samples per byte of the file,
         silence included, so a longer length is a lie that must not decide an allocation. */
     static constexpr uint64_t mostSamplesPerFileByte = 8192;
@@ -76,6 +95,9 @@ protected:
     /** The last step: a reader that is not valid throws "file " + the quoted path +
         " is not a valid " + kind + " file", reported with the source file and line. */
     void ThrowUnlessValid (const File& file, const std::string& kind, const char* sourceFile, long line) const;
+
+    /** The file's path in double quotes, as the refusals show it. */
+    std::string QuotedPath() const;
 
     std::unique_ptr<FileReader> fileReader;
     AudioBuffer workBuffer { 1, 512 };

@@ -4,6 +4,7 @@
 #include "audiofiles/ChunkParsing.h"
 #include "files/FileReader.h"
 #include "memory/MemoryBlock.h"
+#include "text/StringHelper.h"
 
 #include <algorithm>
 #include <cstring>
@@ -99,7 +100,6 @@ void WavFileReader::ReadHeader (InputStream& input)
     }
 
     parseEnd = std::min (parseEnd, fileLength);
-    bool seenData = false;
 
     // Each step moves on by at least a chunk header, and positions stop at the file's end.
     while (static_cast<uint64_t> (input.GetPosition()) + 8 <= parseEnd && ! input.IsExhausted())
@@ -123,9 +123,6 @@ void WavFileReader::ReadHeader (InputStream& input)
 
             seenData = true;
             dataOffset = contentStart;
-            numFrames = bytesPerFrame >= 1 ? static_cast<int64_t> (audiofiles::BytesPresent (dataOffset, dataSize, fileLength)
-                                                                   / static_cast<uint64_t> (bytesPerFrame))
-                                           : 0;
         }
         else if (id == ChunkId ("chna"))
         {
@@ -146,26 +143,38 @@ void WavFileReader::ReadHeader (InputStream& input)
                 hasBroadcastMetadata = broadcastMetadata.Size() > 0;
             }
         }
-        else if (id != ChunkId ("LIST") && id != ChunkId ("INST") && id != ChunkId ("inst") && id != ChunkId ("smpl")
-                 && id != ChunkId ("acid") && id != ChunkId ("cue ") && size == 0)
+        else if (id == 0 && size == 0)
         {
+            // Zero bytes where a chunk should start are padding (a recorder's preallocated
+            // tail, say), not a chunk: the parse ends rather than stepping through them.
             break;
         }
 
         input.SetPosition (static_cast<int64_t> (std::min (next, fileLength)));
     }
 
-    // A later "fmt " may have changed the frame size: the count never exceeds the data in the file.
-    if (! seenData || bytesPerFrame < 1)
-        numFrames = 0;
-    else
-        numFrames = std::min<int64_t> (numFrames, static_cast<int64_t> (audiofiles::BytesPresent (dataOffset, dataSize, fileLength)
-                                                                          / static_cast<uint64_t> (bytesPerFrame)));
+    // Counted once every chunk is known, so that a "fmt " after "data" gives the frame size.
+    numFrames = seenData && bytesPerFrame >= 1 ? static_cast<int64_t> (audiofiles::BytesPresent (dataOffset, dataSize, fileLength)
+                                                                        / static_cast<uint64_t> (bytesPerFrame))
+                                               : 0;
+}
+
+std::string WavFileReader::DescribeUnreadableAudio() const
+{
+    if (bytesPerFrame < 1)
+        return "its sample format (tag " + StringHelper::ToString (formatTag) + ", " + StringHelper::ToString (bitsPerSample)
+             + " bits) is not read";
+
+    if (! seenData)
+        return "no audio data was found";
+
+    return {};
 }
 
 void WavFileReader::ReadFormatChunk (InputStream& input, uint32_t size, uint64_t present)
 {
     bytesPerFrame = 0;
+    formatTag = 0;
     isFloatingPoint = false;
     isAmbisonicBFormat = false;
 
@@ -178,6 +187,7 @@ void WavFileReader::ReadFormatChunk (InputStream& input, uint32_t size, uint64_t
     }
 
     const auto tag = static_cast<uint16_t> (input.ReadShort());
+    formatTag = tag;
     const int channels = input.ReadShort();
     const int32_t rate = input.ReadInt();
     const uint32_t byteRate = input.ReadUnsignedInt();
@@ -230,6 +240,7 @@ void WavFileReader::ReadFormatChunk (InputStream& input, uint32_t size, uint64_t
         subFormat.data2 = static_cast<uint16_t> (input.ReadShort());
         subFormat.data3 = static_cast<uint16_t> (input.ReadShort());
         input.Read (subFormat.data4, sizeof (subFormat.data4));
+        formatTag = subFormat.data1; // the tag of a plain "fmt " for the sub-formats of the WAVE family
 
         isFloatingPoint = subFormat == floatSubFormat;
         isAmbisonicBFormat = subFormat == ambisonicBFormatPcmSubFormat;

@@ -17,7 +17,8 @@ class WavFileReader : public AudioFileReader
 {
 public:
     /** Opens and parses the file; throws a kul::Exception when it is no valid WAV file.
-        A sample format it cannot read leaves a valid reader of length 0. */
+        A sample format it cannot read, or a file without a "data" chunk, leaves a valid
+        reader of length 0, which loads refuse (DescribeUnreadableAudio). */
     explicit WavFileReader (const File& file);
     ~WavFileReader() override;
 
@@ -28,6 +29,10 @@ public:
     /** The parse of the chunks. */
     void ReadHeader (InputStream& input);
 
+    /** "its sample format (tag N, B bits) is not read" for a format of length 0, or "no audio
+        data was found" when the parse met no "data" chunk. */
+    std::string DescribeUnreadableAudio() const override;
+
     const std::string& GetAxmlText() const noexcept { return axmlText; }
     const StringPairArray& GetBroadcastMetadata() const noexcept { return broadcastMetadata; }
     const ChnaChunk& GetChna() const noexcept { return chna; }
@@ -35,6 +40,8 @@ public:
 
 private:
     int32_t bytesPerFrame = 0;
+    uint32_t formatTag = 0; // for an extensible "fmt ", the first field of its sub-format
+    bool seenData = false;
     uint64_t dataOffset = 0;
     uint64_t dataSize = 0;
     Vector<unsigned char> blockBuffer;

@@ -114,16 +114,18 @@ bool AudioBuffer::SaveToMatFile (const File& file, const std::string& variableNa
 
 // A file whose length is exact and whose reads cannot fail (AIFF, WAV) is read into this
 // buffer itself, sized through SetSize: everything that can refuse it (the factory, the
-// channel index, a length the file's bytes cannot back) comes before the first resize, so
-// a refused file leaves the buffer as it was, and storage that is large enough is reused
-// without costing more. A decoded stream can still fail or be refused part-way, so it is
-// decoded into storage of its own first (loadDecodedFrames).
+// channel index, audio the reader cannot read, a length the file's bytes cannot back) comes
+// before the first resize, so a refused file leaves the buffer as it was, and storage that
+// is large enough is reused without costing more. A decoded stream can still fail or be
+// refused part-way, so it is decoded into storage of its own first (loadDecodedFrames).
 bool AudioBuffer::LoadFromAudioFile (const File& file)
 {
     const std::unique_ptr<AudioFileReader> reader (AudioFileFactory (file));
 
     if (reader == nullptr)
         return false;
+
+    reader->CheckAudioIsReadable (sourceFile, 378);
 
     if (reader->IsLengthOnlyDeclared() || ! ReadsCannotFail (reader->GetFormatName()))
         return loadDecodedFrames (file, *reader, reader->GetNumChannels(), allChannels);
@@ -146,6 +148,8 @@ bool AudioBuffer::LoadChannelFromAudioFile (const File& file, unsigned int chann
         throw Exception ("Invalid channel index " + StringHelper::ToString (channel) + " for file "
                              + StringHelper::Quoted (file.GetFullPathName()),
                          sourceFile, 402, true, false);
+
+    reader->CheckAudioIsReadable (sourceFile, 404);
 
     if (reader->IsLengthOnlyDeclared() || ! ReadsCannotFail (reader->GetFormatName()))
         return loadDecodedFrames (file, *reader, 1, channel);

@@ -32,11 +32,14 @@ public:
     /** Loads the whole file into this buffer, sized through SetSize to its channels by
         its length in frames (for a decoded format: the frames its stream really holds).
         False for an empty path or a read that fails. The factory's and readers' exceptions
-        pass through. A refused file (missing, invalid, or holding more audio than its bytes
-        can back, found before or while decoding) leaves the buffer as it was, and so does a
-        failed read: a decoded format is decoded into storage of its own before this buffer
-        takes it. Storage that is large enough is reused; an AIFF or WAV file too large for
-        it has it given back before the file's is taken. */
+        pass through, and a file whose audio its reader cannot read (a WAV sample format it
+        does not decode, no "data" chunk) is refused with "file " + the quoted path +
+        " cannot be loaded: " and the reason. A refused file (missing, invalid, unreadable, or
+        holding more audio than its bytes can back, found before or while decoding) leaves
+        the buffer as it was, and so does a failed read: a decoded format is decoded into
+        storage of its own before this buffer takes it. Storage that is large enough is
+        reused; an AIFF or WAV file too large for it has it given back before the file's is
+        taken. */
     bool LoadFromAudioFile (const File& file) override;
 
     /** Loads one channel of the file (1 x its length), on the same terms. A channel the

@@ -87,6 +87,12 @@ bool EncodeWithSox (const kul::File& mp2, const std::string& soxOptions, int cha
                    channels, frames, sampleRate, Signal::tones);
 }
 
+bool EncodeWavWithSox (const kul::File& wav, const std::string& encoding, int channels, long frames, int sampleRate)
+{
+    return encode (wav, [&] (const std::string& in, const std::string& out) { return "sox --no-show-progress " + in + " -e " + encoding + " " + out; },
+                   channels, frames, sampleRate, Signal::tones);
+}
+
 namespace
 {
 // Frame by frame, keeping a frame's samples once the next frame shows whether it adjoins

@@ -37,6 +37,10 @@ bool EncodeWithLame (const kul::File& mp3, const std::string& lameOptions, int c
     options given (the bit rate: "-C 192"); false when sox fails. */
 bool EncodeWithSox (const kul::File& mp2, const std::string& soxOptions, int channels, long frames, int sampleRate);
 
+/** Writes frames of the tones as a WAV file with Debian's sox in its sample encoding
+    ("a-law", "u-law", "ima-adpcm", "ms-adpcm"); false when sox fails. */
+bool EncodeWavWithSox (const kul::File& wav, const std::string& encoding, int channels, long frames, int sampleRate);
+
 /** How libmpg123 is set up to decode a reference: its defaults unless asked. */
 struct Mpg123Settings
 {

@@ -305,6 +305,7 @@ TEST_F (LoadingTest, CraftedFilesLoadWhatTheyHoldOrAreRefusedWithSmallMemory)
         { Write (fl32, "fl32-16.aifc"), 4, 1, DecodedAudio { 1, 44100, { { 0.5f, -0.75f, 0.25f, 0.0f } } } },
         { Write (Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Chunk ("data", Bytes().Zeros (200), 0xFFFFFFFF)), "data.wav"), 100, 1, {} },
         { Write (Riff (Bytes().Chunk ("fmt ", widthFromByteRate).Chunk ("data", Bytes().Zeros (200))), "width.wav"), heldOrRefused, 1, {} },
+        { Write (Riff (Bytes().Chunk ("fmt ", WavFormat (1, 2, 8000, 16)).Chunk ("data", Bytes())), "empty.wav"), 0, 2, {} },
         { PathFor ("pipe.wav"), refused, 1, {} },
     };
 
@@ -481,6 +482,15 @@ TEST_F (BufferLoadTest, RefusedFilesLeaveTheBufferAsItWas)
         return "file " + quoted (file) + " claims more audio than its " + std::to_string (denseSize) + " bytes can hold";
     };
 
+    // Sample formats that the WAV reader does not decode, as sox writes them, and a file
+    // without audio data.
+    for (const char* encoding : { "a-law", "u-law", "ima-adpcm", "ms-adpcm" })
+        ASSERT_TRUE (EncodeWavWithSox (PathFor (std::string (encoding) + ".wav"), encoding, 2, 20000, 44100)) << encoding;
+    const auto notRead = [&] (const std::string& encoding, const std::string& format) {
+        return "file " + quoted (PathFor (encoding + ".wav")) + " cannot be loaded: its sample format (" + format + ") is not read";
+    };
+    const auto noData = Write (Riff (Bytes().Chunk ("fmt ", WavFormat (1, 2, 8000, 16))), "no-data.wav");
+
     const std::pair<std::function<void()>, std::string> failures[] = {
         { [&] { return buffer.LoadChannelFromAudioFile (stereo, 2); }, "Invalid channel index 2 for file " + quoted (stereo) },
         { [&] { return buffer.LoadFromAudioFile (missing); }, "File " + quoted (missing) + " does not exist." },
@@ -490,6 +500,11 @@ TEST_F (BufferLoadTest, RefusedFilesLeaveTheBufferAsItWas)
         { [&] { return buffer.LoadChannelFromAudioFile (dense, 7); }, capRefusal (dense) },
         { [&] { return buffer.LoadFromAudioFile (denseStreamed); }, capRefusal (denseStreamed) },
         { [&] { return buffer.LoadChannelFromAudioFile (denseStreamed, 0); }, capRefusal (denseStreamed) },
+        { [&] { return buffer.LoadFromAudioFile (PathFor ("a-law.wav")); }, notRead ("a-law", "tag 6, 8 bits") },
+        { [&] { return buffer.LoadFromAudioFile (PathFor ("u-law.wav")); }, notRead ("u-law", "tag 7, 8 bits") },
+        { [&] { return buffer.LoadFromAudioFile (PathFor ("ima-adpcm.wav")); }, notRead ("ima-adpcm", "tag 17, 4 bits") },
+        { [&] { return buffer.LoadChannelFromAudioFile (PathFor ("ms-adpcm.wav"), 1); }, notRead ("ms-adpcm", "tag 2, 4 bits") },
+        { [&] { return buffer.LoadChannelFromAudioFile (noData, 1); }, "file " + quoted (noData) + " cannot be loaded: no audio data was found" },
     };
 
     for (const auto& [load, message] : failures)

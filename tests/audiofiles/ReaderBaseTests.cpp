@@ -1,4 +1,5 @@
 #include "audiofiles/AudioFileReader.h"
+#include "math/VectorOperations.h"
 
 #include <gtest/gtest.h>
 
@@ -92,23 +93,37 @@ TEST (ReaderBase, RangesThatDoNotFitAreRefusedWithoutReading)
     EXPECT_TRUE (reader.readSizes.empty());
 }
 
-TEST (ReaderBase, ReadChannelGoesInChunksByChannelCount)
+// Chunks of 65536 frames, 8192 from 33 channels on, fewer where they would pass 16 MiB;
+// frames outside the file are written as 0 without a read.
+TEST (ReaderBase, ReadChannelGoesInChunksBoundedByChannelsAndTheFramesHeld)
 {
-    struct Case { uint32_t channels; std::vector<uint64_t> sizes; };
+    struct Case { uint32_t channels; int64_t fileFrames; int64_t start; uint64_t count; std::vector<uint64_t> sizes; };
     const Case cases[] = {
-        { 2, { 65536, 34464 } },
-        { 40, { 8192, 8192, 8192, 8192, 8192, 8192, 8192, 8192, 8192, 8192, 8192, 8192, 1696 } },
+        { 2, 200000, 7, 100000, { 65536, 34464 } },
+        { 40, 200000, 7, 100000, { 8192, 8192, 8192, 8192, 8192, 8192, 8192, 8192, 8192, 8192, 8192, 8192, 1696 } },
+        { 2000, 200000, 7, 5000, { 2097, 2097, 806 } },
+        { 24000, 10, 7, 8192, { 3 } },
+        { 2, 10, -3, 20, { 10 } },
     };
 
     for (const auto& test : cases)
     {
-        PatternReader reader (test.channels, 200000);
-        AudioBuffer buffer (1, 100001);
-        ASSERT_TRUE (reader.ReadChannel (buffer, 0, 1, 100000, 1, 7));
+        SCOPED_TRACE (test.channels);
+        PatternReader reader (test.channels, test.fileFrames);
+        AudioBuffer buffer (1, test.count + 1);
+        FillVector (buffer.GetChannel (0), test.count + 1, 0.5f);
+        ASSERT_TRUE (reader.ReadChannel (buffer, 0, 1, test.count, 1, test.start));
         EXPECT_EQ (reader.readSizes, test.sizes);
-        EXPECT_EQ (buffer.GetChannel (0)[0], 0.0f);
-        EXPECT_EQ (buffer.GetChannel (0)[1], static_cast<float> (PatternReader::wordFor (1, 7)) * scale);
-        EXPECT_EQ (buffer.GetChannel (0)[100000], static_cast<float> (PatternReader::wordFor (1, 100006)) * scale);
+        EXPECT_EQ (buffer.GetChannel (0)[0], 0.5f);
+
+        const auto expected = [&] (int64_t frame) {
+            return frame >= 0 && frame < test.fileFrames ? static_cast<float> (PatternReader::wordFor (1, frame)) * scale : 0.0f;
+        };
+        uint64_t right = 0;
+        while (right < test.count && buffer.GetChannel (0)[right + 1] == expected (test.start + static_cast<int64_t> (right)))
+            ++right;
+        EXPECT_EQ (right, test.count) << "frames read as the file holds them";
     }
 }
+
 } // namespace

@@ -61,20 +61,20 @@ TEST_F (WavReader, RefusesMalformedHeadersWithItsErrorText)
     }
 }
 
-TEST_F (WavReader, SampleFormatsItCannotReadGiveValidReadersOfLengthZero)
+TEST_F (WavReader, AudioItCannotReadGivesAValidReaderOfLengthZeroThatSaysWhy)
 {
     Bytes shortExtensible = ExtensibleFormat (1, 8000, 16, 1, 0, 0x10, waveGuidTail);
     shortExtensible.data.pop_back();
 
-    const struct { const char* name; Bytes file; } cases[] = {
-        { "ADPCM", wav (WavFormat (2, 1, 8000, 4), samples16 (8, 1)) },
-        { "extensible of 39 bytes", wav (shortExtensible, samples16 (8, 1)) },
-        { "unknown sub-format", wav (ExtensibleFormat (1, 8000, 16, 2, 0, 0x10, waveGuidTail), samples16 (8, 1)) },
-        { "24-bit float", wav (WavFormat (3, 1, 8000, 24), samples16 (8, 1)) },
-        { "40-bit integers", wav (WavFormat (1, 1, 8000, 40), samples16 (8, 1)) },
-        { "data before fmt", Riff (Bytes().Chunk ("data", samples16 (8, 1)).Chunk ("fmt ", WavFormat (1, 1, 8000, 16))) },
-        { "empty unknown chunk before data", Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Chunk ("junk", Bytes())
-                                                       .Chunk ("data", samples16 (8, 1))) },
+    const struct { const char* name; Bytes file; const char* why; } cases[] = {
+        { "ADPCM", wav (WavFormat (2, 1, 8000, 4), samples16 (8, 1)), "its sample format (tag 2, 4 bits) is not read" },
+        { "extensible of 39 bytes", wav (shortExtensible, samples16 (8, 1)), "its sample format (tag 65534, 16 bits) is not read" },
+        { "unknown sub-format", wav (ExtensibleFormat (1, 8000, 16, 2, 0, 0x10, waveGuidTail), samples16 (8, 1)),
+          "its sample format (tag 2, 16 bits) is not read" },
+        { "24-bit float", wav (WavFormat (3, 1, 8000, 24), samples16 (8, 1)), "its sample format (tag 3, 24 bits) is not read" },
+        { "40-bit integers", wav (WavFormat (1, 1, 8000, 40), samples16 (8, 1)), "its sample format (tag 1, 40 bits) is not read" },
+        { "zero padding before data", Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Zeros (8).Chunk ("data", samples16 (8, 1))),
+          "no audio data was found" },
     };
 
     for (const auto& test : cases)
@@ -84,6 +84,7 @@ TEST_F (WavReader, SampleFormatsItCannotReadGiveValidReadersOfLengthZero)
         EXPECT_EQ (reader->GetSampleRate(), 8000);
         EXPECT_EQ (reader->GetLengthInSamples(), 0);
         EXPECT_EQ (ReadAll (*reader, 3, 0), std::vector<float> (3, 0.0f));
+        EXPECT_EQ (reader->DescribeUnreadableAudio(), test.why);
     }
 }
 
@@ -107,6 +108,9 @@ TEST_F (WavReader, ReadsEveryLayoutAsTheSameSamples)
         { "extensible float", wav (ExtensibleFormat (1, 8000, 32, 3, 0, 0x10, waveGuidTail), floats), true },
         { "odd chunk before data", Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Chunk ("LIST", Bytes().Text ("abc"))
                                              .Chunk ("data", samples16 (4, 1))), false },
+        { "empty chunk before data", Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Chunk ("junk", Bytes())
+                                               .Chunk ("data", samples16 (4, 1))), false },
+        { "data before fmt", Riff (Bytes().Chunk ("data", samples16 (4, 1)).Chunk ("fmt ", WavFormat (1, 1, 8000, 16))), false },
     };
 
     for (const auto& test : cases)
