@@ -142,6 +142,14 @@ void AiffFileReader::ReadHeader (InputStream& input)
 
     // The frame count is what both the header and the sample data in the file hold.
     numFrames = seenSsnd ? static_cast<int64_t> (std::min (commFrames, dataBytes / static_cast<uint64_t> (bytesPerFrame))) : 0;
+
+    // A file of no frames may leave "SSND" out; one that announces frames has lost them.
+    soundDataMissing = ! seenSsnd && commFrames > 0;
+}
+
+std::string AiffFileReader::DescribeUnreadableAudio() const
+{
+    return soundDataMissing ? "no audio data was found" : std::string();
 }
 
 SampleConverter AiffFileReader::ChooseConverter() const noexcept

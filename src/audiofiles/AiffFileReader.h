@@ -23,10 +23,14 @@ public:
     /** The parse of the chunks; leaves the reader invalid when the file is refused. */
     void ReadHeader (InputStream& input);
 
+    /** "no audio data was found" when COMM announces frames but no "SSND" chunk holds them. */
+    std::string DescribeUnreadableAudio() const override;
+
 private:
     int32_t bytesPerFrame = 0;
     uint64_t dataOffset = 0;
     bool isLittleEndian = false;
+    bool soundDataMissing = false;
     Vector<unsigned char> blockBuffer;
 
     SampleConverter ChooseConverter() const noexcept;

@@ -490,6 +490,7 @@ TEST_F (BufferLoadTest, RefusedFilesLeaveTheBufferAsItWas)
         return "file " + quoted (PathFor (encoding + ".wav")) + " cannot be loaded: its sample format (" + format + ") is not read";
     };
     const auto noData = Write (Riff (Bytes().Chunk ("fmt ", WavFormat (1, 2, 8000, 16))), "no-data.wav");
+    const auto noSound = Write (Form ("AIFF", Bytes (ByteOrder::big).Chunk ("COMM", AiffComm (2, 1000, 16, 8000))), "no-sound.aiff");
 
     const std::pair<std::function<void()>, std::string> failures[] = {
         { [&] { return buffer.LoadChannelFromAudioFile (stereo, 2); }, "Invalid channel index 2 for file " + quoted (stereo) },
@@ -505,6 +506,7 @@ TEST_F (BufferLoadTest, RefusedFilesLeaveTheBufferAsItWas)
         { [&] { return buffer.LoadFromAudioFile (PathFor ("ima-adpcm.wav")); }, notRead ("ima-adpcm", "tag 17, 4 bits") },
         { [&] { return buffer.LoadChannelFromAudioFile (PathFor ("ms-adpcm.wav"), 1); }, notRead ("ms-adpcm", "tag 2, 4 bits") },
         { [&] { return buffer.LoadChannelFromAudioFile (noData, 1); }, "file " + quoted (noData) + " cannot be loaded: no audio data was found" },
+        { [&] { return buffer.LoadFromAudioFile (noSound); }, "file " + quoted (noSound) + " cannot be loaded: no audio data was found" },
     };
 
     for (const auto& [load, message] : failures)
