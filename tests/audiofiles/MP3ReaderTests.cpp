@@ -17,9 +17,6 @@ namespace audiofiletests
 {
 namespace
 {
-// The reader and the reference are the same decoder: only a seek's arithmetic differs.
-constexpr float tolerance = 1.0e-5f;
-
 // What is done to the encoder's file before it is read.
 enum class Edit
 {
@@ -39,6 +36,16 @@ enum class Edit
     monoAfter,    // a mono stream of the same rate joined after it
 };
 
+// Reads equal the load, but libmpg123 leaves a frame it cannot decode out of its synthesis,
+// which no restart after it can know of: after such damage they can differ by rounding, as
+// far as the reader allows.
+float ReadToleranceAfter (Edit edit)
+{
+    const bool damagesAFrameBeforeMoreAudio = edit == Edit::junkInside || edit == Edit::zerosInside || edit == Edit::zeroBlock
+                                           || edit == Edit::junkBlock || edit == Edit::junkInFrame;
+    return damagesAFrameBeforeMoreAudio ? 2.4e-7f : 0.0f;
+}
+
 struct Encoding
 {
     const char* name;
@@ -54,6 +61,7 @@ const Encoding encodings[] = {
     { "Mpeg1CbrInfo44kStereo", "-b 128 --resample 44.1", 2, 44100 },
     { "Mpeg1CbrNoInfo48kMono", "-b 96 -t -m m --resample 48", 1, 48000 },
     { "Mpeg1CbrNoInfo32kStereo", "-b 64 -t --resample 32", 2, 32000 },
+    { "Mpeg1CbrCrc44kStereo", "-b 32 -p --resample 44.1", 2, 44100 },
     { "Mpeg1VbrXing44kStereo", "-V 4 --resample 44.1", 2, 44100 },
     { "Mpeg1VbrNoXing44kStereo", "-V 0 -t --resample 44.1", 2, 44100 },
     { "Mpeg1AbrNoXing44kStereo", "--abr 96 -t --resample 44.1", 2, 44100 },
@@ -206,7 +214,7 @@ TEST_P (MpegEncodingTest, ReadsEveryFrameLibmpg123DecodesAndEveryReadEqualsTheWh
 
     AudioBuffer whole (static_cast<unsigned> (channels), static_cast<unsigned long> (reference.Frames()));
     ASSERT_TRUE (reader.Read (whole, 0, whole.GetNumSamples(), 0));
-    ExpectSamplesNear (whole, reference, 0, reference.Frames(), tolerance, "whole");
+    ExpectSamplesNear (whole, reference, 0, reference.Frames(), 0.0f, "whole");
     const auto wholeRead = asDecoded (whole);
 
     // On frame boundaries, before the start, astride and past the end, then at random,
@@ -224,6 +232,7 @@ TEST_P (MpegEncodingTest, ReadsEveryFrameLibmpg123DecodesAndEveryReadEqualsTheWh
         starts.push_back (static_cast<long> (random() % static_cast<unsigned long> (length)));
 
     AudioBuffer part (static_cast<unsigned> (channels), 1500);
+    const float tolerance = ReadToleranceAfter (encoding.edit);
 
     for (const long start : starts)
     {
