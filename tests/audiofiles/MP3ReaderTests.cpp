@@ -34,6 +34,7 @@ enum class Edit
     junkInFrame,  // 500 random bytes inserted into a frame, leaving its rest as a lone header
     stereoAfter,  // a stereo stream of the same rate joined after it
     monoAfter,    // a mono stream of the same rate joined after it
+    cutWhileOpen, // the second half cut off while the reader is open, then put back
 };
 
 // Reads equal the load, but libmpg123 leaves a frame it cannot decode out of its synthesis,
@@ -90,6 +91,7 @@ const Encoding encodings[] = {
     { "JunkInAFrameCbr44kStereo", "-b 128 -t --resample 44.1", 2, 44100, Edit::junkInFrame },
     { "MonoThenStereoJoined44k", "-b 128 -m m --resample 44.1", 1, 44100, Edit::stereoAfter },
     { "StereoThenMonoJoined44k", "-b 128 --resample 44.1", 2, 44100, Edit::monoAfter },
+    { "CutWhileOpen320k44kStereo", "-b 320 --resample 44.1", 2, 44100, Edit::cutWhileOpen },
 };
 
 void PrintTo (const Encoding& encoding, std::ostream* out)
@@ -158,6 +160,7 @@ std::vector<unsigned char> edited (std::vector<unsigned char> bytes, Edit edit)
         case Edit::junkInFrame: insertAt (bytes.size() / 2 + 37, randomBytes (500)); break;
         case Edit::stereoAfter:
         case Edit::monoAfter: break; // joined by the test, which encodes the second stream
+        case Edit::cutWhileOpen: break; // cut by the test, after opening
     }
 
     return bytes;
@@ -239,6 +242,26 @@ TEST_P (MpegEncodingTest, ReadsEveryFrameLibmpg123DecodesAndEveryReadEqualsTheWh
     {
         ASSERT_TRUE (reader.Read (part, 0, part.GetNumSamples(), start)) << start;
         ExpectSamplesNear (part, wholeRead, start, 1500, tolerance, "from " + std::to_string (start));
+    }
+
+    if (encoding.edit == Edit::cutWhileOpen)
+    {
+        // A read on from a quarter delivers what the bytes still there hold, then zeros,
+        // and answers false; with the bytes back the same read gives the load.
+        AudioBuffer rest (static_cast<unsigned> (channels), static_cast<unsigned long> (length - length / 4));
+        ASSERT_TRUE (reader.Read (part, 0, part.GetNumSamples(), length / 4 - 1500));
+        WriteBytes (file, std::vector<unsigned char> (bytes.begin(), bytes.begin() + std::ptrdiff_t (bytes.size() / 2)));
+        std::fill (rest.GetChannel (0), rest.GetChannel (0) + rest.GetNumSamples(), 1.0f);
+        EXPECT_FALSE (reader.Read (rest, 0, rest.GetNumSamples(), length / 4));
+
+        const float* left = rest.GetChannel (0);
+        const long delivered = std::mismatch (left, left + rest.GetNumSamples(), wholeRead.samples[0].begin() + length / 4).first - left;
+        EXPECT_GT (delivered, 0);
+        EXPECT_TRUE (std::all_of (left + delivered, left + rest.GetNumSamples(), [] (float x) { return x == 0.0f; })) << delivered;
+
+        WriteBytes (file, bytes);
+        ASSERT_TRUE (reader.Read (rest, 0, rest.GetNumSamples(), length / 4));
+        ExpectSamplesNear (rest, wholeRead, length / 4, rest.GetNumSamples(), 0.0f, "with the bytes back");
     }
 }
 
