@@ -24,6 +24,11 @@ class InputStream;
     from a decode from the start by rounding, at most 2.4e-7 measured (two units in the
     last place of a full-scale sample).
 
+    A layer III frame whose main data lies before the stream's first frame (a stream cut
+    inside its bit reservoir) decodes as silence, as libmpg123 means it to; libmpg123 alone
+    keeps bits of its side information in MPEG-2 and 2.5, and behind a CRC clears two bytes
+    of the main data of the frames after it.
+
     Damaged blocks up to resyncLimit bytes are crossed; a lone header that libmpg123 finds
     in junk is not audio. A stream whose sample rate changes is not read (its parts cannot
     be delivered at one rate exactly); one whose channel mode changes is delivered as
