@@ -287,6 +287,10 @@ bool MpegAudioDecoder::IndexFrames()
             frame.mainData.sideInfoBytes = static_cast<uint8_t> (sideInfoBytes);
             frame.mainData.crc = crc;
             frame.mainData.mpeg1 = mpeg1;
+
+            const unsigned char* after = body + sideInfoBytes;
+            frame.mainData.tagAfter = ! crc && bodyBytes >= sideInfoBytes + 8
+                                   && (std::memcmp (after, "Xing", 4) == 0 || std::memcmp (after, "Info", 4) == 0);
         }
 
         if (hasPrevious)
@@ -347,7 +351,9 @@ bool MpegAudioDecoder::RestartAt (size_t frame)
         if (mainData.sideInfoBytes == 0 || (j > frame && ! frames[j].followsItsPredecessor))
             break;
 
-        if (mainData.begin > available)
+        // libmpg123 takes the first frame it reads for a "Xing"/"Info" frame when its side
+        // information is zero and a tag follows: that one stays as the index met it.
+        if (mainData.begin > available && ! (j == frame && mainData.tagAfter))
         {
             const int64_t sideInfo = frames[j].offset + 4 + (mainData.crc ? 2 : 0);
             const auto begin = static_cast<unsigned char> (mainData.mpeg1 ? available >> 1 : available);

@@ -90,6 +90,7 @@ private:
         uint8_t sideInfoBytes = 0; // 0: not a layer III frame
         bool crc : 1 = false;      // two bytes of CRC come before the side information
         bool mpeg1 : 1 = false;    // begin takes 9 bits of the side information, not 8
+        bool tagAfter : 1 = false; // "Xing" or "Info" follows the side information
     };
 
     /** Where a frame's header starts in the stream and the sample after its last: a

@@ -25,6 +25,7 @@ enum class Edit
     brokenOff,    // the stream cut in half and followed by 40000 zero bytes
     cutShort,     // the last 40% cut off, so a "Xing" count is more than the file holds
     byteBefore,   // one byte before the first frame
+    infoAudio,    // side information in the "Info" frame, which makes it audio to libmpg123
     twoId3v2Tags, // a small tag, then one of 40 KB of random bytes
     apeTagAfter,  // an APEv2 tag of one item after the stream
     junkInside,   // 500 random bytes without a frame sync inserted in the middle
@@ -72,6 +73,7 @@ const Encoding encodings[] = {
     { "ApeTag44kStereo", "-b 128 -t --resample 44.1", 2, 44100, Edit::apeTagAfter },
     { "TwoId3v2Tags44kStereo", "-b 128 --resample 44.1", 2, 44100, Edit::twoId3v2Tags },
     { "OneByteBeforeXing44kStereo", "-V 2 --resample 44.1", 2, 44100, Edit::byteBefore },
+    { "InfoFrameWithSideInfo44kStereo", "-b 128 --resample 44.1", 2, 44100, Edit::infoAudio },
     { "VbrXingCutShort44kStereo", "-V 2 --resample 44.1", 2, 44100, Edit::cutShort },
     { "JunkAfterStream44kMono", "-b 128 -t -m m --resample 44.1", 1, 44100, Edit::junkAfter },
     { "StreamBrokenOffIntoZeros44kMono", "-b 128 -t -m m --resample 44.1", 1, 44100, Edit::brokenOff },
@@ -151,6 +153,7 @@ std::vector<unsigned char> edited (std::vector<unsigned char> bytes, Edit edit)
         case Edit::brokenOff: bytes.resize (bytes.size() / 2); bytes.resize (bytes.size() + 40000, 0); break;
         case Edit::cutShort: bytes.resize (bytes.size() * 6 / 10); break;
         case Edit::byteBefore: prepend ({ 0 }); break;
+        case Edit::infoAudio: { const unsigned char sideInfo[] { 0xFE, 0xFF, 0xFF, 0xF4 }; std::copy (std::begin (sideInfo), std::end (sideInfo), bytes.begin() + 4); break; }
         case Edit::apeTagAfter: { const auto tag = apeTag(); bytes.insert (bytes.end(), tag.begin(), tag.end()); break; }
         case Edit::twoId3v2Tags: prepend (id3v2Tag (randomBytes (40000))); prepend (id3v2Tag (std::vector<unsigned char> (100, 0))); break;
         case Edit::junkInside: insertInside (junkWithoutSync (500)); break;
