@@ -11,7 +11,8 @@ class File;
 
 /** MPEG audio (MPEG-1, 2 and 2.5, layers I, II and III) decoded to 32-bit floats by
     libmpg123, with the encoder's delay and padding kept. The length is what a decode
-    from the start delivers; reads at any start give the samples of that decode. A
+    from the start delivers; reads at any start give the samples of that decode, to the
+    bit but after damage libmpg123 cannot decode (see MpegAudioDecoder). A
     stream that mixes mono and stereo frames reads as stereo; one whose sample rate
     changes is refused. */
 class MP3FileReader : public AudioFileReader

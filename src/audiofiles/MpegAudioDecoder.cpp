@@ -5,6 +5,7 @@
 #include <mpg123.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -21,6 +22,22 @@ constexpr int64_t inputBlockSize = 65536;
 // a frame at 8 kbit/s and 24 kHz carries 11 bytes of main data (24 frames), and to rebuild
 // the overlap and the synthesis filter from whole frames. Layers I and II need two.
 constexpr size_t seekPreframes = 32;
+
+// libmpg123's synthesis filter keeps its last 16 blocks of 32 subband samples in a ring and
+// starts each opened stream at the same place in it; the place sets the order in which each
+// output sample is summed. A decoder opened at a frame before which a decode from the start
+// synthesised a multiple of 16 blocks sums every later sample as that decode does.
+constexpr int synthesisRingBlocks = 16;
+constexpr int samplesPerBlock = 32;
+
+// How far back a seek looks for such a frame: in a stream of one layer and rate every
+// fourth frame (every eighth in MPEG-2 and 2.5 layer III) is one; only lone headers in
+// junk can put them further apart.
+constexpr size_t ringSearchFrames = 64;
+
+// The layer III bit reservoir: main data of at most this many bytes before a frame
+// (9 bits of the side info in MPEG-1; 8 bits, 255 bytes, in MPEG-2 and 2.5).
+constexpr int64_t maxMainDataBegin = 511;
 } // namespace
 
 /** The file as libmpg123 reads it: a position of its own over a block of the stream.
@@ -37,7 +54,30 @@ struct MpegAudioDecoder::Input
     int64_t position = 0; // in the file
     int64_t origin = 0;
 
+    // Side information that libmpg123 reads otherwise than the file holds it (see
+    // RestartAt): from offset on, the bytes in start, then zeros up to end.
+    struct Rewrite
+    {
+        int64_t offset;
+        int64_t end;
+        std::array<unsigned char, 2> start;
+    };
+
+    std::vector<Rewrite> rewrites;
+
     int64_t Read (unsigned char* destination, int64_t numBytes)
+    {
+        const int64_t first = position;
+        const int64_t done = ReadBlocks (destination, numBytes);
+
+        for (const auto& rewrite : rewrites)
+            for (int64_t at = std::max (rewrite.offset, first); at < std::min (rewrite.end, first + done); ++at)
+                destination[at - first] = at - rewrite.offset < 2 ? rewrite.start[size_t (at - rewrite.offset)] : 0;
+
+        return done;
+    }
+
+    int64_t ReadBlocks (unsigned char* destination, int64_t numBytes)
     {
         int64_t done = 0;
 
@@ -173,6 +213,7 @@ bool MpegAudioDecoder::IndexFrames()
         long rate = 0;
         int channels = 0;
         bool followsItsPredecessor = true;
+        MainData mainData;
     };
 
     Parsed previous;
@@ -181,6 +222,7 @@ bool MpegAudioDecoder::IndexFrames()
     int widest = 0;
     bool oneRate = true;
     int64_t audioEnd = 0; // where the last frame of audio ends
+    int blocks = 0;       // synthesised before the frame kept next, modulo the ring's length
 
     // After a resync libmpg123 takes any header for a frame, and in junk it finds many
     // (of any rate and layer). A frame counts as audio when it follows its predecessor
@@ -200,7 +242,10 @@ bool MpegAudioDecoder::IndexFrames()
             audioEnd = frame.offset + frame.bytes;
         }
 
-        frames.push_back ({ frame.offset, GetLengthInSamples() + (isAudio ? frame.samples : 0) });
+        // A lone header is decoded too, and moves the synthesis ring on as far.
+        frames.push_back ({ frame.offset, GetLengthInSamples() + (isAudio ? frame.samples : 0), frame.mainData,
+                            static_cast<uint8_t> (blocks), frame.followsItsPredecessor });
+        blocks = int ((blocks + frame.samples / samplesPerBlock) % synthesisRingBlocks);
     };
 
     while (oneRate)
@@ -227,6 +272,26 @@ bool MpegAudioDecoder::IndexFrames()
         frame.bytes = 4 + static_cast<int64_t> (bodyBytes);
         frame.rate = info.rate;
         frame.channels = info.mode == MPG123_M_MONO ? 1 : 2;
+
+        // What a restart needs to know of the layer III bit reservoir (see RestartAt).
+        const bool crc = (info.flags & MPG123_CRC) != 0;
+        const bool mpeg1 = info.version == MPG123_1_0;
+        const size_t sideInfoBytes = mpeg1 ? (frame.channels == 1 ? 17 : 32) : (frame.channels == 1 ? 9 : 17);
+        const size_t sideInfoStart = crc ? 2 : 0;
+
+        if (info.layer == 3 && bodyBytes >= sideInfoStart + sideInfoBytes)
+        {
+            const unsigned char* sideInfo = body + sideInfoStart;
+            frame.mainData.begin = static_cast<uint16_t> (mpeg1 ? (sideInfo[0] << 1) | (sideInfo[1] >> 7) : sideInfo[0]);
+            frame.mainData.bytes = static_cast<uint16_t> (std::min<size_t> (bodyBytes - sideInfoStart - sideInfoBytes, UINT16_MAX));
+            frame.mainData.sideInfoBytes = static_cast<uint8_t> (sideInfoBytes);
+            frame.mainData.crc = crc;
+            frame.mainData.mpeg1 = mpeg1;
+
+            const unsigned char* after = body + sideInfoBytes;
+            frame.mainData.tagAfter = ! crc && bodyBytes >= sideInfoBytes + 8
+                                   && (std::memcmp (after, "Xing", 4) == 0 || std::memcmp (after, "Info", 4) == 0);
+        }
 
         if (hasPrevious)
         {
@@ -267,6 +332,38 @@ bool MpegAudioDecoder::RestartAt (size_t frame)
     // Opened at a frame's header, libmpg123 takes it for the stream's first; from the
     // start it skips the tags and the "Xing"/"Info" frame as at the first opening.
     input->position = input->origin = frame == 0 ? 0 : frames[frame].offset;
+    input->rewrites.clear();
+
+    // A layer III frame whose main data begins before the frames libmpg123 has read since
+    // it was opened cannot be decoded. libmpg123 reads it as a silent frame whose main data
+    // begins with what it has, but it leaves bits of the side information in MPEG-2 and
+    // 2.5, and behind a CRC it clears two bytes of main data that later frames take from
+    // the reservoir. Either can make a frame fail to decode, and a frame that fails is not
+    // synthesised: the synthesis ring would stay behind a decode from the start. Such a
+    // frame reaches libmpg123 as that silent frame already, synthesised as every other.
+    int64_t available = 0;
+
+    for (size_t j = frame; j < frames.size() && available < maxMainDataBegin; ++j)
+    {
+        const MainData& mainData = frames[j].mainData;
+
+        // libmpg123 empties the reservoir where it resynchronises, in any decode.
+        if (mainData.sideInfoBytes == 0 || (j > frame && ! frames[j].followsItsPredecessor))
+            break;
+
+        // libmpg123 takes the first frame it reads for a "Xing"/"Info" frame when its side
+        // information is zero and a tag follows: that one stays as the index met it.
+        if (mainData.begin > available && ! (j == frame && mainData.tagAfter))
+        {
+            const int64_t sideInfo = frames[j].offset + 4 + (mainData.crc ? 2 : 0);
+            const auto begin = static_cast<unsigned char> (mainData.mpeg1 ? available >> 1 : available);
+            const auto next = static_cast<unsigned char> (mainData.mpeg1 ? (available & 1) << 7 : 0);
+            input->rewrites.push_back ({ sideInfo, sideInfo + mainData.sideInfoBytes, { begin, next } });
+        }
+
+        available += mainData.bytes;
+    }
+
     restartFrame = nextFrame = frame;
     decoderReady = mpg123_open_handle (handle, input.get()) == MPG123_OK;
     return decoderReady;
@@ -287,7 +384,18 @@ bool MpegAudioDecoder::RestartEarlier()
     }
 
     const size_t distance = std::max (2 * (targetFrame - restartFrame), seekPreframes);
-    return RestartAt (targetFrame > distance ? targetFrame - distance : 0);
+    return RestartAt (RingAlignedAtOrBefore (targetFrame > distance ? targetFrame - distance : 0));
+}
+
+size_t MpegAudioDecoder::RingAlignedAtOrBefore (size_t frame) const noexcept
+{
+    // A lone header in junk is no place to open the stream at either. Where no frame near
+    // is one, the start is: slower, but every sample still equals a decode from it.
+    for (size_t j = frame; j > 0 && frame - j < ringSearchFrames; --j)
+        if (frames[j].ringPhase == 0 && FrameLength (j) > 0)
+            return j;
+
+    return 0;
 }
 
 bool MpegAudioDecoder::SeekTo (int64_t sample)
@@ -298,11 +406,7 @@ bool MpegAudioDecoder::SeekTo (int64_t sample)
     const auto found = std::upper_bound (frames.begin(), frames.end(), sample,
                                          [] (int64_t s, const Frame& frame) { return s < frame.endSample; });
     const auto frame = static_cast<size_t> (found - frames.begin());
-    size_t start = frame > seekPreframes ? frame - seekPreframes : 0;
-
-    // A lone header in junk is no place to open the stream at.
-    while (start > 0 && FrameLength (start) == 0)
-        --start;
+    const size_t start = RingAlignedAtOrBefore (frame > seekPreframes ? frame - seekPreframes : 0);
 
     targetFrame = frame;
     targetSkip = static_cast<size_t> (sample - FrameStart (frame));

@@ -17,9 +17,6 @@ namespace audiofiletests
 {
 namespace
 {
-// The reader and the reference are the same decoder: only a seek's arithmetic differs.
-constexpr float tolerance = 1.0e-5f;
-
 // What is done to the encoder's file before it is read.
 enum class Edit
 {
@@ -28,16 +25,28 @@ enum class Edit
     brokenOff,    // the stream cut in half and followed by 40000 zero bytes
     cutShort,     // the last 40% cut off, so a "Xing" count is more than the file holds
     byteBefore,   // one byte before the first frame
+    infoAudio,    // side information in the "Info" frame, which makes it audio to libmpg123
     twoId3v2Tags, // a small tag, then one of 40 KB of random bytes
     apeTagAfter,  // an APEv2 tag of one item after the stream
     junkInside,   // 500 random bytes without a frame sync inserted in the middle
-    zerosInside,  // 500 zero bytes inserted in the middle
-    zeroBlock,    // a damaged disk block: 3000 zero bytes inserted in the middle
+    zerosCrossed, // 100 KB of zeros inserted in the middle: less than the resync limit
+    zerosEndIt,   // 140 KB of zeros inserted in the middle: more than the resync limit
     junkBlock,    // 5000 random bytes without a frame sync inserted in the middle
     junkInFrame,  // 500 random bytes inserted into a frame, leaving its rest as a lone header
     stereoAfter,  // a stereo stream of the same rate joined after it
     monoAfter,    // a mono stream of the same rate joined after it
+    cutWhileOpen, // the second half cut off while the reader is open, then put back
 };
+
+// Reads equal the load, but libmpg123 leaves a frame it cannot decode out of its synthesis,
+// which no restart after it can know of: after such damage they can differ by rounding, as
+// far as the reader allows.
+float ReadToleranceAfter (Edit edit)
+{
+    const bool damagesAFrameBeforeMoreAudio = edit == Edit::junkInside || edit == Edit::zerosCrossed || edit == Edit::junkBlock
+                                           || edit == Edit::junkInFrame;
+    return damagesAFrameBeforeMoreAudio ? 2.4e-7f : 0.0f;
+}
 
 struct Encoding
 {
@@ -54,6 +63,7 @@ const Encoding encodings[] = {
     { "Mpeg1CbrInfo44kStereo", "-b 128 --resample 44.1", 2, 44100 },
     { "Mpeg1CbrNoInfo48kMono", "-b 96 -t -m m --resample 48", 1, 48000 },
     { "Mpeg1CbrNoInfo32kStereo", "-b 64 -t --resample 32", 2, 32000 },
+    { "Mpeg1CbrCrc44kStereo", "-b 32 -p --resample 44.1", 2, 44100 },
     { "Mpeg1VbrXing44kStereo", "-V 4 --resample 44.1", 2, 44100 },
     { "Mpeg1VbrNoXing44kStereo", "-V 0 -t --resample 44.1", 2, 44100 },
     { "Mpeg1AbrNoXing44kStereo", "--abr 96 -t --resample 44.1", 2, 44100 },
@@ -63,6 +73,7 @@ const Encoding encodings[] = {
     { "ApeTag44kStereo", "-b 128 -t --resample 44.1", 2, 44100, Edit::apeTagAfter },
     { "TwoId3v2Tags44kStereo", "-b 128 --resample 44.1", 2, 44100, Edit::twoId3v2Tags },
     { "OneByteBeforeXing44kStereo", "-V 2 --resample 44.1", 2, 44100, Edit::byteBefore },
+    { "InfoFrameWithSideInfo44kStereo", "-b 128 --resample 44.1", 2, 44100, Edit::infoAudio },
     { "VbrXingCutShort44kStereo", "-V 2 --resample 44.1", 2, 44100, Edit::cutShort },
     { "JunkAfterStream44kMono", "-b 128 -t -m m --resample 44.1", 1, 44100, Edit::junkAfter },
     { "StreamBrokenOffIntoZeros44kMono", "-b 128 -t -m m --resample 44.1", 1, 44100, Edit::brokenOff },
@@ -76,12 +87,13 @@ const Encoding encodings[] = {
     { "LayerII44kStereo", "-C 192", 2, 44100, Edit::none, Signal::tones, true },
     { "LayerII24kMono", "-C 48", 1, 24000, Edit::none, Signal::tones, true },
     { "JunkInsideCbr44kStereo", "-b 128 -t --resample 44.1", 2, 44100, Edit::junkInside },
-    { "ZerosInsideCbr44kStereo", "-b 128 -t --resample 44.1", 2, 44100, Edit::zerosInside },
-    { "ZeroBlockInsideCbr44kStereo", "-b 128 -t --resample 44.1", 2, 44100, Edit::zeroBlock },
+    { "ZerosBelowTheResyncLimitInsideCbr44kMono", "-b 128 -t -m m --resample 44.1", 1, 44100, Edit::zerosCrossed },
+    { "ZerosAboveTheResyncLimitInsideCbr44kMono", "-b 128 -t -m m --resample 44.1", 1, 44100, Edit::zerosEndIt },
     { "JunkBlockInsideCbr44kMono", "-b 128 -t -m m --resample 44.1", 1, 44100, Edit::junkBlock },
     { "JunkInAFrameCbr44kStereo", "-b 128 -t --resample 44.1", 2, 44100, Edit::junkInFrame },
     { "MonoThenStereoJoined44k", "-b 128 -m m --resample 44.1", 1, 44100, Edit::stereoAfter },
     { "StereoThenMonoJoined44k", "-b 128 --resample 44.1", 2, 44100, Edit::monoAfter },
+    { "CutWhileOpen320k44kStereo", "-b 320 --resample 44.1", 2, 44100, Edit::cutWhileOpen },
 };
 
 void PrintTo (const Encoding& encoding, std::ostream* out)
@@ -141,15 +153,17 @@ std::vector<unsigned char> edited (std::vector<unsigned char> bytes, Edit edit)
         case Edit::brokenOff: bytes.resize (bytes.size() / 2); bytes.resize (bytes.size() + 40000, 0); break;
         case Edit::cutShort: bytes.resize (bytes.size() * 6 / 10); break;
         case Edit::byteBefore: prepend ({ 0 }); break;
+        case Edit::infoAudio: { const unsigned char sideInfo[] { 0xFE, 0xFF, 0xFF, 0xF4 }; std::copy (std::begin (sideInfo), std::end (sideInfo), bytes.begin() + 4); break; }
         case Edit::apeTagAfter: { const auto tag = apeTag(); bytes.insert (bytes.end(), tag.begin(), tag.end()); break; }
         case Edit::twoId3v2Tags: prepend (id3v2Tag (randomBytes (40000))); prepend (id3v2Tag (std::vector<unsigned char> (100, 0))); break;
         case Edit::junkInside: insertInside (junkWithoutSync (500)); break;
-        case Edit::zerosInside: insertInside (std::vector<unsigned char> (500, 0)); break;
-        case Edit::zeroBlock: insertInside (std::vector<unsigned char> (3000, 0)); break;
+        case Edit::zerosCrossed: insertInside (std::vector<unsigned char> (100000, 0)); break;
+        case Edit::zerosEndIt: insertInside (std::vector<unsigned char> (140000, 0)); break;
         case Edit::junkBlock: insertInside (junkWithoutSync (5000)); break;
         case Edit::junkInFrame: insertAt (bytes.size() / 2 + 37, randomBytes (500)); break;
         case Edit::stereoAfter:
         case Edit::monoAfter: break; // joined by the test, which encodes the second stream
+        case Edit::cutWhileOpen: break; // cut by the test, after opening
     }
 
     return bytes;
@@ -193,8 +207,9 @@ TEST_P (MpegEncodingTest, ReadsEveryFrameLibmpg123DecodesAndEveryReadEqualsTheWh
     // then finds in junk are not audio.
     const int channels = encoding.edit == Edit::stereoAfter ? 2 : encoding.channels;
     const auto reference = DecodeWithMpg123 (file, { channels == 2, MpegAudioDecoder::resyncLimit, true });
-    const bool losesAudio = encoding.edit == Edit::brokenOff || encoding.edit == Edit::cutShort;
+    const bool losesAudio = encoding.edit == Edit::brokenOff || encoding.edit == Edit::cutShort || encoding.edit == Edit::zerosEndIt;
     ASSERT_GT (reference.Frames(), losesAudio ? sourceFrames / 3 : sourceFrames);
+    ASSERT_TRUE (! losesAudio || reference.Frames() < sourceFrames) << reference.Frames();
 
     MP3FileReader reader (file);
     EXPECT_EQ (reader.GetFormatName(), "MP3 File");
@@ -206,7 +221,7 @@ TEST_P (MpegEncodingTest, ReadsEveryFrameLibmpg123DecodesAndEveryReadEqualsTheWh
 
     AudioBuffer whole (static_cast<unsigned> (channels), static_cast<unsigned long> (reference.Frames()));
     ASSERT_TRUE (reader.Read (whole, 0, whole.GetNumSamples(), 0));
-    ExpectSamplesNear (whole, reference, 0, reference.Frames(), tolerance, "whole");
+    ExpectSamplesNear (whole, reference, 0, reference.Frames(), 0.0f, "whole");
     const auto wholeRead = asDecoded (whole);
 
     // On frame boundaries, before the start, astride and past the end, then at random,
@@ -224,11 +239,32 @@ TEST_P (MpegEncodingTest, ReadsEveryFrameLibmpg123DecodesAndEveryReadEqualsTheWh
         starts.push_back (static_cast<long> (random() % static_cast<unsigned long> (length)));
 
     AudioBuffer part (static_cast<unsigned> (channels), 1500);
+    const float tolerance = ReadToleranceAfter (encoding.edit);
 
     for (const long start : starts)
     {
         ASSERT_TRUE (reader.Read (part, 0, part.GetNumSamples(), start)) << start;
         ExpectSamplesNear (part, wholeRead, start, 1500, tolerance, "from " + std::to_string (start));
+    }
+
+    if (encoding.edit == Edit::cutWhileOpen)
+    {
+        // A read on from a quarter delivers what the bytes still there hold, then zeros,
+        // and answers false; with the bytes back the same read gives the load.
+        AudioBuffer rest (static_cast<unsigned> (channels), static_cast<unsigned long> (length - length / 4));
+        ASSERT_TRUE (reader.Read (part, 0, part.GetNumSamples(), length / 4 - 1500));
+        WriteBytes (file, std::vector<unsigned char> (bytes.begin(), bytes.begin() + std::ptrdiff_t (bytes.size() / 2)));
+        std::fill (rest.GetChannel (0), rest.GetChannel (0) + rest.GetNumSamples(), 1.0f);
+        EXPECT_FALSE (reader.Read (rest, 0, rest.GetNumSamples(), length / 4));
+
+        const float* left = rest.GetChannel (0);
+        const long delivered = std::mismatch (left, left + rest.GetNumSamples(), wholeRead.samples[0].begin() + length / 4).first - left;
+        EXPECT_GT (delivered, 0);
+        EXPECT_TRUE (std::all_of (left + delivered, left + rest.GetNumSamples(), [] (float x) { return x == 0.0f; })) << delivered;
+
+        WriteBytes (file, bytes);
+        ASSERT_TRUE (reader.Read (rest, 0, rest.GetNumSamples(), length / 4));
+        ExpectSamplesNear (rest, wholeRead, length / 4, rest.GetNumSamples(), 0.0f, "with the bytes back");
     }
 }
 
