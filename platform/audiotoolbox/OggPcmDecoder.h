@@ -7,11 +7,8 @@
 
 /** Decodes an Ogg Vorbis or Opus stream to 32-bit float frames with seeks that land on
     the very samples a decode from the stream's start gives there, in place of
-    libsndfile's Ogg seek, which does not. Vorbis is decoded by libvorbisfile, whose
-    seek decodes the packet before the target as well, and a Vorbis packet depends on
-    nothing older. Opus is decoded by libopusfile; an Opus decoder carries state from
-    packet to packet, so a seek starts decoding opusPreRollFrames before the target
-    (the state is then the sequential decode's, to the bit) and discards up to it. */
+    libsndfile's Ogg seek, which does not: VorbisPcmDecoder over libvorbisfile,
+    OpusPcmDecoder over libopusfile. */
 class OggPcmDecoder
 {
 public:
