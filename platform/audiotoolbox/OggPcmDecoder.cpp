@@ -3,6 +3,7 @@
 #include "audiotoolbox/OpusPcmDecoder.h"
 #include "audiotoolbox/VorbisPcmDecoder.h"
 
+#include <algorithm>
 #include <new>
 
 namespace
@@ -18,6 +19,11 @@ std::unique_ptr<OggPcmDecoder> openDecoder (const ByteSource& bytes, int channel
     return decoder;
 }
 } // namespace
+
+uint32_t OggPcmDecoder::FramesBeforeTheEnd (uint32_t count) const noexcept
+{
+    return static_cast<uint32_t> (std::clamp<int64_t> (length - position, 0, count));
+}
 
 std::unique_ptr<OggPcmDecoder> OpenOggPcmDecoder (const ByteSource& bytes, bool isOpus, int channels,
                                                   int sampleRate, int64_t frames) noexcept

@@ -18,8 +18,13 @@ public:
     virtual bool Seek (int64_t frame) noexcept = 0;
 
     /** Up to count frames into the channels' buffers (one per channel, each with room for
-        count); the frames read, 0 at the end of the stream, -1 when decoding failed. */
+        count); the frames read, 0 at the end of the stream, -1 when decoding failed. The
+        stream ends at its length, the last page's granule position, even where the last
+        page holds more: a seek cannot reach past that point, so neither does a read. */
     virtual int64_t Read (float* const* channels, uint32_t count) noexcept = 0;
+
+    /** The stream's length in frames, as its last granule position gives it. */
+    int64_t GetLength() const noexcept { return length; }
 
     /** The frame read next; -1 after a failed seek or read, until the next seek. */
     int64_t GetPosition() const noexcept { return position; }
@@ -31,6 +36,10 @@ public:
 
 protected:
     int64_t position = 0;
+    int64_t length = 0;
+
+    /** The frames of a read of count frames that lie before the end of the stream. */
+    uint32_t FramesBeforeTheEnd (uint32_t count) const noexcept;
 };
 
 /** A decoder over the bytes for a single-stream Ogg Vorbis or Opus file whose layout is

@@ -19,6 +19,7 @@ bool OpusPcmDecoder::Open (int channels, int sampleRate, int64_t frames) noexcep
 
     const OpusHead* head = op_head (file, -1);
     channelCount = channels;
+    length = frames;
 
     if (! op_seekable (file) || op_link_count (file) != 1 || head == nullptr || head->output_gain != 0
         || op_channel_count (file, -1) != channels || sampleRate != 48000 || op_pcm_total (file, -1) != frames)
@@ -71,6 +72,7 @@ bool OpusPcmDecoder::Seek (int64_t frame) noexcept
 
 int64_t OpusPcmDecoder::Read (float* const* channels, uint32_t count) noexcept
 {
+    count = FramesBeforeTheEnd (count);
     int64_t done = 0;
 
     while (done < count)

@@ -18,6 +18,7 @@ bool VorbisPcmDecoder::Open (int channels, int sampleRate, int64_t frames) noexc
 
     isOpen = true;
     channelCount = channels;
+    length = frames;
     const vorbis_info* info = ov_info (&file, -1);
     return ov_seekable (&file) != 0 && ov_streams (&file) == 1 && info != nullptr
         && info->channels == channels && info->rate == sampleRate
@@ -41,6 +42,7 @@ bool VorbisPcmDecoder::Seek (int64_t frame) noexcept
 
 int64_t VorbisPcmDecoder::Read (float* const* channels, uint32_t count) noexcept
 {
+    count = FramesBeforeTheEnd (count);
     int64_t done = 0;
 
     while (done < count)

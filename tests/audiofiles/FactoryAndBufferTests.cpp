@@ -31,7 +31,7 @@ std::string quoted (const File& file)
 
 using ByteVector = std::vector<unsigned char>;
 
-// An Ogg page with its CRC (polynomial 0x04C11DB7, computed with the field at 0).
+// An Ogg page with its checksum.
 ByteVector oggPage (unsigned char flags, uint64_t granule, const unsigned char* serial, uint32_t sequence,
                     const std::vector<ByteVector>& packets)
 {
@@ -53,16 +53,7 @@ ByteVector oggPage (unsigned char flags, uint64_t granule, const unsigned char* 
     page.push_back (static_cast<unsigned char> (lacing.size()));
     page.insert (page.end(), lacing.begin(), lacing.end());
     page.insert (page.end(), body.begin(), body.end());
-
-    uint32_t crc = 0;
-    for (const auto byte : page)
-    {
-        crc ^= uint32_t (byte) << 24;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
-    }
-    for (int i = 0; i < 4; ++i)
-        page[22 + size_t (i)] = static_cast<unsigned char> (crc >> (8 * i));
+    SetOggChecksum (page.data(), page.size());
     return page;
 }
 
