@@ -6,6 +6,117 @@
 #include <algorithm>
 #include <new>
 
+bool OggPcmDecoder::Seek (int64_t frame) noexcept
+{
+    if (frame == position)
+        return true;
+
+    // The end reads nothing, wherever the library stands; any later seek goes back to it.
+    if (frame >= GetLength())
+    {
+        block = {};
+        position = GetLength();
+        return true;
+    }
+
+    if (position < 0 || frame < position || ! DecodesForwardTo (frame))
+    {
+        block = {};
+
+        if (! SeekLibraryBefore (frame, LinkOf (frame)))
+        {
+            position = -1;
+            return false;
+        }
+    }
+
+    if (deliver (nullptr, frame - position) < 0)
+        return false;
+
+    // A stream that ended before the target reads nothing from it.
+    position = frame;
+    return true;
+}
+
+int64_t OggPcmDecoder::Read (float* const* channels, uint32_t count) noexcept
+{
+    return deliver (channels, count);
+}
+
+int OggPcmDecoder::LinkOf (int64_t frame) const noexcept
+{
+    const auto next = std::upper_bound (linkStarts.begin(), linkStarts.end() - 1, frame);
+    return static_cast<int> (next - linkStarts.begin()) - 1;
+}
+
+// Reads count frames from the position, or passes over them when channels is null: the
+// decoded frames at their places, silence where a page's frames were lost.
+int64_t OggPcmDecoder::deliver (float* const* channels, int64_t count) noexcept
+{
+    int64_t done = 0;
+
+    while (done < count && position < GetLength())
+    {
+        if (block.used == block.frames)
+        {
+            const int64_t got = DecodeBlock (block);
+
+            if (got < 0)
+            {
+                position = -1;
+                return -1;
+            }
+
+            if (got == 0)
+                break;
+
+            placeBlock();
+            continue;
+        }
+
+        if (block.at > position)
+        {
+            const int64_t silent = std::min (block.at - position, count - done);
+
+            for (int c = 0; channels != nullptr && c < channelCount; ++c)
+                std::fill_n (channels[c] + done, silent, 0.0f);
+
+            done += silent;
+            position += silent;
+            continue;
+        }
+
+        const int64_t linkEnd = linkStarts[size_t (block.link) + 1];
+        const int64_t frames = std::min ({ block.frames - block.used, count - done, linkEnd - position });
+
+        if (channels != nullptr)
+            CopyBlock (channels, done, block.used, frames);
+
+        block.used += frames;
+        block.at = position + frames;
+        done += frames;
+        position += frames;
+
+        // Frames past the link's last granule position are not part of it.
+        if (position == linkEnd)
+            block.used = block.frames;
+    }
+
+    return done;
+}
+
+// A block belongs where the library places it, but never before the frames already read
+// (a granule position that goes back is not trusted) nor outside its link.
+void OggPcmDecoder::placeBlock() noexcept
+{
+    const int64_t linkStart = linkStarts[size_t (block.link)];
+    const int64_t linkEnd = linkStarts[size_t (block.link) + 1];
+    block.at = std::max ({ block.at, position, linkStart });
+
+    if (block.at >= linkEnd)
+        block.used = block.frames;
+}
+
 namespace
 {
 template <typename Decoder>
@@ -19,11 +130,6 @@ std::unique_ptr<OggPcmDecoder> openDecoder (const ByteSource& bytes, int channel
     return decoder;
 }
 } // namespace
-
-uint32_t OggPcmDecoder::FramesBeforeTheEnd (uint32_t count) const noexcept
-{
-    return static_cast<uint32_t> (std::clamp<int64_t> (length - position, 0, count));
-}
 
 std::unique_ptr<OggPcmDecoder> OpenOggPcmDecoder (const ByteSource& bytes, bool isOpus, int channels,
                                                   int sampleRate, int64_t frames) noexcept

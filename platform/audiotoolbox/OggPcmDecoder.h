@@ -4,30 +4,35 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 /** Decodes an Ogg Vorbis or Opus stream to 32-bit float frames with seeks that land on
     the very samples a decode from the stream's start gives there, in place of
     libsndfile's Ogg seek, which does not: VorbisPcmDecoder over libvorbisfile,
-    OpusPcmDecoder over libopusfile. */
+    OpusPcmDecoder over libopusfile.
+
+    Every frame keeps the place its granule position gives it. Where a page is lost to
+    damage, its frames are silence and the frames after it stay where they belong, so that
+    a read after the damage gives what a read from the start gives there. */
 class OggPcmDecoder
 {
 public:
     virtual ~OggPcmDecoder() = default;
 
     /** Moves to a frame from 0 to the length; false when the stream cannot get there. */
-    virtual bool Seek (int64_t frame) noexcept = 0;
+    bool Seek (int64_t frame) noexcept;
 
     /** Up to count frames into the channels' buffers (one per channel, each with room for
         count); the frames read, 0 at the end of the stream, -1 when decoding failed. The
         stream ends at its length, the last page's granule position, even where the last
         page holds more: a seek cannot reach past that point, so neither does a read. */
-    virtual int64_t Read (float* const* channels, uint32_t count) noexcept = 0;
-
-    /** The stream's length in frames, as its last granule position gives it. */
-    int64_t GetLength() const noexcept { return length; }
+    int64_t Read (float* const* channels, uint32_t count) noexcept;
 
     /** The frame read next; -1 after a failed seek or read, until the next seek. */
     int64_t GetPosition() const noexcept { return position; }
+
+    /** The stream's length in frames, as its last granule position gives it. */
+    int64_t GetLength() const noexcept { return linkStarts.empty() ? 0 : linkStarts.back(); }
 
     /** How far before its target an Opus seek starts decoding: the decoder's state
         (energy prediction, filter memories) has converged to the sequential decode's,
@@ -35,11 +40,43 @@ public:
     static constexpr int64_t opusPreRollFrames = 2 * 48000;
 
 protected:
-    int64_t position = 0;
-    int64_t length = 0;
+    /** The frames the library decoded last, held until they are read. */
+    struct Block
+    {
+        int64_t frames = 0;
+        int64_t used = 0; // the frames already read or passed over
+        int64_t at = -1;  // the frame the next unused one belongs at; -1: right after the frames before it
+        int link = 0;
+    };
 
-    /** The frames of a read of count frames that lie before the end of the stream. */
-    uint32_t FramesBeforeTheEnd (uint32_t count) const noexcept;
+    /** Where each link of the stream begins, and after them its length; set by the opening. */
+    std::vector<int64_t> linkStarts;
+
+    /** Decodes the library's next block of frames into block, passing over damaged data:
+        the frames decoded, 0 at the end of the stream, -1 on an error. */
+    virtual int64_t DecodeBlock (Block& block) noexcept = 0;
+
+    /** Copies count frames of the block from its frame from into the channels at offset. */
+    virtual void CopyBlock (float* const* channels, int64_t offset, int64_t from, int64_t count) noexcept = 0;
+
+    /** Moves the library to a frame of the link at or before the target from which decoding
+        gives the stream's own frames, and sets position to it; false when it cannot. */
+    virtual bool SeekLibraryBefore (int64_t target, int link) noexcept = 0;
+
+    /** Whether a target ahead of the position is better decoded up to than sought. */
+    virtual bool DecodesForwardTo (int64_t target) const noexcept = 0;
+
+    /** The link a frame before the length lies in. */
+    int LinkOf (int64_t frame) const noexcept;
+
+    int64_t position = 0;
+    int channelCount = 0;
+
+private:
+    Block block;
+
+    int64_t deliver (float* const* channels, int64_t count) noexcept;
+    void placeBlock() noexcept;
 };
 
 /** A decoder over the bytes for a single-stream Ogg Vorbis or Opus file whose layout is

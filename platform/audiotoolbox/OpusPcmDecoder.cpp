@@ -19,7 +19,6 @@ bool OpusPcmDecoder::Open (int channels, int sampleRate, int64_t frames) noexcep
 
     const OpusHead* head = op_head (file, -1);
     channelCount = channels;
-    length = frames;
 
     if (! op_seekable (file) || op_link_count (file) != 1 || head == nullptr || head->output_gain != 0
         || op_channel_count (file, -1) != channels || sampleRate != 48000 || op_pcm_total (file, -1) != frames)
@@ -27,6 +26,7 @@ bool OpusPcmDecoder::Open (int channels, int sampleRate, int64_t frames) noexcep
 
     try
     {
+        linkStarts = { 0, frames };
         interleaved.resize (size_t (std::max<int64_t> (1, interleavedSamples / channels)) * size_t (channels));
     }
     catch (const std::bad_alloc&)
@@ -37,84 +37,56 @@ bool OpusPcmDecoder::Open (int channels, int sampleRate, int64_t frames) noexcep
     return true;
 }
 
-bool OpusPcmDecoder::Seek (int64_t frame) noexcept
-{
-    if (frame == position)
-        return true;
-
-    // A target a little ahead is decoded up to from where the stream stands.
-    if (position < 0 || frame < position || frame - position > opusPreRollFrames)
-    {
-        const int64_t start = std::max<int64_t> (0, frame - opusPreRollFrames);
-        position = -1;
-
-        if (op_pcm_seek (file, start) != 0)
-            return false;
-
-        position = start;
-    }
-
-    while (position < frame)
-    {
-        const auto got = decode (static_cast<int> (std::min<int64_t> (frame - position, framesPerBlock())));
-
-        if (got <= 0)
-        {
-            position = -1;
-            return false;
-        }
-
-        position += got;
-    }
-
-    return true;
-}
-
-int64_t OpusPcmDecoder::Read (float* const* channels, uint32_t count) noexcept
-{
-    count = FramesBeforeTheEnd (count);
-    int64_t done = 0;
-
-    while (done < count)
-    {
-        const auto got = decode (static_cast<int> (std::min<int64_t> (count - done, framesPerBlock())));
-
-        if (got < 0)
-        {
-            position = -1;
-            return -1;
-        }
-
-        if (got == 0)
-            break;
-
-        for (int c = 0; c < channelCount; ++c)
-        {
-            const float* from = interleaved.data() + c;
-            float* to = channels[c] + done;
-
-            for (int i = 0; i < got; ++i)
-                to[i] = from[i * channelCount];
-        }
-
-        done += got;
-    }
-
-    position += done;
-    return done;
-}
-
-// Up to frames frames into the interleaved block: the frames decoded, 0 at the end, -1
-// on an error. A damaged packet (a hole) is passed over as libopusfile's read does.
-int OpusPcmDecoder::decode (int frames) noexcept
+int64_t OpusPcmDecoder::DecodeBlock (Block& block) noexcept
 {
     for (;;)
     {
-        const int got = op_read_float (file, interleaved.data(), frames * channelCount, nullptr);
+        int link = 0;
+        const int got = op_read_float (file, interleaved.data(), static_cast<int> (interleaved.size()), &link);
 
-        if (got != OP_HOLE)
-            return got < 0 ? -1 : got;
+        if (got == OP_HOLE)
+            continue;
+
+        if (got <= 0)
+            return got < 0 ? -1 : 0;
+
+        block = { got, 0, op_pcm_tell (file) - got, link };
+        return got;
     }
+}
+
+void OpusPcmDecoder::CopyBlock (float* const* channels, int64_t offset, int64_t from, int64_t count) noexcept
+{
+    for (int c = 0; c < channelCount; ++c)
+    {
+        const float* source = interleaved.data() + from * channelCount + c;
+        float* destination = channels[c] + offset;
+
+        for (int64_t i = 0; i < count; ++i)
+            destination[i] = source[i * channelCount];
+    }
+}
+
+bool OpusPcmDecoder::SeekLibraryBefore (int64_t target, int link) noexcept
+{
+    const int64_t linkStart = linkStarts[size_t (link)];
+
+    for (int64_t start = std::max (linkStart, target - opusPreRollFrames);; start = std::max (linkStart, start - opusPreRollFrames))
+    {
+        if (op_pcm_seek (file, start) == 0)
+        {
+            position = start;
+            return true;
+        }
+
+        if (start == linkStart)
+            return false;
+    }
+}
+
+bool OpusPcmDecoder::DecodesForwardTo (int64_t target) const noexcept
+{
+    return target - position <= opusPreRollFrames;
 }
 
 int OpusPcmDecoder::readBytes (void* stream, unsigned char* destination, int count)

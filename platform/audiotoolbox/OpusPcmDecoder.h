@@ -6,9 +6,11 @@
 
 #include <vector>
 
-/** An Ogg Opus stream decoded by libopusfile. An Opus decoder carries state from packet to
-    packet, so a seek starts decoding opusPreRollFrames before the target (the state is then
-    the sequential decode's, to the bit) and discards up to it. */
+/** An Ogg Opus stream decoded by libopusfile, which places every packet by granule
+    position, also after a gap. An Opus decoder carries state from packet to packet, so a
+    seek starts decoding opusPreRollFrames before the target (the state is then the
+    sequential decode's) and discards up to it; where libopusfile cannot seek there (the
+    frame lies in a page lost to damage), it starts earlier. */
 class OpusPcmDecoder final : public OggPcmDecoder
 {
 public:
@@ -19,19 +21,17 @@ public:
         with the channels and length given, decoded at 48 kHz (the rate given). */
     bool Open (int channels, int sampleRate, int64_t frames) noexcept;
 
-    bool Seek (int64_t frame) noexcept override;
-    int64_t Read (float* const* channels, uint32_t count) noexcept override;
-
 private:
     ByteSource source;
     OggOpusFile* file = nullptr;
-    int channelCount = 0;
-    std::vector<float> interleaved;
+    std::vector<float> interleaved; // the last block
 
     static constexpr int64_t interleavedSamples = 16384;
 
-    int64_t framesPerBlock() const noexcept { return int64_t (interleaved.size()) / channelCount; }
-    int decode (int frames) noexcept;
+    int64_t DecodeBlock (Block& block) noexcept override;
+    void CopyBlock (float* const* channels, int64_t offset, int64_t from, int64_t count) noexcept override;
+    bool SeekLibraryBefore (int64_t target, int link) noexcept override;
+    bool DecodesForwardTo (int64_t target) const noexcept override;
 
     static int readBytes (void* stream, unsigned char* destination, int count);
     static int seekBytes (void* stream, opus_int64 offset, int whence);

@@ -2,6 +2,17 @@
 
 #include <algorithm>
 #include <climits>
+#include <new>
+
+namespace
+{
+// The bisection stops within this many bytes of the page it looks for: a page or two,
+// which the forward decode then crosses.
+constexpr int64_t bisectionBytes = 8192;
+
+// A target this near ahead is decoded up to: about as quick as a bisection.
+constexpr int64_t forwardDecodeFrames = 16384;
+}
 
 VorbisPcmDecoder::~VorbisPcmDecoder()
 {
@@ -18,59 +29,98 @@ bool VorbisPcmDecoder::Open (int channels, int sampleRate, int64_t frames) noexc
 
     isOpen = true;
     channelCount = channels;
-    length = frames;
     const vorbis_info* info = ov_info (&file, -1);
-    return ov_seekable (&file) != 0 && ov_streams (&file) == 1 && info != nullptr
-        && info->channels == channels && info->rate == sampleRate
-        && file.pcmlengths != nullptr && file.pcmlengths[0] == 0 && ov_pcm_total (&file, -1) == frames;
-}
 
-bool VorbisPcmDecoder::Seek (int64_t frame) noexcept
-{
-    if (frame == position)
-        return true;
+    if (ov_seekable (&file) == 0 || ov_streams (&file) != 1 || info == nullptr || info->channels != channels
+        || info->rate != sampleRate || file.pcmlengths == nullptr || file.pcmlengths[0] != 0 || ov_pcm_total (&file, -1) != frames)
+        return false;
 
-    if (ov_pcm_seek (&file, frame) != 0)
+    try
     {
-        position = -1;
+        linkStarts = { 0, frames };
+    }
+    catch (const std::bad_alloc&)
+    {
         return false;
     }
 
-    position = frame;
     return true;
 }
 
-int64_t VorbisPcmDecoder::Read (float* const* channels, uint32_t count) noexcept
+int64_t VorbisPcmDecoder::DecodeBlock (Block& block) noexcept
 {
-    count = FramesBeforeTheEnd (count);
-    int64_t done = 0;
-
-    while (done < count)
+    for (;;)
     {
-        float** pcm = nullptr;
+        const int64_t pageEnd = ov_raw_tell (&file);
         int link = 0;
-        const long got = ov_read_float (&file, &pcm, static_cast<int> (std::min<int64_t> (count - done, INT_MAX)), &link);
+        const long got = ov_read_float (&file, &pcm, INT_MAX, &link);
 
+        // After a gap libvorbisfile places the next page's first packets as if nothing was
+        // lost; started afresh at the page after the last good one, it places them right.
         if (got == OV_HOLE)
-            continue;
-
-        if (got < 0)
         {
-            position = -1;
-            return -1;
+            if (pageEnd > gapResumedAt && startsAtGranuleZero (file.current_link))
+            {
+                gapResumedAt = pageEnd;
+
+                if (ov_raw_seek (&file, pageEnd) != 0)
+                    return -1;
+            }
+
+            continue;
         }
 
-        if (got == 0)
-            break;
+        if (got <= 0)
+            return got < 0 ? -1 : 0;
 
-        for (int c = 0; c < channelCount; ++c)
-            std::copy_n (pcm[c], got, channels[c] + done);
+        block = { got, 0, startsAtGranuleZero (link) ? ov_pcm_tell (&file) - got : -1, link };
+        return got;
+    }
+}
 
-        done += got;
+void VorbisPcmDecoder::CopyBlock (float* const* channels, int64_t offset, int64_t from, int64_t count) noexcept
+{
+    for (int c = 0; c < channelCount; ++c)
+        std::copy_n (pcm[c] + from, count, channels[c] + offset);
+}
+
+bool VorbisPcmDecoder::SeekLibraryBefore (int64_t target, int link) noexcept
+{
+    int64_t low = file.offsets[link];
+    int64_t high = link + 1 < file.links ? file.offsets[link + 1] : ov_raw_total (&file, -1);
+    int64_t best = low;
+    int64_t bestFrame = linkStarts[size_t (link)];
+
+    // Started afresh at a page, libvorbisfile knows where the page's frames belong. A page
+    // placed before an earlier one (a last granule position that lies) is not one to start at.
+    while (startsAtGranuleZero (link) && high - low > bisectionBytes)
+    {
+        const int64_t middle = low + (high - low) / 2;
+        const int64_t frame = ov_raw_seek (&file, middle) == 0 ? ov_pcm_tell (&file) : -1;
+
+        if (frame >= bestFrame && frame <= target)
+        {
+            low = best = middle;
+            bestFrame = frame;
+        }
+        else
+        {
+            high = middle;
+        }
     }
 
-    position += done;
-    return done;
+    if (ov_raw_seek (&file, best) != 0)
+        return false;
+
+    position = bestFrame;
+    gapResumedAt = -1;
+    return true;
+}
+
+bool VorbisPcmDecoder::DecodesForwardTo (int64_t target) const noexcept
+{
+    const int link = LinkOf (target);
+    return ! startsAtGranuleZero (link) ? position >= linkStarts[size_t (link)] : target - position <= forwardDecodeFrames;
 }
 
 size_t VorbisPcmDecoder::readBytes (void* destination, size_t size, size_t count, void* stream)
