@@ -3,7 +3,10 @@
 #include "audiotoolbox/OpusPcmDecoder.h"
 #include "audiotoolbox/VorbisPcmDecoder.h"
 
+#include <ogg/ogg.h>
+
 #include <algorithm>
+#include <limits>
 #include <new>
 
 bool OggPcmDecoder::Seek (int64_t frame) noexcept
@@ -117,26 +120,75 @@ void OggPcmDecoder::placeBlock() noexcept
         block.used = block.frames;
 }
 
+bool OggPcmDecoder::AppendLink (int64_t frames) noexcept
+{
+    try
+    {
+        if (linkStarts.empty())
+            linkStarts.push_back (0);
+
+        if (frames < 0 || frames > std::numeric_limits<int64_t>::max() - linkStarts.back())
+            return false;
+
+        linkStarts.push_back (linkStarts.back() + frames);
+        return true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+}
+
 namespace
 {
 template <typename Decoder>
-std::unique_ptr<OggPcmDecoder> openDecoder (const ByteSource& bytes, int channels, int sampleRate, int64_t frames) noexcept
+std::unique_ptr<OggPcmDecoder> openDecoder (const ByteSource& bytes) noexcept
 {
     std::unique_ptr<Decoder> decoder (new (std::nothrow) Decoder (bytes));
 
-    if (decoder == nullptr || ! decoder->Open (channels, sampleRate, frames))
+    if (decoder == nullptr || ! decoder->Open())
         return {};
 
     return decoder;
 }
 } // namespace
 
-std::unique_ptr<OggPcmDecoder> OpenOggPcmDecoder (const ByteSource& bytes, bool isOpus, int channels,
-                                                  int sampleRate, int64_t frames) noexcept
+std::unique_ptr<OggPcmDecoder> OpenOggPcmDecoder (const ByteSource& bytes, bool isOpus) noexcept
 {
-    if (channels <= 0 || frames < 0)
-        return {};
+    return isOpus ? openDecoder<OpusPcmDecoder> (bytes) : openDecoder<VorbisPcmDecoder> (bytes);
+}
 
-    return isOpus ? openDecoder<OpusPcmDecoder> (bytes, channels, sampleRate, frames)
-                  : openDecoder<VorbisPcmDecoder> (bytes, channels, sampleRate, frames);
+bool HoldsSeveralOggLinks (ByteSource bytes) noexcept
+{
+    constexpr long blockBytes = 65536;
+    ogg_sync_state sync;
+    ogg_sync_init (&sync);
+    bool pageSeen = false;
+    bool several = false;
+    bytes.position = 0;
+
+    while (! several)
+    {
+        ogg_page page;
+        const int found = ogg_sync_pageout (&sync, &page);
+
+        if (found > 0)
+        {
+            several = ogg_page_bos (&page) != 0 && pageSeen;
+            pageSeen = pageSeen || ogg_page_bos (&page) == 0;
+            continue;
+        }
+
+        if (found < 0)
+            continue;
+
+        char* buffer = ogg_sync_buffer (&sync, blockBytes);
+        const int64_t got = buffer != nullptr ? bytes.Read (buffer, blockBytes) : 0;
+
+        if (got <= 0 || ogg_sync_wrote (&sync, static_cast<long> (got)) != 0)
+            break;
+    }
+
+    ogg_sync_clear (&sync);
+    return several;
 }

@@ -6,10 +6,11 @@
 #include <memory>
 #include <vector>
 
-/** Decodes an Ogg Vorbis or Opus stream to 32-bit float frames with seeks that land on
-    the very samples a decode from the stream's start gives there, in place of
-    libsndfile's Ogg seek, which does not: VorbisPcmDecoder over libvorbisfile,
-    OpusPcmDecoder over libopusfile.
+/** Decodes an Ogg Vorbis or Opus file to 32-bit float frames with seeks that land on the
+    very samples a decode from the file's start gives there, in place of libsndfile's Ogg
+    seek, which does not: VorbisPcmDecoder over libvorbisfile, OpusPcmDecoder over
+    libopusfile. A file of several streams one after another (a chain of links) is read
+    whole, link after link, where libsndfile reads only the first.
 
     Every frame keeps the place its granule position gives it. Where a page is lost to
     damage, its frames are silence and the frames after it stay where they belong, so that
@@ -23,16 +24,25 @@ public:
     bool Seek (int64_t frame) noexcept;
 
     /** Up to count frames into the channels' buffers (one per channel, each with room for
-        count); the frames read, 0 at the end of the stream, -1 when decoding failed. The
-        stream ends at its length, the last page's granule position, even where the last
-        page holds more: a seek cannot reach past that point, so neither does a read. */
+        count); the frames read, 0 at the end of the file, -1 when decoding failed. Each
+        link ends at its last page's granule position, even where that page holds more: a
+        seek cannot reach past that point, so neither does a read. */
     int64_t Read (float* const* channels, uint32_t count) noexcept;
 
     /** The frame read next; -1 after a failed seek or read, until the next seek. */
     int64_t GetPosition() const noexcept { return position; }
 
-    /** The stream's length in frames, as its last granule position gives it. */
+    /** The file's length in frames: every link's, as its last granule position gives it. */
     int64_t GetLength() const noexcept { return linkStarts.empty() ? 0 : linkStarts.back(); }
+
+    /** The streams one after another in the file. */
+    int GetLinkCount() const noexcept { return static_cast<int> (linkStarts.size()) - 1; }
+
+    /** The channels of every link; 0 when the links differ in channels or rate. */
+    int GetChannelCount() const noexcept { return channelCount; }
+
+    /** The rate the frames are decoded at, that of every link; 0 when the links differ. */
+    int GetSampleRate() const noexcept { return sampleRate; }
 
     /** How far before its target an Opus seek starts decoding: the decoder's state
         (energy prediction, filter memories) has converged to the sequential decode's,
@@ -49,8 +59,12 @@ protected:
         int link = 0;
     };
 
-    /** Where each link of the stream begins, and after them its length; set by the opening. */
+    /** Where each link begins, and after the last one the file's length; set by the opening. */
     std::vector<int64_t> linkStarts;
+
+    /** Adds the next link, of the frames given, to linkStarts; false when that is not a
+        length (negative, or past what 64 bits count) or memory runs out. */
+    bool AppendLink (int64_t frames) noexcept;
 
     /** Decodes the library's next block of frames into block, passing over damaged data:
         the frames decoded, 0 at the end of the stream, -1 on an error. */
@@ -71,6 +85,7 @@ protected:
 
     int64_t position = 0;
     int channelCount = 0;
+    int sampleRate = 0;
 
 private:
     Block block;
@@ -79,9 +94,10 @@ private:
     void placeBlock() noexcept;
 };
 
-/** A decoder over the bytes for a single-stream Ogg Vorbis or Opus file whose layout is
-    the one given (channels, rate and length as libsndfile reports them), starting at
-    frame 0; null for any other file, or one whose layout differs (a chain of streams,
-    a stream that starts past granule 0, an Opus header gain, another decoding rate). */
-std::unique_ptr<OggPcmDecoder> OpenOggPcmDecoder (const ByteSource& bytes, bool isOpus, int channels,
-                                                  int sampleRate, int64_t frames) noexcept;
+/** A decoder over the bytes of an Ogg Vorbis (isOpus false) or Opus file, starting at frame
+    0; null when the library does not open the file (another codec in it, a stream it cannot
+    find its way in) or memory runs out. */
+std::unique_ptr<OggPcmDecoder> OpenOggPcmDecoder (const ByteSource& bytes, bool isOpus) noexcept;
+
+/** Whether the bytes hold a stream that begins after another stream's pages: a chain of links. */
+bool HoldsSeveralOggLinks (ByteSource bytes) noexcept;

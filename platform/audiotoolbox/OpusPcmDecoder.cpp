@@ -9,25 +9,32 @@ OpusPcmDecoder::~OpusPcmDecoder()
         op_free (file);
 }
 
-bool OpusPcmDecoder::Open (int channels, int sampleRate, int64_t frames) noexcept
+bool OpusPcmDecoder::Open() noexcept
 {
     const OpusFileCallbacks callbacks { readBytes, seekBytes, tellBytes, nullptr };
     file = op_open_callbacks (&source, &callbacks, nullptr, 0, nullptr);
 
-    if (file == nullptr)
+    if (file == nullptr || ! op_seekable (file))
         return false;
 
-    const OpusHead* head = op_head (file, -1);
-    channelCount = channels;
+    channelCount = op_channel_count (file, 0);
+    sampleRate = 48000;
 
-    if (! op_seekable (file) || op_link_count (file) != 1 || head == nullptr || head->output_gain != 0
-        || op_channel_count (file, -1) != channels || sampleRate != 48000 || op_pcm_total (file, -1) != frames)
-        return false;
+    for (int link = 0; link < op_link_count (file); ++link)
+    {
+        if (! AppendLink (op_pcm_total (file, link)))
+            return false;
+
+        if (op_channel_count (file, link) != channelCount)
+            channelCount = sampleRate = 0;
+    }
+
+    if (channelCount <= 0)
+        return true;
 
     try
     {
-        linkStarts = { 0, frames };
-        interleaved.resize (size_t (std::max<int64_t> (1, interleavedSamples / channels)) * size_t (channels));
+        interleaved.resize (size_t (std::max<int64_t> (1, interleavedSamples / channelCount)) * size_t (channelCount));
     }
     catch (const std::bad_alloc&)
     {

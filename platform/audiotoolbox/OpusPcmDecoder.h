@@ -17,9 +17,9 @@ public:
     explicit OpusPcmDecoder (const ByteSource& bytes) noexcept : source (bytes) {}
     ~OpusPcmDecoder() override;
 
-    /** Opens the stream; false unless it is a single seekable stream without a header gain,
-        with the channels and length given, decoded at 48 kHz (the rate given). */
-    bool Open (int channels, int sampleRate, int64_t frames) noexcept;
+    /** Opens the file and finds its links, decoded at 48 kHz; false when libopusfile does
+        not open it. */
+    bool Open() noexcept;
 
 private:
     ByteSource source;

@@ -20,7 +20,7 @@ VorbisPcmDecoder::~VorbisPcmDecoder()
         ov_clear (&file);
 }
 
-bool VorbisPcmDecoder::Open (int channels, int sampleRate, int64_t frames) noexcept
+bool VorbisPcmDecoder::Open() noexcept
 {
     const ov_callbacks callbacks { readBytes, seekBytes, nullptr, tellBytes };
 
@@ -28,20 +28,27 @@ bool VorbisPcmDecoder::Open (int channels, int sampleRate, int64_t frames) noexc
         return false;
 
     isOpen = true;
-    channelCount = channels;
-    const vorbis_info* info = ov_info (&file, -1);
 
-    if (ov_seekable (&file) == 0 || ov_streams (&file) != 1 || info == nullptr || info->channels != channels
-        || info->rate != sampleRate || file.pcmlengths == nullptr || file.pcmlengths[0] != 0 || ov_pcm_total (&file, -1) != frames)
+    if (ov_seekable (&file) == 0 || file.pcmlengths == nullptr || file.offsets == nullptr)
         return false;
 
-    try
-    {
-        linkStarts = { 0, frames };
-    }
-    catch (const std::bad_alloc&)
-    {
+    const vorbis_info* first = ov_info (&file, 0);
+
+    if (first == nullptr)
         return false;
+
+    channelCount = first->channels;
+    sampleRate = static_cast<int> (first->rate);
+
+    for (int link = 0; link < file.links; ++link)
+    {
+        const vorbis_info* info = ov_info (&file, link);
+
+        if (info == nullptr || ! AppendLink (ov_pcm_total (&file, link)))
+            return false;
+
+        if (info->channels != first->channels || info->rate != first->rate)
+            channelCount = sampleRate = 0;
     }
 
     return true;
@@ -72,6 +79,22 @@ int64_t VorbisPcmDecoder::DecodeBlock (Block& block) noexcept
 
         if (got <= 0)
             return got < 0 ? -1 : 0;
+
+        // Decoding on into the next link, libvorbisfile places its first page's frames after
+        // where the link before left off, which is elsewhere when that link started past
+        // granule 0; started afresh at the link, it places them right.
+        if (link != decodedLink)
+        {
+            decodedLink = link;
+
+            if (startsAtGranuleZero (link))
+            {
+                if (ov_raw_seek (&file, file.offsets[link]) != 0)
+                    return -1;
+
+                continue;
+            }
+        }
 
         block = { got, 0, startsAtGranuleZero (link) ? ov_pcm_tell (&file) - got : -1, link };
         return got;
@@ -113,6 +136,7 @@ bool VorbisPcmDecoder::SeekLibraryBefore (int64_t target, int link) noexcept
         return false;
 
     position = bestFrame;
+    decodedLink = link;
     gapResumedAt = -1;
     return true;
 }

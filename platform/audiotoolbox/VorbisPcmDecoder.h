@@ -5,24 +5,24 @@
 #define OV_EXCLUDE_STATIC_CALLBACKS
 #include <vorbis/vorbisfile.h>
 
-/** An Ogg Vorbis stream decoded by libvorbisfile. A Vorbis packet depends only on the one
+/** An Ogg Vorbis file decoded by libvorbisfile. A Vorbis packet depends only on the one
     before it, so decoding from any page gives the stream's own frames from that page's
     second packet on, and libvorbisfile places them by granule position once it starts
     afresh at a page. A seek therefore starts at the last page from which decoding reaches
-    the target (found by bisection) and decodes up to it, and a gap in the stream (a page
-    lost to damage) restarts the decoding at the next good page. libvorbisfile's own seek
-    is not used: a page lost before its target makes it land elsewhere. A link that starts
-    past granule 0 is numbered otherwise by libvorbisfile in a seek than in a decode from
-    its start, so it is decoded from its start up to a target. */
+    the target (found by bisection) and decodes up to it; a gap in the stream (a page lost
+    to damage) and the start of the next link restart the decoding at the page. libvorbisfile's
+    own seek is not used: a page lost before its target makes it land elsewhere. A link that
+    starts past granule 0 (a capture that joined a stream late) is numbered otherwise by
+    libvorbisfile in a seek than in a decode from its start, so it is decoded from its start
+    up to a target. */
 class VorbisPcmDecoder final : public OggPcmDecoder
 {
 public:
     explicit VorbisPcmDecoder (const ByteSource& bytes) noexcept : source (bytes) {}
     ~VorbisPcmDecoder() override;
 
-    /** Opens the stream; false unless it is a single seekable stream with the channels,
-        rate and length given. */
-    bool Open (int channels, int sampleRate, int64_t frames) noexcept;
+    /** Opens the file and finds its links; false when libvorbisfile does not open it. */
+    bool Open() noexcept;
 
 private:
     ByteSource source;
@@ -30,6 +30,7 @@ private:
     bool isOpen = false;
     float** pcm = nullptr; // the last block, valid until the library decodes again
     int64_t gapResumedAt = -1; // the byte offset decoding last restarted at after a gap
+    int decodedLink = 0; // the link of the last block
 
     int64_t DecodeBlock (Block& block) noexcept override;
     void CopyBlock (float* const* channels, int64_t offset, int64_t from, int64_t count) noexcept override;

@@ -472,6 +472,24 @@ TEST_F (BufferLoadTest, RefusedFilesLeaveTheBufferAsItWas)
         return "file " + quoted (file) + " claims more audio than its " + std::to_string (denseSize) + " bytes can hold";
     };
 
+    // Ogg streams joined one after another (a chain) whose second link would have to be
+    // dropped: another channel count, another rate, another codec.
+    const auto chain = [&] (const std::string& name, int firstFormat, int secondFormat, int secondChannels, int secondRate) {
+        const auto file = PathFor (name);
+        WriteSignalWithSndfile (PathFor ("first"), firstFormat, 2, 20000, 48000);
+        WriteSignalWithSndfile (PathFor ("second"), secondFormat, secondChannels, 20000, secondRate);
+        auto bytes = ReadBytes (PathFor ("first"));
+        const auto second = ReadBytes (PathFor ("second"));
+        bytes.insert (bytes.end(), second.begin(), second.end());
+        WriteBytes (file, bytes);
+        return file;
+    };
+    constexpr int vorbis = SF_FORMAT_OGG | SF_FORMAT_VORBIS, opus = SF_FORMAT_OGG | SF_FORMAT_OPUS;
+    const auto invalid = [&] (const File& file) { return "File " + quoted (file) + " is not a valid audio file."; };
+    const auto monoAfterStereo = chain ("mono-after-stereo.opus", opus, opus, 1, 48000);
+    const auto otherRate = chain ("other-rate.ogg", vorbis, vorbis, 2, 44100);
+    const auto opusAfterVorbis = chain ("opus-after-vorbis.ogg", vorbis, opus, 2, 48000);
+
     const std::pair<std::function<void()>, std::string> failures[] = {
         { [&] { return buffer.LoadChannelFromAudioFile (stereo, 2); }, "Invalid channel index 2 for file " + quoted (stereo) },
         { [&] { return buffer.LoadFromAudioFile (missing); }, "File " + quoted (missing) + " does not exist." },
@@ -481,6 +499,9 @@ TEST_F (BufferLoadTest, RefusedFilesLeaveTheBufferAsItWas)
         { [&] { return buffer.LoadChannelFromAudioFile (dense, 7); }, capRefusal (dense) },
         { [&] { return buffer.LoadFromAudioFile (denseStreamed); }, capRefusal (denseStreamed) },
         { [&] { return buffer.LoadChannelFromAudioFile (denseStreamed, 0); }, capRefusal (denseStreamed) },
+        { [&] { return buffer.LoadFromAudioFile (monoAfterStereo); }, invalid (monoAfterStereo) },
+        { [&] { return buffer.LoadChannelFromAudioFile (otherRate, 0); }, invalid (otherRate) },
+        { [&] { return buffer.LoadFromAudioFile (opusAfterVorbis); }, invalid (opusAfterVorbis) },
     };
 
     for (const auto& [load, message] : failures)

@@ -108,9 +108,10 @@ DecodedAudio DecodeSequentiallyWithSndfile (const kul::File& file)
 }
 
 // Long Ogg streams: the reader seeks in them instead of decoding from the first page. The
-// whole load must be the reference decode (libsndfile's from the start), as far as the file
-// is undamaged, and every read must give the very floats of the load. A damaged page costs
-// its frames, no more: they are silence, and every later frame keeps its place.
+// whole load must be the reference decode (libsndfile's from the start; libvorbisfile's or
+// libopusfile's for a chain of streams, of which libsndfile reads only the first), as far as
+// the file is undamaged, and every read must give the very floats of the load. A damaged page
+// costs its frames, no more: they are silence, and every later frame keeps its place.
 struct LongOggFile
 {
     const char* name;
@@ -122,6 +123,8 @@ struct LongOggFile
     long seconds;
     long lastGranuleLowerBy = 0; // the last page declares this many frames fewer than the stream holds
     size_t damagedPage = 0;      // a page whose body is damaged (0: none)
+    long secondLinkSeconds = 0;  // a stream of noise joined after the first: a chain
+    bool capturedMidStream = false; // the first stream lacks its first pages of audio, as a capture that joined it late
 };
 
 const LongOggFile longOggFiles[] = {
@@ -134,6 +137,8 @@ const LongOggFile longOggFiles[] = {
     { "OpusLastGranuleLies", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 48000, true, 8, 90000 },
     { "VorbisDamagedPage", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 44100, false, 10, 0, 10 },
     { "OpusDamagedPage", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 48000, false, 10, 0, 5 },
+    { "VorbisChainCapturedMidStream", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 44100, false, 10, 0, 0, 6, true },
+    { "OpusChainCapturedMidStream", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 48000, false, 10, 0, 0, 6, true },
 };
 
 class PlatformLongOggTest : public AudioFileTest, public ::testing::WithParamInterface<LongOggFile>
@@ -151,6 +156,19 @@ TEST_P (PlatformLongOggTest, TheLoadIsTheReferenceDecodeAndEveryReadEqualsTheLoa
         WriteSignalWithSndfile (file, format.format, format.channels, written, format.sampleRate);
 
     auto bytes = ReadBytes (file);
+    if (format.capturedMidStream)
+    {
+        const auto first = OggPages (bytes);
+        bytes.erase (bytes.begin() + long (first.at (2).offset), bytes.begin() + long (first.at (5).offset));
+    }
+    const long secondLink = format.secondLinkSeconds * format.sampleRate;
+    if (secondLink > 0)
+    {
+        const auto second = PathFor (std::string ("second") + format.extension);
+        WriteWithSndfile (second, format.format, format.channels, secondLink, format.sampleRate, 11);
+        const auto secondBytes = ReadBytes (second);
+        bytes.insert (bytes.end(), secondBytes.begin(), secondBytes.end());
+    }
     const auto pages = OggPages (bytes);
     if (format.lastGranuleLowerBy > 0)
     {
@@ -174,8 +192,8 @@ TEST_P (PlatformLongOggTest, TheLoadIsTheReferenceDecodeAndEveryReadEqualsTheLoa
     }
     WriteBytes (file, bytes);
 
-    const auto reference = DecodeSequentiallyWithSndfile (file);
-    const long frames = written - format.lastGranuleLowerBy;
+    const auto reference = secondLink > 0 ? DecodeWithOggLibrary (file) : DecodeSequentiallyWithSndfile (file);
+    const long frames = secondLink > 0 ? reference.Frames() : written - format.lastGranuleLowerBy;
     if (format.damagedPage == 0)
     {
         ASSERT_EQ (reference.Frames(), frames);
@@ -203,9 +221,11 @@ TEST_P (PlatformLongOggTest, TheLoadIsTheReferenceDecodeAndEveryReadEqualsTheLoa
     auto backwards = reads;
     std::reverse (backwards.begin(), backwards.end());
     reads.insert (reads.end(), backwards.begin(), backwards.end());
-    // Just ahead of where the last read stopped, a step back, astride the end, and before,
-    // across, inside and after the damaged page.
+    // Just ahead of where the last read stopped, a step back, astride the end and the links'
+    // meeting, and before, across, inside and after the damaged page.
     reads.insert (reads.end(), { { 1000, 100 }, { 3000 + format.sampleRate / 2, 100 }, { 3000, 100 }, { frames - 1000, 2000 }, { frames - 50, 100 } });
+    if (secondLink > 0)
+        reads.insert (reads.end(), { { frames - secondLink - 1500, 3000 }, { frames - secondLink + 10, 100 } });
     if (format.damagedPage > 0)
         reads.insert (reads.end(), { { damageStart - 3000, damageEnd - damageStart + 6000 }, { damageStart - 500, 400 }, { damageStart + 100, 200 },
                                      { damageEnd - 100, 300 }, { damageEnd + 2000, 500 }, { damageEnd + format.sampleRate * 3, 500 } });
