@@ -9,8 +9,9 @@
 /** An Ogg Opus stream decoded by libopusfile, which places every packet by granule
     position, also after a gap. An Opus decoder carries state from packet to packet, so a
     seek starts decoding opusPreRollFrames before the target (the state is then the
-    sequential decode's) and discards up to it; where libopusfile cannot seek there (the
-    frame lies in a page lost to damage), it starts earlier. */
+    sequential decode's, within the bound told there), or at the start of the target's link,
+    where the decoder starts afresh, and discards up to it; where libopusfile cannot seek
+    there (the frame lies in a page lost to damage), it starts earlier. */
 class OpusPcmDecoder final : public OggPcmDecoder
 {
 public:
