@@ -1,6 +1,7 @@
 #include "audiotoolbox/OpusPcmDecoder.h"
 
 #include <algorithm>
+#include <limits>
 #include <new>
 
 OpusPcmDecoder::~OpusPcmDecoder()
@@ -76,10 +77,14 @@ void OpusPcmDecoder::CopyBlock (float* const* channels, int64_t offset, int64_t 
 
 bool OpusPcmDecoder::SeekLibraryBefore (int64_t target, int link) noexcept
 {
+    // Each failed try starts twice as far back, so that damage spread far costs few tries.
+    constexpr int64_t most = std::numeric_limits<int64_t>::max();
     const int64_t linkStart = linkStarts[size_t (link)];
 
-    for (int64_t start = std::max (linkStart, target - opusPreRollFrames);; start = std::max (linkStart, start - opusPreRollFrames))
+    for (int64_t lead = opusPreRollFrames;; lead = lead > most / 2 ? most : lead * 2)
     {
+        const int64_t start = target - linkStart > lead ? target - lead : linkStart;
+
         if (op_pcm_seek (file, start) == 0)
         {
             position = start;
