@@ -157,6 +157,10 @@ OSStatus openOggDecoder (AudioFileID file)
     info.samplerate = decoder->GetSampleRate();
     info.frames = decoder->GetLength();
     file->ogg = std::move (decoder);
+
+    // libsndfile's own decoder is not needed any more.
+    sf_close (file->sndfile);
+    file->sndfile = nullptr;
     return noErr;
 }
 
@@ -208,8 +212,7 @@ OSStatus AudioFileOpenWithCallbacks (void* inClientData, AudioFile_ReadProc inRe
 
     if (const OSStatus refusal = openOggDecoder (file); refusal != noErr)
     {
-        sf_close (file->sndfile);
-        delete file;
+        AudioFileClose (file);
         return refusal;
     }
 
