@@ -64,7 +64,7 @@ int64_t OggPcmDecoder::deliver (float* const* channels, int64_t count) noexcept
         {
             const int64_t got = DecodeBlock (block);
 
-            if (got < 0)
+            if (got < 0 || block.link < 0 || block.link >= GetLinkCount())
             {
                 position = -1;
                 return -1;
