@@ -6,8 +6,10 @@
 // - FLAC and Ogg Vorbis (libsndfile): kul::CoreAudioFileReader through the platform service
 //   against sf_readf_float on the same file.
 // And reading 100 frames from a random start in 10-minute 48 kHz stereo files through
-// kul::CoreAudioFileReader: Ogg Vorbis and Opus against FLAC, the three side by side in
-// each iteration; the counters "vorbisOverFlac" and "opusOverFlac" are the CPU-time ratios.
+// kul::CoreAudioFileReader: Ogg Vorbis and Opus against FLAC, and chains of two 5-minute
+// Vorbis or Opus streams against the single stream, all side by side in each iteration; the
+// counters "vorbisOverFlac", "opusOverFlac", "vorbisChainOverVorbis" and "opusChainOverOpus"
+// are the CPU-time ratios, "...Milliseconds" the CPU time of one read.
 // The files are made once per run, in a folder that is removed at its end. The machines
 // these run on are shared, so the ratios are read from CPU time.
 
@@ -23,6 +25,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -54,17 +58,23 @@ public:
 
     ~TestFiles() { std::filesystem::remove_all (folder); }
 
-    // The 10-minute files, made on first use: encoding them takes a while.
-    const std::string& longFile (int format) const
+    // The 10-minute files, made on first use: encoding them takes a while. A chain is two
+    // 5-minute files joined.
+    const std::string& longFile (int format, int links = 1) const
     {
-        auto& path = format == (SF_FORMAT_FLAC | SF_FORMAT_PCM_16) ? longFlac
-                   : format == (SF_FORMAT_OGG | SF_FORMAT_VORBIS) ? longVorbis
-                                                                   : longOpus;
+        auto& path = longFiles[{ format, links }];
 
         if (path.empty())
         {
-            path = folder + "/long-" + std::to_string (format) + ".audio";
-            write (path, format, longSeconds, 48000);
+            path = folder + "/long-" + std::to_string (format) + "-" + std::to_string (links) + ".audio";
+            std::ofstream joined (path, std::ios::binary);
+
+            for (int link = 0; link < links; ++link)
+            {
+                const auto part = path + "." + std::to_string (link);
+                write (part, format, longSeconds / links, 48000);
+                joined << std::ifstream (part, std::ios::binary).rdbuf();
+            }
         }
 
         return path;
@@ -79,7 +89,7 @@ public:
 
 private:
     std::string folder;
-    mutable std::string longFlac, longVorbis, longOpus;
+    mutable std::map<std::pair<int, int>, std::string> longFiles;
 
     static void write (const std::string& path, int format, long seconds = ::seconds, int sampleRate = ::sampleRate)
     {
@@ -251,16 +261,17 @@ void OggSndfile (benchmark::State& state)
 
 void RandomReadsInTenMinuteFiles (benchmark::State& state)
 {
-    constexpr int formats[] = { SF_FORMAT_FLAC | SF_FORMAT_PCM_16, SF_FORMAT_OGG | SF_FORMAT_VORBIS, SF_FORMAT_OGG | SF_FORMAT_OPUS };
+    constexpr int flac = SF_FORMAT_FLAC | SF_FORMAT_PCM_16, vorbis = SF_FORMAT_OGG | SF_FORMAT_VORBIS, opus = SF_FORMAT_OGG | SF_FORMAT_OPUS;
+    constexpr std::pair<int, int> kinds[] = { { flac, 1 }, { vorbis, 1 }, { opus, 1 }, { vorbis, 2 }, { opus, 2 } };
     std::vector<std::unique_ptr<kul::CoreAudioFileReader>> readers;
 
-    for (const int format : formats)
-        readers.push_back (std::make_unique<kul::CoreAudioFileReader> (kul::File (files().longFile (format))));
+    for (const auto& [format, links] : kinds)
+        readers.push_back (std::make_unique<kul::CoreAudioFileReader> (kul::File (files().longFile (format, links))));
 
     std::mt19937 random (600);
     std::uniform_int_distribution<int64_t> starts (0, TestFiles::longSeconds * 48000 - 100);
     kul::AudioBuffer buffer (2, 100);
-    double seconds[3] {};
+    double seconds[std::size (kinds)] {};
 
     for (auto _ : state)
     {
@@ -278,9 +289,15 @@ void RandomReadsInTenMinuteFiles (benchmark::State& state)
         }
     }
 
-    state.counters["flacMicroseconds"] = seconds[0] * 1e6 / double (state.iterations());
-    state.counters["vorbisOverFlac"] = seconds[0] > 0 ? seconds[1] / seconds[0] : 0.0;
-    state.counters["opusOverFlac"] = seconds[0] > 0 ? seconds[2] / seconds[0] : 0.0;
+    const auto ratio = [&] (size_t i, size_t baseline) { return seconds[baseline] > 0 ? seconds[i] / seconds[baseline] : 0.0; };
+    const auto milliseconds = [&] (size_t i) { return seconds[i] * 1e3 / double (state.iterations()); };
+    state.counters["flacMicroseconds"] = milliseconds (0) * 1e3;
+    state.counters["vorbisOverFlac"] = ratio (1, 0);
+    state.counters["opusOverFlac"] = ratio (2, 0);
+    state.counters["vorbisChainOverVorbis"] = ratio (3, 1);
+    state.counters["opusChainOverOpus"] = ratio (4, 2);
+    state.counters["vorbisChainMilliseconds"] = milliseconds (3);
+    state.counters["opusChainMilliseconds"] = milliseconds (4);
 }
 } // namespace
 

@@ -125,51 +125,43 @@ bool makeRoomForBlock (std::vector<float>& block, int channels)
     }
 }
 
-// The Ogg decoder takes libsndfile's place only where the two decode the stream's first
-// block to the same bits: the same pre-skip, channel order and scaling.
-std::unique_ptr<OggPcmDecoder> openOggDecoderAgreeingWithSndfile (AudioFileID file)
+// Ogg Vorbis and Opus files are decoded by libvorbisfile and libopusfile, the formats' own
+// libraries, wherever they open the file: they read every link of a chain, where libsndfile
+// reads only the first, and their seeks can be made exact. A chain whose links differ in
+// channels or rate is refused, as is a chain the libraries cannot open (another codec in a
+// link): read by libsndfile, it would lose all but its first link. libsndfile keeps a single
+// Opus stream coded from another rate than 48 kHz, which it decodes at that rate where
+// libopusfile gives 48 kHz.
+OSStatus openOggDecoder (AudioFileID file)
 {
-    const SF_INFO& info = file->info;
+    SF_INFO& info = file->info;
     const int subtype = info.format & SF_FORMAT_SUBMASK;
 
     if ((info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_OGG || (subtype != SF_FORMAT_VORBIS && subtype != SF_FORMAT_OPUS))
-        return {};
+        return noErr;
 
     ByteSource bytes = file->bytes;
     bytes.position = 0;
-    auto decoder = OpenOggPcmDecoder (bytes, subtype == SF_FORMAT_OPUS, info.channels, info.samplerate, info.frames);
+    auto decoder = OpenOggPcmDecoder (bytes, subtype == SF_FORMAT_OPUS);
 
     if (decoder == nullptr)
-        return {};
+        return HoldsSeveralOggLinks (bytes) ? kAudioFileInvalidFileError : noErr;
 
-    const auto channels = size_t (info.channels);
-    const auto frames = static_cast<uint32_t> (std::min<sf_count_t> (info.frames, 4096));
-    std::vector<float> fromSndfile, fromDecoder;
-    std::vector<float*> channelStarts (channels);
+    if (decoder->GetChannelCount() <= 0)
+        return kAudioFileInvalidFileError;
 
-    try
-    {
-        fromSndfile.resize (frames * channels);
-        fromDecoder.resize (frames * channels);
-    }
-    catch (const std::bad_alloc&)
-    {
-        return {};
-    }
+    if (decoder->GetLinkCount() == 1 && decoder->GetSampleRate() != info.samplerate)
+        return noErr;
 
-    for (size_t c = 0; c < channels; ++c)
-        channelStarts[c] = fromDecoder.data() + c * frames;
+    info.channels = decoder->GetChannelCount();
+    info.samplerate = decoder->GetSampleRate();
+    info.frames = decoder->GetLength();
+    file->ogg = std::move (decoder);
 
-    if (sf_readf_float (file->sndfile, fromSndfile.data(), frames) != frames || decoder->Read (channelStarts.data(), frames) != frames
-        || ! decoder->Seek (0))
-        return {};
-
-    for (size_t i = 0; i < frames; ++i)
-        for (size_t c = 0; c < channels; ++c)
-            if (std::memcmp (&fromSndfile[i * channels + c], &channelStarts[c][i], sizeof (float)) != 0)
-                return {};
-
-    return decoder;
+    // libsndfile's own decoder is not needed any more.
+    sf_close (file->sndfile);
+    file->sndfile = nullptr;
+    return noErr;
 }
 
 bool isTheClientFormat (const AudioStreamBasicDescription& format, const SF_INFO& info)
@@ -218,11 +210,11 @@ OSStatus AudioFileOpenWithCallbacks (void* inClientData, AudioFile_ReadProc inRe
         return kAudioFileUnsupportedFileTypeError;
     }
 
-    file->ogg = openOggDecoderAgreeingWithSndfile (file);
-
-    // The check above has read on; a handle that does not open again is found when read.
-    if (file->ogg == nullptr && (file->info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG)
-        reopenSndfile (file);
+    if (const OSStatus refusal = openOggDecoder (file); refusal != noErr)
+    {
+        AudioFileClose (file);
+        return refusal;
+    }
 
     *outAudioFile = file;
     return noErr;

@@ -6,9 +6,12 @@
     ExtAudioFile services: a file is opened over the caller's read and size callbacks,
     wrapped in a converting reader, and read as 32-bit float, non-interleaved frames at
     the file's own rate and channel count. Underneath, the file is parsed and decoded
-    by libsndfile, so whatever it reads can be read here. Only reading is offered, and
-    only that one client format is converted to; anything else answers an error code.
-    None of the calls throws.
+    by libsndfile, so whatever it reads can be read here; Ogg Vorbis and Opus files are
+    decoded by libvorbisfile and libopusfile wherever they open them, every link of a chain
+    of streams (of which libsndfile reads only the first) included. A chain that would lose
+    links (they differ in channels or rate, or one is of another codec) is refused as
+    kAudioFileInvalidFileError. Only reading is offered, and only that one client format is
+    converted to; anything else answers an error code. None of the calls throws.
 */
 
 using OSStatus = std::int32_t;
@@ -62,6 +65,7 @@ enum : OSStatus
     kAudio_ParamError = -50,
     kAudio_MemFullError = -108,
     kAudioFileUnsupportedFileTypeError = 0x7479703f,      // 'typ?'
+    kAudioFileInvalidFileError = 0x6474613f,              // 'dta?'
     kAudioFileOperationNotSupportedError = 0x6f703f3f,    // 'op??'
     kExtAudioFileError_InvalidProperty = -66561,
     kExtAudioFileError_InvalidPropertySize = -66562,
@@ -124,7 +128,8 @@ OSStatus ExtAudioFileSetProperty (ExtAudioFileRef inExtAudioFile, ExtAudioFilePr
 /** Moves to a frame; a frame at or past the end (the declared one, or an earlier one where
     the stream was found to end) is allowed and reads nothing. A failed seek spoils no later
     one, and a seek in an Ogg Vorbis or Opus stream lands on the very samples that a decode
-    from its start gives there. */
+    from its start gives there (Opus: but for a few steps of float resolution that steady
+    content can leave, up to 8e-7; see OggPcmDecoder::opusPreRollFrames). */
 OSStatus ExtAudioFileSeek (ExtAudioFileRef inExtAudioFile, SInt64 inFrameOffset) noexcept;
 
 /** Reads up to *ioNumberFrames frames into the list's buffers (one per channel, each with room

@@ -1,275 +1,194 @@
 #include "audiotoolbox/OggPcmDecoder.h"
 
-#define OV_EXCLUDE_STATIC_CALLBACKS
-#include <opusfile.h>
-#include <vorbis/vorbisfile.h>
+#include "audiotoolbox/OpusPcmDecoder.h"
+#include "audiotoolbox/VorbisPcmDecoder.h"
+
+#include <ogg/ogg.h>
 
 #include <algorithm>
-#include <climits>
+#include <limits>
 #include <new>
-#include <vector>
+
+bool OggPcmDecoder::Seek (int64_t frame) noexcept
+{
+    if (frame == position)
+        return true;
+
+    // The end reads nothing, wherever the library stands; any later seek goes back to it.
+    if (frame >= GetLength())
+    {
+        block = {};
+        position = GetLength();
+        return true;
+    }
+
+    if (position < 0 || frame < position || ! DecodesForwardTo (frame))
+    {
+        block = {};
+
+        if (! SeekLibraryBefore (frame, LinkOf (frame)))
+        {
+            position = -1;
+            return false;
+        }
+    }
+
+    if (deliver (nullptr, frame - position) < 0)
+        return false;
+
+    // A stream that ended before the target reads nothing from it.
+    position = frame;
+    return true;
+}
+
+int64_t OggPcmDecoder::Read (float* const* channels, uint32_t count) noexcept
+{
+    return deliver (channels, count);
+}
+
+int OggPcmDecoder::LinkOf (int64_t frame) const noexcept
+{
+    const auto next = std::upper_bound (linkStarts.begin(), linkStarts.end() - 1, frame);
+    return static_cast<int> (next - linkStarts.begin()) - 1;
+}
+
+// Reads count frames from the position, or passes over them when channels is null: the
+// decoded frames at their places, silence where a page's frames were lost.
+int64_t OggPcmDecoder::deliver (float* const* channels, int64_t count) noexcept
+{
+    int64_t done = 0;
+
+    while (done < count && position < GetLength())
+    {
+        if (block.used == block.frames)
+        {
+            const int64_t got = DecodeBlock (block);
+
+            if (got < 0 || block.link < 0 || block.link >= GetLinkCount())
+            {
+                position = -1;
+                return -1;
+            }
+
+            if (got == 0)
+                break;
+
+            placeBlock();
+            continue;
+        }
+
+        if (block.at > position)
+        {
+            const int64_t silent = std::min (block.at - position, count - done);
+
+            for (int c = 0; channels != nullptr && c < channelCount; ++c)
+                std::fill_n (channels[c] + done, silent, 0.0f);
+
+            done += silent;
+            position += silent;
+            continue;
+        }
+
+        const int64_t linkEnd = linkStarts[size_t (block.link) + 1];
+        const int64_t frames = std::min ({ block.frames - block.used, count - done, linkEnd - position });
+
+        if (channels != nullptr)
+            CopyBlock (channels, done, block.used, frames);
+
+        block.used += frames;
+        block.at = position + frames;
+        done += frames;
+        position += frames;
+
+        // Frames past the link's last granule position are not part of it.
+        if (position == linkEnd)
+            block.used = block.frames;
+    }
+
+    return done;
+}
+
+// A block belongs where the library places it, but never before the frames already read
+// (a granule position that goes back is not trusted) nor outside its link.
+void OggPcmDecoder::placeBlock() noexcept
+{
+    const int64_t linkStart = linkStarts[size_t (block.link)];
+    const int64_t linkEnd = linkStarts[size_t (block.link) + 1];
+    block.at = std::max ({ block.at, position, linkStart });
+
+    if (block.at >= linkEnd)
+        block.used = block.frames;
+}
+
+bool OggPcmDecoder::AppendLink (int64_t frames) noexcept
+{
+    try
+    {
+        if (linkStarts.empty())
+            linkStarts.push_back (0);
+
+        if (frames < 0 || frames > std::numeric_limits<int64_t>::max() - linkStarts.back())
+            return false;
+
+        linkStarts.push_back (linkStarts.back() + frames);
+        return true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+}
 
 namespace
 {
-class VorbisStreamDecoder final : public OggPcmDecoder
-{
-public:
-    explicit VorbisStreamDecoder (const ByteSource& bytes) : source (bytes) {}
-
-    ~VorbisStreamDecoder() override
-    {
-        if (isOpen)
-            ov_clear (&file);
-    }
-
-    bool Open (int channels, int sampleRate, int64_t frames) noexcept
-    {
-        const ov_callbacks callbacks { readBytes, seekBytes, nullptr, tellBytes };
-
-        if (ov_open_callbacks (&source, &file, nullptr, 0, callbacks) != 0)
-            return false;
-
-        isOpen = true;
-        channelCount = channels;
-        const vorbis_info* info = ov_info (&file, -1);
-        return ov_seekable (&file) != 0 && ov_streams (&file) == 1 && info != nullptr
-            && info->channels == channels && info->rate == sampleRate
-            && file.pcmlengths != nullptr && file.pcmlengths[0] == 0 && ov_pcm_total (&file, -1) == frames;
-    }
-
-    bool Seek (int64_t frame) noexcept override
-    {
-        if (frame == position)
-            return true;
-
-        if (ov_pcm_seek (&file, frame) != 0)
-        {
-            position = -1;
-            return false;
-        }
-
-        position = frame;
-        return true;
-    }
-
-    int64_t Read (float* const* channels, uint32_t count) noexcept override
-    {
-        int64_t done = 0;
-
-        while (done < count)
-        {
-            float** pcm = nullptr;
-            int link = 0;
-            const long got = ov_read_float (&file, &pcm, static_cast<int> (std::min<int64_t> (count - done, INT_MAX)), &link);
-
-            if (got == OV_HOLE)
-                continue;
-
-            if (got < 0)
-            {
-                position = -1;
-                return -1;
-            }
-
-            if (got == 0)
-                break;
-
-            for (int c = 0; c < channelCount; ++c)
-                std::copy_n (pcm[c], got, channels[c] + done);
-
-            done += got;
-        }
-
-        position += done;
-        return done;
-    }
-
-private:
-    ByteSource source;
-    OggVorbis_File file {};
-    bool isOpen = false;
-    int channelCount = 0;
-
-    static size_t readBytes (void* destination, size_t size, size_t count, void* stream)
-    {
-        if (size == 0 || count > size_t (INT64_MAX) / size)
-            return 0;
-
-        return size_t (static_cast<ByteSource*> (stream)->Read (destination, int64_t (size * count))) / size;
-    }
-
-    static int seekBytes (void* stream, ogg_int64_t offset, int whence)
-    {
-        return static_cast<ByteSource*> (stream)->Seek (offset, whence) < 0 ? -1 : 0;
-    }
-
-    static long tellBytes (void* stream)
-    {
-        return static_cast<long> (static_cast<ByteSource*> (stream)->position);
-    }
-};
-
-class OpusStreamDecoder final : public OggPcmDecoder
-{
-public:
-    explicit OpusStreamDecoder (const ByteSource& bytes) : source (bytes) {}
-
-    ~OpusStreamDecoder() override
-    {
-        if (file != nullptr)
-            op_free (file);
-    }
-
-    bool Open (int channels, int sampleRate, int64_t frames) noexcept
-    {
-        const OpusFileCallbacks callbacks { readBytes, seekBytes, tellBytes, nullptr };
-        file = op_open_callbacks (&source, &callbacks, nullptr, 0, nullptr);
-
-        if (file == nullptr)
-            return false;
-
-        const OpusHead* head = op_head (file, -1);
-        channelCount = channels;
-
-        if (! op_seekable (file) || op_link_count (file) != 1 || head == nullptr || head->output_gain != 0
-            || op_channel_count (file, -1) != channels || sampleRate != 48000 || op_pcm_total (file, -1) != frames)
-            return false;
-
-        try
-        {
-            interleaved.resize (size_t (std::max<int64_t> (1, interleavedSamples / channels)) * size_t (channels));
-        }
-        catch (const std::bad_alloc&)
-        {
-            return false;
-        }
-
-        return true;
-    }
-
-    bool Seek (int64_t frame) noexcept override
-    {
-        if (frame == position)
-            return true;
-
-        // A target a little ahead is decoded up to from where the stream stands.
-        if (position < 0 || frame < position || frame - position > opusPreRollFrames)
-        {
-            const int64_t start = std::max<int64_t> (0, frame - opusPreRollFrames);
-            position = -1;
-
-            if (op_pcm_seek (file, start) != 0)
-                return false;
-
-            position = start;
-        }
-
-        while (position < frame)
-        {
-            const auto got = decode (static_cast<int> (std::min<int64_t> (frame - position, framesPerBlock())));
-
-            if (got <= 0)
-            {
-                position = -1;
-                return false;
-            }
-
-            position += got;
-        }
-
-        return true;
-    }
-
-    int64_t Read (float* const* channels, uint32_t count) noexcept override
-    {
-        int64_t done = 0;
-
-        while (done < count)
-        {
-            const auto got = decode (static_cast<int> (std::min<int64_t> (count - done, framesPerBlock())));
-
-            if (got < 0)
-            {
-                position = -1;
-                return -1;
-            }
-
-            if (got == 0)
-                break;
-
-            for (int c = 0; c < channelCount; ++c)
-            {
-                const float* from = interleaved.data() + c;
-                float* to = channels[c] + done;
-
-                for (int i = 0; i < got; ++i)
-                    to[i] = from[i * channelCount];
-            }
-
-            done += got;
-        }
-
-        position += done;
-        return done;
-    }
-
-private:
-    ByteSource source;
-    OggOpusFile* file = nullptr;
-    int channelCount = 0;
-    std::vector<float> interleaved;
-
-    static constexpr int64_t interleavedSamples = 16384;
-
-    int64_t framesPerBlock() const noexcept { return int64_t (interleaved.size()) / channelCount; }
-
-    // Up to frames frames into the interleaved block: the frames decoded, 0 at the end, -1
-    // on an error. A damaged packet (a hole) is passed over as libopusfile's read does.
-    int decode (int frames) noexcept
-    {
-        for (;;)
-        {
-            const int got = op_read_float (file, interleaved.data(), frames * channelCount, nullptr);
-
-            if (got != OP_HOLE)
-                return got < 0 ? -1 : got;
-        }
-    }
-
-    static int readBytes (void* stream, unsigned char* destination, int count)
-    {
-        return count <= 0 ? 0 : static_cast<int> (static_cast<ByteSource*> (stream)->Read (destination, count));
-    }
-
-    static int seekBytes (void* stream, opus_int64 offset, int whence)
-    {
-        return static_cast<ByteSource*> (stream)->Seek (offset, whence) < 0 ? -1 : 0;
-    }
-
-    static opus_int64 tellBytes (void* stream)
-    {
-        return static_cast<ByteSource*> (stream)->position;
-    }
-};
-
 template <typename Decoder>
-std::unique_ptr<OggPcmDecoder> openDecoder (const ByteSource& bytes, int channels, int sampleRate, int64_t frames) noexcept
+std::unique_ptr<OggPcmDecoder> openDecoder (const ByteSource& bytes) noexcept
 {
     std::unique_ptr<Decoder> decoder (new (std::nothrow) Decoder (bytes));
 
-    if (decoder == nullptr || ! decoder->Open (channels, sampleRate, frames))
+    if (decoder == nullptr || ! decoder->Open())
         return {};
 
     return decoder;
 }
 } // namespace
 
-std::unique_ptr<OggPcmDecoder> OpenOggPcmDecoder (const ByteSource& bytes, bool isOpus, int channels,
-                                                  int sampleRate, int64_t frames) noexcept
+std::unique_ptr<OggPcmDecoder> OpenOggPcmDecoder (const ByteSource& bytes, bool isOpus) noexcept
 {
-    if (channels <= 0 || frames < 0)
-        return {};
+    return isOpus ? openDecoder<OpusPcmDecoder> (bytes) : openDecoder<VorbisPcmDecoder> (bytes);
+}
 
-    return isOpus ? openDecoder<OpusStreamDecoder> (bytes, channels, sampleRate, frames)
-                  : openDecoder<VorbisStreamDecoder> (bytes, channels, sampleRate, frames);
+bool HoldsSeveralOggLinks (ByteSource bytes) noexcept
+{
+    constexpr long blockBytes = 65536;
+    ogg_sync_state sync;
+    ogg_sync_init (&sync);
+    bool pageSeen = false;
+    bool several = false;
+    bytes.position = 0;
+
+    while (! several)
+    {
+        ogg_page page;
+        const int found = ogg_sync_pageout (&sync, &page);
+
+        if (found > 0)
+        {
+            several = ogg_page_bos (&page) != 0 && pageSeen;
+            pageSeen = pageSeen || ogg_page_bos (&page) == 0;
+            continue;
+        }
+
+        if (found < 0)
+            continue;
+
+        char* buffer = ogg_sync_buffer (&sync, blockBytes);
+        const int64_t got = buffer != nullptr ? bytes.Read (buffer, blockBytes) : 0;
+
+        if (got <= 0 || ogg_sync_wrote (&sync, static_cast<long> (got)) != 0)
+            break;
+    }
+
+    ogg_sync_clear (&sync);
+    return several;
 }

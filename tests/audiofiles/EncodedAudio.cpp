@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 #include <mpg123.h>
+#include <opusfile.h>
 #include <sndfile.h>
+#include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <cmath>
@@ -222,6 +224,83 @@ DecodedAudio DecodeWithMpg123 (const kul::File& mp3, const Mpg123Settings& setti
     mpg123_close (handle);
     mpg123_delete (handle);
     return audio;
+}
+
+DecodedAudio DecodeWithOggLibrary (const kul::File& file)
+{
+    DecodedAudio audio;
+    const auto keep = [&audio] (const auto& sampleOf, long frames) {
+        for (long i = 0; i < frames; ++i)
+            for (int c = 0; c < audio.channels; ++c)
+                audio.samples[size_t (c)].push_back (sampleOf (c, i));
+    };
+
+    if (OggOpusFile* opus = op_open_file (file.GetFullPathName().c_str(), nullptr))
+    {
+        audio.channels = op_channel_count (opus, -1);
+        audio.sampleRate = 48000;
+        audio.samples.resize (size_t (audio.channels));
+        std::vector<float> block (size_t (5760) * size_t (audio.channels));
+        for (int got; (got = op_read_float (opus, block.data(), int (block.size()), nullptr)) != 0;)
+            if (got > 0)
+                keep ([&] (int c, long i) { return block[size_t (i * audio.channels + c)]; }, got);
+        for (auto& channel : audio.samples)
+            channel.resize (std::min (channel.size(), size_t (op_pcm_total (opus, -1))));
+        op_free (opus);
+        return audio;
+    }
+
+    OggVorbis_File vorbis;
+    if (ov_fopen (file.GetFullPathName().c_str(), &vorbis) != 0)
+    {
+        ADD_FAILURE() << "neither libopusfile nor libvorbisfile opens " << file.GetFullPathName();
+        return audio;
+    }
+    audio.channels = ov_info (&vorbis, -1)->channels;
+    audio.sampleRate = ov_info (&vorbis, -1)->rate;
+    audio.samples.resize (size_t (audio.channels));
+    float** pcm = nullptr;
+    for (long got; (got = ov_read_float (&vorbis, &pcm, 4096, nullptr)) != 0;)
+        if (got > 0)
+            keep ([&] (int c, long i) { return pcm[c][i]; }, got);
+    for (auto& channel : audio.samples)
+        channel.resize (std::min (channel.size(), size_t (ov_pcm_total (&vorbis, -1))));
+    ov_clear (&vorbis);
+    return audio;
+}
+
+std::vector<OggPage> OggPages (const std::vector<unsigned char>& bytes)
+{
+    std::vector<OggPage> pages;
+    for (size_t at = 0; at + 27 <= bytes.size();)
+    {
+        const size_t segments = bytes[at + 26];
+        size_t size = 27 + segments;
+        for (size_t i = 0; i < segments && at + 27 + i < bytes.size(); ++i)
+            size += bytes[at + 27 + i];
+        if (at + size > bytes.size())
+            break;
+        int64_t granule = 0;
+        for (int i = 7; i >= 0; --i)
+            granule = granule << 8 | bytes[at + 6 + size_t (i)];
+        pages.push_back ({ at, size, granule });
+        at += size;
+    }
+    return pages;
+}
+
+void SetOggChecksum (unsigned char* page, size_t size)
+{
+    std::fill_n (page + 22, 4, 0);
+    uint32_t crc = 0;
+    for (size_t i = 0; i < size; ++i)
+    {
+        crc ^= uint32_t (page[i]) << 24;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+    }
+    for (int i = 0; i < 4; ++i)
+        page[22 + i] = static_cast<unsigned char> (crc >> (8 * i));
 }
 
 void ExpectSamplesNear (const kul::AudioBuffer& buffer, const DecodedAudio& reference, long start, long count,

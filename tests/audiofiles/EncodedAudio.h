@@ -54,6 +54,24 @@ struct Mpg123Settings
     further frame end the stream, as they end its decoding. */
 DecodedAudio DecodeWithMpg123 (const kul::File& mp3, const Mpg123Settings& settings = {});
 
+/** Every frame of every link of an Ogg Vorbis or Opus file as libvorbisfile or libopusfile
+    decodes it, up to the length the library gives the file (its last granule position). */
+DecodedAudio DecodeWithOggLibrary (const kul::File& file);
+
+/** A page of an Ogg file: where it begins, its size in bytes and its granule position. */
+struct OggPage
+{
+    size_t offset;
+    size_t size;
+    int64_t granule;
+};
+
+/** The whole pages of an Ogg file, in order. */
+std::vector<OggPage> OggPages (const std::vector<unsigned char>& bytes);
+
+/** Writes the page's checksum (CRC polynomial 0x04C11DB7, over the page with the field at 0). */
+void SetOggChecksum (unsigned char* page, size_t size);
+
 /** Writes the test signal with libsndfile in the format (SF_FORMAT_...). */
 void WriteSignalWithSndfile (const kul::File& file, int format, int channels, long frames, int sampleRate);
 

@@ -31,7 +31,7 @@ std::string quoted (const File& file)
 
 using ByteVector = std::vector<unsigned char>;
 
-// An Ogg page with its CRC (polynomial 0x04C11DB7, computed with the field at 0).
+// An Ogg page with its checksum.
 ByteVector oggPage (unsigned char flags, uint64_t granule, const unsigned char* serial, uint32_t sequence,
                     const std::vector<ByteVector>& packets)
 {
@@ -53,16 +53,7 @@ ByteVector oggPage (unsigned char flags, uint64_t granule, const unsigned char* 
     page.push_back (static_cast<unsigned char> (lacing.size()));
     page.insert (page.end(), lacing.begin(), lacing.end());
     page.insert (page.end(), body.begin(), body.end());
-
-    uint32_t crc = 0;
-    for (const auto byte : page)
-    {
-        crc ^= uint32_t (byte) << 24;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
-    }
-    for (int i = 0; i < 4; ++i)
-        page[22 + size_t (i)] = static_cast<unsigned char> (crc >> (8 * i));
+    SetOggChecksum (page.data(), page.size());
     return page;
 }
 
@@ -491,6 +482,23 @@ TEST_F (BufferLoadTest, RefusedFilesLeaveTheBufferAsItWas)
     };
     const auto noData = Write (Riff (Bytes().Chunk ("fmt ", WavFormat (1, 2, 8000, 16))), "no-data.wav");
     const auto noSound = Write (Form ("AIFF", Bytes (ByteOrder::big).Chunk ("COMM", AiffComm (2, 1000, 16, 8000))), "no-sound.aiff");
+    // Ogg streams joined one after another (a chain) whose second link would have to be
+    // dropped: another channel count, another rate, another codec.
+    const auto chain = [&] (const std::string& name, int firstFormat, int secondFormat, int secondChannels, int secondRate) {
+        const auto file = PathFor (name);
+        WriteSignalWithSndfile (PathFor ("first"), firstFormat, 2, 20000, 48000);
+        WriteSignalWithSndfile (PathFor ("second"), secondFormat, secondChannels, 20000, secondRate);
+        auto bytes = ReadBytes (PathFor ("first"));
+        const auto second = ReadBytes (PathFor ("second"));
+        bytes.insert (bytes.end(), second.begin(), second.end());
+        WriteBytes (file, bytes);
+        return file;
+    };
+    constexpr int vorbis = SF_FORMAT_OGG | SF_FORMAT_VORBIS, opus = SF_FORMAT_OGG | SF_FORMAT_OPUS;
+    const auto invalid = [&] (const File& file) { return "File " + quoted (file) + " is not a valid audio file."; };
+    const auto monoAfterStereo = chain ("mono-after-stereo.opus", opus, opus, 1, 48000);
+    const auto otherRate = chain ("other-rate.ogg", vorbis, vorbis, 2, 44100);
+    const auto opusAfterVorbis = chain ("opus-after-vorbis.ogg", vorbis, opus, 2, 48000);
 
     const std::pair<std::function<void()>, std::string> failures[] = {
         { [&] { return buffer.LoadChannelFromAudioFile (stereo, 2); }, "Invalid channel index 2 for file " + quoted (stereo) },
@@ -507,6 +515,9 @@ TEST_F (BufferLoadTest, RefusedFilesLeaveTheBufferAsItWas)
         { [&] { return buffer.LoadChannelFromAudioFile (PathFor ("ms-adpcm.wav"), 1); }, notRead ("ms-adpcm", "tag 2, 4 bits") },
         { [&] { return buffer.LoadChannelFromAudioFile (noData, 1); }, "file " + quoted (noData) + " cannot be loaded: no audio data was found" },
         { [&] { return buffer.LoadFromAudioFile (noSound); }, "file " + quoted (noSound) + " cannot be loaded: no audio data was found" },
+        { [&] { return buffer.LoadFromAudioFile (monoAfterStereo); }, invalid (monoAfterStereo) },
+        { [&] { return buffer.LoadChannelFromAudioFile (otherRate, 0); }, invalid (otherRate) },
+        { [&] { return buffer.LoadFromAudioFile (opusAfterVorbis); }, invalid (opusAfterVorbis) },
     };
 
     for (const auto& [load, message] : failures)

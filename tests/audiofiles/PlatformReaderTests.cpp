@@ -107,8 +107,11 @@ DecodedAudio DecodeSequentiallyWithSndfile (const kul::File& file)
     return audio;
 }
 
-// Long Ogg streams: the reader seeks in them instead of decoding from the first page,
-// and each read must still give the very floats of libsndfile's decode from the start.
+// Long Ogg streams: the reader seeks in them instead of decoding from the first page. The
+// whole load must be the reference decode (libsndfile's from the start; libvorbisfile's or
+// libopusfile's for a chain of streams, of which libsndfile reads only the first), as far as
+// the file is undamaged, and every read must give the very floats of the load. A damaged page
+// costs its frames, no more: they are silence, and every later frame keeps its place.
 struct LongOggFile
 {
     const char* name;
@@ -117,56 +120,121 @@ struct LongOggFile
     int channels;
     int sampleRate;
     bool fullScaleNoise; // else tones over quiet noise
+    long seconds;
+    long lastGranuleLowerBy = 0; // the last page declares this many frames fewer than the stream holds
+    size_t damagedPage = 0;      // a page whose body is damaged (0: none)
+    long secondLinkSeconds = 0;  // a stream of noise joined after the first: a chain
+    bool capturedMidStream = false; // the first stream lacks its first pages of audio, as a capture that joined it late
 };
 
 const LongOggFile longOggFiles[] = {
-    { "VorbisStereoTones", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 44100, false },
-    { "VorbisSixChannelsNoise", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 6, 22050, true },
-    { "OpusStereoTones", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 48000, false },
-    { "OpusMonoNoise", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 1, 48000, true },
-    { "OpusStereoAt16k", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 16000, false }, // libsndfile decodes at 16 kHz
+    { "VorbisStereoTones", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 44100, false, 25 },
+    { "VorbisSixChannelsNoise", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 6, 22050, true, 25 },
+    { "OpusStereoTones", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 48000, false, 25 },
+    { "OpusMonoNoise", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 1, 48000, true, 25 },
+    { "OpusStereoAt16k", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 16000, false, 25 }, // libsndfile decodes at 16 kHz
+    { "VorbisLastGranuleLies", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 44100, false, 8, 90000 },
+    { "OpusLastGranuleLies", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 48000, true, 8, 90000 },
+    { "VorbisDamagedPage", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 44100, false, 10, 0, 10 },
+    { "OpusDamagedPage", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 48000, false, 10, 0, 5 },
+    { "VorbisChainCapturedMidStream", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 44100, false, 10, 0, 0, 6, true },
+    { "OpusChainCapturedMidStream", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 48000, false, 10, 0, 0, 6, true },
 };
 
 class PlatformLongOggTest : public AudioFileTest, public ::testing::WithParamInterface<LongOggFile>
 {
 };
 
-TEST_P (PlatformLongOggTest, ReadsAtRandomStartsForwardsAndBackwardsEqualLibsndfilesDecodeFromTheStart)
+TEST_P (PlatformLongOggTest, TheLoadIsTheReferenceDecodeAndEveryReadEqualsTheLoad)
 {
     const auto& format = GetParam();
-    const long frames = 25L * format.sampleRate;
     const auto file = PathFor (std::string ("long") + format.extension);
+    const long written = format.seconds * format.sampleRate;
     if (format.fullScaleNoise)
-        WriteWithSndfile (file, format.format, format.channels, frames, format.sampleRate, 7);
+        WriteWithSndfile (file, format.format, format.channels, written, format.sampleRate, 7);
     else
-        WriteSignalWithSndfile (file, format.format, format.channels, frames, format.sampleRate);
-    const auto reference = DecodeSequentiallyWithSndfile (file);
-    ASSERT_EQ (reference.Frames(), frames);
+        WriteSignalWithSndfile (file, format.format, format.channels, written, format.sampleRate);
+
+    auto bytes = ReadBytes (file);
+    if (format.capturedMidStream)
+    {
+        const auto first = OggPages (bytes);
+        bytes.erase (bytes.begin() + long (first.at (2).offset), bytes.begin() + long (first.at (5).offset));
+    }
+    const long secondLink = format.secondLinkSeconds * format.sampleRate;
+    if (secondLink > 0)
+    {
+        const auto second = PathFor (std::string ("second") + format.extension);
+        WriteWithSndfile (second, format.format, format.channels, secondLink, format.sampleRate, 11);
+        const auto secondBytes = ReadBytes (second);
+        bytes.insert (bytes.end(), secondBytes.begin(), secondBytes.end());
+    }
+    const auto pages = OggPages (bytes);
+    if (format.lastGranuleLowerBy > 0)
+    {
+        const auto& last = pages.back();
+        const auto granule = uint64_t (last.granule - format.lastGranuleLowerBy);
+        for (size_t i = 0; i < 8; ++i)
+            bytes[last.offset + 6 + i] = static_cast<unsigned char> (granule >> (8 * i));
+        SetOggChecksum (bytes.data() + last.offset, last.size);
+    }
+    // The damaged page's frames, from the granule positions around it less Opus's pre-skip.
+    const bool opus = (format.format & SF_FORMAT_SUBMASK) == SF_FORMAT_OPUS;
+    const size_t head = pages[0].offset + 27 + bytes[pages[0].offset + 26];
+    const long preSkip = opus ? long (bytes[head + 10] | bytes[head + 11] << 8) : 0;
+    const long damageStart = format.damagedPage > 0 ? long (pages.at (format.damagedPage - 1).granule) - preSkip : 0;
+    const long damageEnd = format.damagedPage > 0 ? long (pages[format.damagedPage].granule) - preSkip : 0;
+    if (format.damagedPage > 0)
+    {
+        const auto& page = pages[format.damagedPage];
+        for (size_t i = 0; i < 16; ++i)
+            bytes[page.offset + page.size / 2 + i] ^= 0x5A;
+    }
+    WriteBytes (file, bytes);
+
+    const auto reference = secondLink > 0 ? DecodeWithOggLibrary (file) : DecodeSequentiallyWithSndfile (file);
+    const long frames = secondLink > 0 ? reference.Frames() : written - format.lastGranuleLowerBy;
+    if (format.damagedPage == 0)
+    {
+        ASSERT_EQ (reference.Frames(), frames);
+    }
 
     kul::CoreAudioFileReader reader (file);
     ASSERT_TRUE (reader.IsOpen());
+    kul::AudioBuffer whole (1, 1);
+    ASSERT_TRUE (whole.LoadFromAudioFile (file));
+    ASSERT_EQ (whole.GetNumSamples(), static_cast<unsigned long> (frames));
     ASSERT_EQ (reader.GetLengthInSamples(), frames);
-    kul::AudioBuffer whole (unsigned (format.channels), frames);
-    ASSERT_TRUE (reader.Read (whole, 0, frames, 0));
-    ExpectSamplesNear (whole, reference, 0, frames, 0.0f, "whole");
+    ExpectSamplesNear (whole, reference, 0, format.damagedPage > 0 ? damageStart : frames, 0.0f, "the load");
+    DecodedAudio load { format.channels, format.sampleRate, {} };
+    for (int c = 0; c < format.channels; ++c)
+        load.samples.emplace_back (whole.GetChannel (unsigned (c)), whole.GetChannel (unsigned (c)) + frames);
 
     std::mt19937 random (format.channels);
-    std::vector<long> starts (24);
-    for (auto& start : starts)
-        start = std::uniform_int_distribution<long> (0, frames + 100) (random);
-    std::sort (starts.begin(), starts.end());
-    auto backwards = starts;
-    std::reverse (backwards.begin(), backwards.end());
-    starts.insert (starts.end(), backwards.begin(), backwards.end());
-    // Just ahead of where the last read stopped, and a step back.
-    starts.insert (starts.end(), { 1000L, 3000L + format.sampleRate / 2, 3000L, frames - 1000 });
-
-    for (const long start : starts)
+    std::vector<std::pair<long, long>> reads (24); // start, count
+    for (auto& [start, count] : reads)
     {
-        const long count = 100 + start % 2000;
+        start = std::uniform_int_distribution<long> (0, frames + 100) (random);
+        count = 100 + start % 2000;
+    }
+    std::sort (reads.begin(), reads.end());
+    auto backwards = reads;
+    std::reverse (backwards.begin(), backwards.end());
+    reads.insert (reads.end(), backwards.begin(), backwards.end());
+    // Just ahead of where the last read stopped, a step back, astride the end and the links'
+    // meeting, and before, across, inside and after the damaged page.
+    reads.insert (reads.end(), { { 1000, 100 }, { 3000 + format.sampleRate / 2, 100 }, { 3000, 100 }, { frames - 1000, 2000 }, { frames - 50, 100 } });
+    if (secondLink > 0)
+        reads.insert (reads.end(), { { frames - secondLink - 1500, 3000 }, { frames - secondLink + 10, 100 } });
+    if (format.damagedPage > 0)
+        reads.insert (reads.end(), { { damageStart - 3000, damageEnd - damageStart + 6000 }, { damageStart - 500, 400 }, { damageStart + 100, 200 },
+                                     { damageEnd - 100, 300 }, { damageEnd + 2000, 500 }, { damageEnd + format.sampleRate * 3, 500 } });
+
+    for (const auto& [start, count] : reads)
+    {
         kul::AudioBuffer part (unsigned (format.channels), static_cast<unsigned long> (count));
         ASSERT_TRUE (reader.Read (part, 0, static_cast<uint64_t> (count), start)) << start;
-        ExpectSamplesNear (part, reference, start, count, 0.0f, "from " + std::to_string (start));
+        ExpectSamplesNear (part, load, start, count, 0.0f, "from " + std::to_string (start));
     }
 }
 
