@@ -9,8 +9,9 @@
 /** Decodes an Ogg Vorbis or Opus file to 32-bit float frames with seeks that land on the
     very samples a decode from the file's start gives there (for Opus, within the bound that
     opusPreRollFrames tells), in place of libsndfile's Ogg seek, which lands frames away:
-    VorbisPcmDecoder over libvorbisfile, OpusPcmDecoder over libopusfile. A file of several streams one after another (a chain of links) is read
-    whole, link after link, where libsndfile reads only the first.
+    VorbisPcmDecoder over libvorbisfile, OpusPcmDecoder over libopusfile. A file of several
+    streams one after another (a chain of links) is read whole, link after link, where
+    libsndfile reads only the first.
 
     Every frame keeps the place its granule position gives it. Where a page is lost to
     damage, its frames are silence and the frames after it stay where they belong, so that
