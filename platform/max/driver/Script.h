@@ -41,5 +41,4 @@ private:
     int lineNumber = 0;
     std::map<std::string, t_object*> objects;
     std::string nameBeingMade;   // while "new" runs
-    std::vector<std::string> creationOrder;
 };
