@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <mpg123.h>
+#include <ogg/ogg.h>
 #include <opusfile.h>
 #include <sndfile.h>
 #include <vorbis/vorbisfile.h>
@@ -272,35 +273,22 @@ DecodedAudio DecodeWithOggLibrary (const kul::File& file)
 std::vector<OggPage> OggPages (const std::vector<unsigned char>& bytes)
 {
     std::vector<OggPage> pages;
-    for (size_t at = 0; at + 27 <= bytes.size();)
-    {
-        const size_t segments = bytes[at + 26];
-        size_t size = 27 + segments;
-        for (size_t i = 0; i < segments && at + 27 + i < bytes.size(); ++i)
-            size += bytes[at + 27 + i];
-        if (at + size > bytes.size())
-            break;
-        int64_t granule = 0;
-        for (int i = 7; i >= 0; --i)
-            granule = granule << 8 | bytes[at + 6 + size_t (i)];
-        pages.push_back ({ at, size, granule });
-        at += size;
-    }
+    ogg_sync_state sync;
+    ogg_sync_init (&sync);
+    char* buffer = ogg_sync_buffer (&sync, long (bytes.size()));
+    std::copy (bytes.begin(), bytes.end(), buffer);
+    ogg_sync_wrote (&sync, long (bytes.size()));
+    for (ogg_page page; ogg_sync_pageout (&sync, &page) > 0;)
+        pages.push_back ({ size_t (page.header - sync.data), size_t (page.header_len + page.body_len), ogg_page_granulepos (&page) });
+    ogg_sync_clear (&sync);
     return pages;
 }
 
 void SetOggChecksum (unsigned char* page, size_t size)
 {
-    std::fill_n (page + 22, 4, 0);
-    uint32_t crc = 0;
-    for (size_t i = 0; i < size; ++i)
-    {
-        crc ^= uint32_t (page[i]) << 24;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
-    }
-    for (int i = 0; i < 4; ++i)
-        page[22 + i] = static_cast<unsigned char> (crc >> (8 * i));
+    const long headerBytes = 27 + page[26];
+    ogg_page whole { page, headerBytes, page + headerBytes, long (size) - headerBytes };
+    ogg_page_checksum_set (&whole);
 }
 
 void ExpectSamplesNear (const kul::AudioBuffer& buffer, const DecodedAudio& reference, long start, long count,

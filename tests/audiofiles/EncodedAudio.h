@@ -69,7 +69,7 @@ struct OggPage
 /** The whole pages of an Ogg file, in order. */
 std::vector<OggPage> OggPages (const std::vector<unsigned char>& bytes);
 
-/** Writes the page's checksum (CRC polynomial 0x04C11DB7, over the page with the field at 0). */
+/** Writes the checksum of the whole page that starts at page. */
 void SetOggChecksum (unsigned char* page, size_t size);
 
 /** Writes the test signal with libsndfile in the format (SF_FORMAT_...). */
