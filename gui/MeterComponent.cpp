@@ -1,5 +1,6 @@
 #include "gui/MeterComponent.h"
 
+#include "dsp/SampleCount.h"
 #include "gui/GuiHelpers.h"
 #include "gui/MeterColours.h"
 #include "text/StringHelper.h"
@@ -26,6 +27,13 @@ std::uint32_t roundedLedCount (float product, std::uint32_t limit) noexcept
 
     return std::min (static_cast<std::uint32_t> (std::lrint (product)), limit);
 }
+
+// In double, where the product of the two floats is exact: a time that is a whole
+// number of samples is counted whole.
+std::uint64_t samplesForTime (float rate, float ms) noexcept
+{
+    return kul::TruncatedSampleCount (static_cast<double> (rate) * static_cast<double> (ms) / 1000.0);
+}
 } // namespace
 
 MeterComponent::MeterComponent (unsigned numLedsToUse, unsigned width)
@@ -38,7 +46,7 @@ MeterComponent::MeterComponent (unsigned numLedsToUse, unsigned width)
       peakColour (juce::Colour (0x00000000u))
 {
     refreshSamples = toSampleCount<std::uint64_t> (refreshIntervalMs * 0.001f * sampleRate);
-    peakHoldSamples = toSampleCount<std::uint64_t> (2.0f * sampleRate);
+    peakHoldSamples = samplesForTime (sampleRate, peakHoldMs);
 
     const auto n = (float) numLeds;
     coldZoneEnd = roundedLedCount (n * 0.5151515f, numLeds);
@@ -110,7 +118,8 @@ void MeterComponent::setPeakHoldTime (float ms)
     if (std::isnan (ms))
         return;
 
-    peakHoldSamples = toSampleCount<std::uint64_t> (std::clamp (ms, 100.0f, 36000000.0f) * 0.001f * sampleRate);
+    peakHoldMs = std::clamp (ms, 100.0f, 36000000.0f);
+    peakHoldSamples = samplesForTime (sampleRate, peakHoldMs);
     samplesSincePeak = 0;
     updatePeak();
     repaint();
@@ -131,14 +140,11 @@ void MeterComponent::setDrawingMode (const std::string& mode)
 
 void MeterComponent::setSampleRate (float rate)
 {
-    const auto oldRate = toSampleCount<std::uint64_t> (sampleRate);
-
-    // A rate below 1 Hz holds no whole samples per second: keep the default hold time then.
-    const std::uint64_t holdMs = oldRate > 0 ? peakHoldSamples * 1000 / oldRate : 2000;
-
+    // Both times are counted afresh from milliseconds: rescaling the counts would round
+    // the hold down again at every rate change.
     sampleRate = rate;
     refreshSamples = toSampleCount<std::uint64_t> (refreshIntervalMs * (0.001f * rate));
-    peakHoldSamples = toSampleCount<std::uint64_t> ((float) holdMs * (0.001f * rate));
+    peakHoldSamples = samplesForTime (rate, peakHoldMs);
 }
 
 void MeterComponent::setRefreshInterval (float ms)

@@ -111,6 +111,9 @@ public:
     /** Returns the refresh interval as a count of samples at the sample rate. */
     std::uint64_t getRefreshSamples() const noexcept { return refreshSamples; }
 
+    /** Returns the peak hold time in milliseconds, as limited by setPeakHoldTime(). */
+    float getPeakHoldTime() const noexcept { return peakHoldMs; }
+
     /** Returns the peak hold time as a count of samples at the sample rate. */
     std::uint64_t getPeakHoldSamples() const noexcept { return peakHoldSamples; }
 
@@ -156,6 +159,8 @@ private:
     bool peakHoldEnabled = true;
     std::uint32_t peakIndex = 0;
     std::uint64_t samplesSincePeak = 0;
+    // The hold's length as set, which peakHoldSamples counts at the sample rate.
+    float peakHoldMs = 2000.0f;
     std::uint64_t peakHoldSamples = 0;
     std::uint32_t paintedPeakIndex = 0;
     std::vector<juce::Line<float>> ledLines;

@@ -121,11 +121,21 @@ TEST_F (MeterComponentTest, TimesAreClampedAndCountedAtTheSampleRateWhichIsNever
     meter.setPeakHoldTime (1000.0f);
     EXPECT_EQ (meter.getPeakHoldSamples(), 48000u);
 
-    // A rate of zero is never divided by: the hold time falls back to 2 s.
-    meter.setSampleRate (0.0f);
-    EXPECT_EQ (meter.getPeakHoldSamples(), 0u);
-    meter.setSampleRate (44100.0f);
-    EXPECT_EQ (meter.getPeakHoldSamples(), 88200u);
+    // However often the rate changes, the hold keeps its time, even where it is not a whole
+    // number of samples; a rate of zero counts none of it and is never divided by.
+    struct Case { float holdMs; std::vector<float> rates; int repeats; std::uint64_t samples; };
+    const Case cases[] = { { 1000.0f, { 0.0f }, 1, 0 },          { 1000.0f, { 0.0f, 44100.0f }, 1, 44100 },
+                           { 100.0f, { 11025.0f }, 30, 1102 },   { 100.0f, { 22050.0f, 11025.0f }, 30, 1102 },
+                           { 150.0f, { 48000.0f, 11025.0f }, 40, 1653 } };
+    for (const auto& c : cases)
+    {
+        meter.setPeakHoldTime (c.holdMs);
+        for (int i = 0; i < c.repeats; ++i)
+            for (auto rate : c.rates)
+                meter.setSampleRate (rate);
+        EXPECT_EQ (meter.getPeakHoldSamples(), c.samples) << c.holdMs << " ms, last rate " << c.rates.back();
+        EXPECT_EQ (meter.getPeakHoldTime(), c.holdMs);
+    }
 }
 
 TEST_F (MeterComponentTest, LedsAreLinesOneAndAHalfPixelsThickInTheirZoneColours)

@@ -145,4 +145,15 @@ TEST_F (RefreshTest, ADspRestartAtANewRateRescalesTheDisplayAndClearsItsLevels)
     maxhost::advance (100.0);
     alignToRefresh();
     EXPECT_EQ (counted(), 4800u);
+
+    // Restarts at a rate where the hold is no whole number of samples leave it as long as it was.
+    send (meter, "peakholdrate 100");
+    maxhost::setSampleRate (11025.0);
+    for (int restart = 0; restart < 30; ++restart)
+    {
+        maxhost::stopDsp();
+        maxhost::startDsp();
+    }
+    settle();
+    EXPECT_EQ (channel.getMeter().getPeakHoldSamples(), 1102u) << "100 ms at 11.025 kHz";
 }
