@@ -190,7 +190,8 @@ void* meter_new (t_symbol*, long argc, t_atom* argv)
         return failCreation (x);
     }
 
-    clock_fdelay (x->refreshClock, meter_refreshdelay (x->rate));
+    x->gui->setTimeToNextTick (meter_refreshdelay (x->rate));
+    clock_fdelay (x->refreshClock, x->gui->getTimeToNextTick());
 
     oskelmax_createdumpoutlet (meter_asobject (x));
 

@@ -103,14 +103,17 @@ TEST_F (RefreshTest, EachRefreshAdvancesTheDisplayByTheRateInSamplesAndANewRateC
 {
     maxhost::startDsp();
     open();
+    // The clock's first delay was armed before the box's "rate" was set: the shortest, 5 ms.
+    maxhost::advance (5.0);
     alignToRefresh();
     const auto start = counted();
     EXPECT_EQ (start, 2205u) << "50 ms at 44100 Hz";
 
     const std::vector<std::tuple<std::string, double, std::uint64_t>> steps {
         { "", 49.0, 0 }, { "", 1.0, 2205 }, { "", 49.0, 0 }, { "", 1.0, 2205 },
-        // The clock already armed fires when it was due, with the new rate's count; then every 200 ms.
-        { "rate 200", 49.0, 0 }, { "", 1.0, 8820 }, { "", 199.0, 0 }, { "", 1.0, 8820 },
+        // The clock already armed fires when it was due and counts the 50 ms that passed; then every 200 ms.
+        { "rate 200", 49.0, 0 }, { "", 1.0, 2205 }, { "", 199.0, 0 }, { "", 1.0, 8820 },
+        { "rate 3000", 199.0, 0 }, { "", 1.0, 8820 }, { "", 2999.0, 0 }, { "", 1.0, 132300 },
     };
     for (const auto& [message, ms, samples] : steps)
     {
@@ -156,4 +159,26 @@ TEST_F (RefreshTest, ADspRestartAtANewRateRescalesTheDisplayAndClearsItsLevels)
     }
     settle();
     EXPECT_EQ (channel.getMeter().getPeakHoldSamples(), 1102u) << "100 ms at 11.025 kHz";
+}
+
+TEST_F (RefreshTest, ARaisedRateLetsAHeldPeakStandForItsWholeHoldTime)
+{
+    feed (1, 0.5);
+    maxhost::startDsp();
+    open();
+    maxhost::advance (100.0);
+    feed (1, 0.0);
+    maxhost::advance (100.0);
+    const auto& leds = meter->gui->getChannel (0).getMeter();
+    const auto held = leds.getPeakIndex();
+    ASSERT_EQ (leds.getNumLit(), 0u);
+    ASSERT_GT (held, 0u);
+
+    // The first tick after the change comes 50 ms later, as armed, and counts those 50 ms,
+    // not 3 s; the next counts 3 s, past the 2 s hold.
+    send (meter, "rate 3000");
+    maxhost::advance (50.0);
+    EXPECT_EQ (leds.getPeakIndex(), held);
+    maxhost::advance (3000.0);
+    EXPECT_EQ (leds.getPeakIndex(), 0u);
 }
