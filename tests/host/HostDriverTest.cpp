@@ -124,6 +124,11 @@ TEST (DriverTest, ScriptsPrintWhatTheRealPluginDoesAndFailOnErrors)
         { "", "load /nonexistent/plugin.so\n", 1, {} },
         { "", "send nobody bang\n", 1, {} },
         { "", "run 10 parsecs\n", 1, {} },
+        // Rates, block sizes and runs that no host runs are refused, not spun through.
+        { "--sr inf", "run 1ms\n", 1, {} }, { "--sr 1e12", "run 1ms\n", 1, {} }, { "--sr 0.5", "run 1ms\n", 1, {} },
+        { "--sr 48k", "run 1ms\n", 1, {} }, { "--block 1e12", "run 1ms\n", 1, {} }, { "--block 2.5", "run 1ms\n", 1, {} },
+        { "", "run 1e300ms\n", 1, {} }, { "", "run 1e300b\n", 1, {} }, { "", "run 1.5b\n", 1, {} }, { "", "run 86401s\n", 1, {} },
+        { "--sr 768000 --block 8192", "run 86400s\nrun 3b\n", 0, {} },
         { "", "dialog two words\n", 1, {} },
     };
     for (const auto& c : cases)

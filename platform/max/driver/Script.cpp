@@ -1,11 +1,19 @@
 #include "Script.h"
 
+#include "z_dsp.h"
+
+#include <algorithm>
 #include <cmath>
 #include <dlfcn.h>
 #include <sstream>
 
 namespace
 {
+// A run lasts at most a day: time stays exact to far less than a sample, and a run in
+// real time fits the clock's count of nanoseconds.
+constexpr double longestRunMs = 24.0 * 3600.0 * 1000.0;
+constexpr double sliceMs = 1000.0;
+
 std::vector<std::string> words (const std::string& text)
 {
     std::istringstream stream (text);
@@ -46,13 +54,6 @@ size_t commentStart (const std::string& line)
     return std::string::npos;
 }
 
-bool parseNumber (const std::string& text, double& value)
-{
-    char* end = nullptr;
-    value = std::strtod (text.c_str(), &end);
-    return ! text.empty() && end != nullptr && *end == '\0' && std::isfinite (value);
-}
-
 std::string decibels (double linear)
 {
     if (! (linear > 0.0))
@@ -62,6 +63,13 @@ std::string decibels (double linear)
     return buffer;
 }
 } // namespace
+
+bool parseNumber (const std::string& text, double& value)
+{
+    char* end = nullptr;
+    value = std::strtod (text.c_str(), &end);
+    return ! text.empty() && end != nullptr && *end == '\0' && std::isfinite (value);
+}
 
 ScriptRunner::ScriptRunner (std::FILE* out, std::FILE* err, bool rt)
     : output (out), errors (err), realtime (rt)
@@ -286,11 +294,32 @@ bool ScriptRunner::runFor (const std::string& duration)
     }
     if (unit.empty())
         return fail ("run: bad duration " + duration);
+
+    const double blockMs = std::max (sys_getblksize(), 1) * 1000.0 / sys_getsr();
+    const double ms = unit == "b" ? value * blockMs : unit == "s" ? value * 1000.0 : value;
+    if (unit == "b" && value != std::floor (value))
+        return fail ("run: blocks come whole, not " + duration);
+    if (ms > longestRunMs)
+        return fail ("run: " + duration + " lasts more than a day");
+
+    // The host runs at most ten million blocks and clock ticks in one go and leaves the
+    // rest to the next command: a long run is handed over a second at a time.
     maxhost::resetMeasurements();
     if (unit == "b")
-        maxhost::runBlocks (static_cast<long> (value));
+    {
+        const auto blocksPerSlice = std::max (1.0, std::floor (sliceMs / blockMs));
+        for (double left = value; left > 0; left -= blocksPerSlice)
+            maxhost::runBlocks (static_cast<long> (std::min (left, blocksPerSlice)));
+    }
     else
-        maxhost::advance (unit == "s" ? value * 1000.0 : value);
+    {
+        double left = ms;
+        do
+        {
+            maxhost::advance (std::min (left, sliceMs));
+            left -= sliceMs;
+        } while (left > 0);
+    }
     return true;
 }
 

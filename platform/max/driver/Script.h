@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+// True when the whole text is a finite number (as strtod reads one), which goes to value.
+bool parseNumber (const std::string& text, double& value);
+
 class ScriptRunner
 {
 public:
