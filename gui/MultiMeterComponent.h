@@ -102,14 +102,6 @@ public:
     /** Sets every strip's refresh interval (MeterChannelComponent::setRefreshInterval()). */
     void setRefreshInterval (float ms);
 
-    /** The time in ms until the next display tick, as the owner armed the clock that brings
-        it: what that tick advances by, however the refresh interval changed meanwhile, so that
-        a longer interval never ends a held peak before its time. The display only keeps it. */
-    void setTimeToNextTick (double ms) noexcept { timeToNextTick = ms; }
-
-    /** Returns the time set by setTimeToNextTick(), 0 before it was set. */
-    double getTimeToNextTick() const noexcept { return timeToNextTick; }
-
     /** Shows or hides every meter's held peak; they repaint. */
     void setPeakHold (bool shouldHold);
 
@@ -176,7 +168,6 @@ private:
     std::unique_ptr<dBSlider> gainSlider;
     std::unique_ptr<juce::TextButton> masterMuteButton;
     MeterLookAndFeel lookAndFeel;
-    double timeToNextTick = 0.0;
 
     MeterChannelComponent* findChannel (unsigned channel) const noexcept;
     void setZoneColour (MeterComponent::Zone zone, double red, double green, double blue, double alpha);

@@ -190,8 +190,8 @@ void* meter_new (t_symbol*, long argc, t_atom* argv)
         return failCreation (x);
     }
 
-    x->gui->setTimeToNextTick (meter_refreshdelay (x->rate));
-    clock_fdelay (x->refreshClock, x->gui->getTimeToNextTick());
+    x->refreshDelay = meter_refreshdelay (x->rate);
+    clock_fdelay (x->refreshClock, x->refreshDelay);
 
     oskelmax_createdumpoutlet (meter_asobject (x));
 

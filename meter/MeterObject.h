@@ -72,6 +72,7 @@ struct t_meter : t_meter_fields
     kul::Ramp* fadeRamp;     // stepped by the perform routine only
     std::atomic<bool> fading;
     t_clock* refreshClock;
+    double refreshDelay;     // ms the refresh clock was last armed with: what its tick advances the window by
     t_qelem* refreshQelem;
 
     // A fade start for the audio thread: the start gain and the time, packed in

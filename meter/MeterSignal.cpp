@@ -153,12 +153,11 @@ void meter_refresh_task (t_meter* x)
         // The time since the last refresh is the delay the clock was armed with, which a
         // new "rate" changes only from the next re-arm.
         const float samplesPerMs = x->mixer->GetSampleRate() * 0.001f;
-        const auto elapsed = static_cast<std::int64_t> (samplesPerMs * static_cast<float> (x->gui->getTimeToNextTick()));
+        const auto elapsed = static_cast<std::int64_t> (samplesPerMs * static_cast<float> (x->refreshDelay));
         x->gui->advance (static_cast<unsigned> (std::max<std::int64_t> (elapsed, 0)));
         x->gui->refresh();
     }
 
-    const auto delay = meter_refreshdelay (x->rate);
-    x->gui->setTimeToNextTick (delay);
-    clock_fdelay (x->refreshClock, delay);
+    x->refreshDelay = meter_refreshdelay (x->rate);
+    clock_fdelay (x->refreshClock, x->refreshDelay);
 }
