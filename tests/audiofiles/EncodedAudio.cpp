@@ -318,4 +318,41 @@ void WriteBytes (const kul::File& file, const std::vector<unsigned char>& bytes)
     out.write (reinterpret_cast<const char*> (bytes.data()), static_cast<std::streamsize> (bytes.size()));
 }
 
+int LargestMainDataBegin (const kul::File& mp3)
+{
+    int error = MPG123_OK;
+    mpg123_handle* handle = mpg123_new (nullptr, &error);
+    int largest = -1;
+
+    if (handle == nullptr || mpg123_open (handle, mp3.GetFullPathName().c_str()) != MPG123_OK)
+    {
+        ADD_FAILURE() << "libmpg123 cannot open " << mp3.GetFullPathName();
+        mpg123_delete (handle);
+        return largest;
+    }
+
+    for (int result; (result = mpg123_framebyframe_next (handle)) == MPG123_OK || result == MPG123_NEW_FORMAT;)
+    {
+        mpg123_frameinfo2 info {};
+        unsigned long header = 0;
+        unsigned char* body = nullptr;
+        size_t bodyBytes = 0;
+
+        // The side information follows the header and its CRC: 9 bits of it in MPEG-1, 8 in
+        // MPEG-2 and 2.5.
+        if (mpg123_info2 (handle, &info) != MPG123_OK || mpg123_framedata (handle, &header, &body, &bodyBytes) != MPG123_OK
+            || info.layer != 3)
+            continue;
+
+        const size_t at = (info.flags & MPG123_CRC) != 0 ? 2 : 0;
+
+        if (bodyBytes >= at + 2)
+            largest = std::max (largest, info.version == MPG123_1_0 ? body[at] << 1 | body[at + 1] >> 7 : int (body[at]));
+    }
+
+    mpg123_close (handle);
+    mpg123_delete (handle);
+    return largest;
+}
+
 } // namespace audiofiletests

@@ -86,4 +86,8 @@ void ExpectSamplesNear (const kul::AudioBuffer& buffer, const DecodedAudio& refe
 std::vector<unsigned char> ReadBytes (const kul::File& file);
 void WriteBytes (const kul::File& file, const std::vector<unsigned char>& bytes);
 
+/** The largest main_data_begin of the layer III frames libmpg123 finds in the file: how
+    far back, in bytes, a frame's main data reaches into the frames before it. */
+int LargestMainDataBegin (const kul::File& mp3);
+
 } // namespace audiofiletests

@@ -481,6 +481,11 @@ TEST_F (BufferLoadTest, RefusedFilesLeaveTheBufferAsItWas)
         return "file " + quoted (PathFor (encoding + ".wav")) + " cannot be loaded: its sample format (" + format + ") is not read";
     };
     const auto noData = Write (Riff (Bytes().Chunk ("fmt ", WavFormat (1, 2, 8000, 16))), "no-data.wav");
+    Bytes ds64;
+    ds64.U64 (1000).U64 (4000).U64 (1000).U32 (0);
+    const auto rf64NoData = Write (Riff (Bytes().Chunk ("ds64", ds64).Chunk ("fmt ", WavFormat (1, 2, 8000, 16)).Chunk ("LIST", Bytes().Zeros (4000)),
+                                         0xFFFFFFFF, "RF64"),
+                                   "no-data-rf64.wav");
     const auto noSound = Write (Form ("AIFF", Bytes (ByteOrder::big).Chunk ("COMM", AiffComm (2, 1000, 16, 8000))), "no-sound.aiff");
     // Ogg streams joined one after another (a chain) whose second link would have to be
     // dropped: another channel count, another rate, another codec.
@@ -514,6 +519,8 @@ TEST_F (BufferLoadTest, RefusedFilesLeaveTheBufferAsItWas)
         { [&] { return buffer.LoadFromAudioFile (PathFor ("ima-adpcm.wav")); }, notRead ("ima-adpcm", "tag 17, 4 bits") },
         { [&] { return buffer.LoadChannelFromAudioFile (PathFor ("ms-adpcm.wav"), 1); }, notRead ("ms-adpcm", "tag 2, 4 bits") },
         { [&] { return buffer.LoadChannelFromAudioFile (noData, 1); }, "file " + quoted (noData) + " cannot be loaded: no audio data was found" },
+        { [&] { return buffer.LoadFromAudioFile (rf64NoData); }, "file " + quoted (rf64NoData) + " cannot be loaded: no audio data was found" },
+        { [&] { return buffer.LoadChannelFromAudioFile (rf64NoData, 1); }, "file " + quoted (rf64NoData) + " cannot be loaded: no audio data was found" },
         { [&] { return buffer.LoadFromAudioFile (noSound); }, "file " + quoted (noSound) + " cannot be loaded: no audio data was found" },
         { [&] { return buffer.LoadFromAudioFile (monoAfterStereo); }, invalid (monoAfterStereo) },
         { [&] { return buffer.LoadChannelFromAudioFile (otherRate, 0); }, invalid (otherRate) },

@@ -65,6 +65,9 @@ TEST_F (WavReader, AudioItCannotReadGivesAValidReaderOfLengthZeroThatSaysWhy)
 {
     Bytes shortExtensible = ExtensibleFormat (1, 8000, 16, 1, 0, 0x10, waveGuidTail);
     shortExtensible.data.pop_back();
+    // The ds64 sizes (RIFF, data, sample count, no table) promise audio that no "data" chunk holds.
+    Bytes ds64;
+    ds64.U64 (1000).U64 (16).U64 (8).U32 (0);
 
     const struct { const char* name; Bytes file; const char* why; } cases[] = {
         { "ADPCM", wav (WavFormat (2, 1, 8000, 4), samples16 (8, 1)), "its sample format (tag 2, 4 bits) is not read" },
@@ -74,6 +77,9 @@ TEST_F (WavReader, AudioItCannotReadGivesAValidReaderOfLengthZeroThatSaysWhy)
         { "24-bit float", wav (WavFormat (3, 1, 8000, 24), samples16 (8, 1)), "its sample format (tag 3, 24 bits) is not read" },
         { "40-bit integers", wav (WavFormat (1, 1, 8000, 40), samples16 (8, 1)), "its sample format (tag 1, 40 bits) is not read" },
         { "zero padding before data", Riff (Bytes().Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Zeros (8).Chunk ("data", samples16 (8, 1))),
+          "no audio data was found" },
+        { "RF64 without data", Riff (Bytes().Chunk ("ds64", ds64).Chunk ("fmt ", WavFormat (1, 1, 8000, 16)).Chunk ("LIST", samples16 (8, 1)),
+                                     0xFFFFFFFF, "RF64"),
           "no audio data was found" },
     };
 
