@@ -64,6 +64,8 @@ struct OggPageDecoder::Indexing
     size_t lossPage = 0;         // the first page after the loss
     size_t lossResolvedFrom = 0; // the first page whose restart point was found after the loss
     int64_t mostLost = 0;        // the frames the loss can have held
+    int64_t packetBeforeLoss = 0; // the frames of the last packet before it
+    int64_t lastPacket = 0;      // the frames of the last audio packet counted
 
     int64_t lastGranule = -1;    // of the link's last page, when a packet ends in it
     size_t waiting = 0;          // the first page whose restart point is not known yet
@@ -191,6 +193,7 @@ bool OggPageDecoder::indexPage (Indexing& indexing, ogg_page& page, int64_t offs
         indexing.lossPage = index;
         indexing.lossResolvedFrom = indexing.waiting;
         indexing.mostLost = (packetsLost + 2) * GetMostPacketFrames();
+        indexing.packetBeforeLoss = indexing.lastPacket;
         ogg_stream_reset (&stream);
         RestartCount();
     }
@@ -258,6 +261,7 @@ bool OggPageDecoder::indexPage (Indexing& indexing, ogg_page& page, int64_t offs
             return false;
 
         indexing.count += frames;
+        indexing.lastPacket = frames;
 
         for (; indexing.waiting < pages.size() && indexing.firstStarting[indexing.waiting] <= ordinal; ++indexing.waiting)
             pages[indexing.waiting].restartAt = FirstPacketPrimes() ? indexing.count : start;
@@ -279,21 +283,31 @@ bool OggPageDecoder::indexPage (Indexing& indexing, ogg_page& page, int64_t offs
     }
 
     // The first granule position after a loss places the frames after it, where it
-    // neither goes back nor reaches further than the loss can have held.
+    // neither goes back nor reaches further than the loss can have held. That of a
+    // stream's last page also trims its end by what the page's packets hold beyond it, up
+    // to a packet: where each packet has a duration of its own (none primes the decoder),
+    // the frames lost are taken as whole packets of the duration of the one before them.
     int64_t at = 0;
+    int64_t gap = -1;
 
-    if (indexing.lossPending && countOfGranule (granule, indexing.origin, at) && at >= indexing.count
-        && at - indexing.count <= indexing.mostLost)
+    if (indexing.lossPending && countOfGranule (granule, indexing.origin, at))
     {
-        const int64_t gap = at - indexing.count;
+        gap = at - indexing.count;
+        const int64_t unit = indexing.packetBeforeLoss;
 
+        if (ogg_page_eos (&page) != 0 && ! FirstPacketPrimes() && unit > 0 && gap > -unit && gap <= indexing.mostLost)
+            gap = (gap + unit - 1) / unit * unit;
+    }
+
+    if (gap >= 0 && gap <= indexing.mostLost)
+    {
         for (size_t p = indexing.lossPage; p <= index; ++p)
             pages[p].end += gap;
 
         for (size_t p = indexing.lossResolvedFrom; p < indexing.waiting; ++p)
             pages[p].restartAt += gap;
 
-        indexing.count = at;
+        indexing.count += gap;
     }
 
     indexing.lossPending = false;
