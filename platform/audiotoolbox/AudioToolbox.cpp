@@ -125,13 +125,12 @@ bool makeRoomForBlock (std::vector<float>& block, int channels)
     }
 }
 
-// Ogg Vorbis and Opus files are decoded by libvorbisfile and libopusfile, the formats' own
-// libraries, wherever they open the file: they read every link of a chain, where libsndfile
-// reads only the first, and their seeks can be made exact. A chain whose links differ in
-// channels or rate is refused, as is a chain the libraries cannot open (another codec in a
-// link): read by libsndfile, it would lose all but its first link. libsndfile keeps a single
-// Opus stream coded from another rate than 48 kHz, which it decodes at that rate where
-// libopusfile gives 48 kHz.
+// Ogg Vorbis and Opus files are decoded by our Ogg decoders, on the codecs' own libraries,
+// wherever they open the file: they read every link of a chain, where libsndfile reads only
+// the first, and their seeks are exact. A chain whose links differ in channels or rate is
+// refused, as is a chain the decoders cannot open (another codec in a link): read by
+// libsndfile, it would lose all but its first link. libsndfile keeps a single Opus stream
+// coded from another rate than 48 kHz, which it decodes at that rate where ours give 48 kHz.
 OSStatus openOggDecoder (AudioFileID file)
 {
     SF_INFO& info = file->info;
