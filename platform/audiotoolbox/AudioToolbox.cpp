@@ -163,6 +163,24 @@ OSStatus openOggDecoder (AudioFileID file)
     return noErr;
 }
 
+// An Ogg Vorbis file is opened by the Ogg decoder alone: libsndfile would parse the same
+// headers with the same library, and leaks what it allocated when it gives up on damaged ones.
+OSStatus openOggVorbis (AudioFileID file)
+{
+    auto decoder = OpenOggPcmDecoder (file->bytes, false);
+
+    if (decoder == nullptr || decoder->GetChannelCount() <= 0)
+        return kAudioFileInvalidFileError;
+
+    file->info = {};
+    file->info.format = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+    file->info.channels = decoder->GetChannelCount();
+    file->info.samplerate = decoder->GetSampleRate();
+    file->info.frames = decoder->GetLength();
+    file->ogg = std::move (decoder);
+    return noErr;
+}
+
 bool isTheClientFormat (const AudioStreamBasicDescription& format, const SF_INFO& info)
 {
     return format.mSampleRate == static_cast<Float64> (info.samplerate)
@@ -198,6 +216,19 @@ OSStatus AudioFileOpenWithCallbacks (void* inClientData, AudioFile_ReadProc inRe
     file->bytes.clientData = inClientData;
     file->bytes.read = inReadFunc;
     file->bytes.getSize = inGetSizeFunc;
+
+    if (BeginsWithOggVorbis (file->bytes))
+    {
+        if (const OSStatus refusal = openOggVorbis (file); refusal != noErr)
+        {
+            AudioFileClose (file);
+            return refusal;
+        }
+
+        *outAudioFile = file;
+        return noErr;
+    }
+
     file->sndfile = openSndfile (file, file->info);
 
     if (file->sndfile == nullptr || file->info.channels <= 0 || file->info.samplerate <= 0)

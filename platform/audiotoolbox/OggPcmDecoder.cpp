@@ -6,6 +6,7 @@
 #include <ogg/ogg.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -14,7 +15,7 @@ bool OggPcmDecoder::Seek (int64_t frame) noexcept
     if (frame == position)
         return true;
 
-    // The end reads nothing, wherever the library stands; any later seek goes back to it.
+    // The end reads nothing, wherever the decoding stands; any later seek goes back to it.
     if (frame >= GetLength())
     {
         block = {};
@@ -171,6 +172,32 @@ std::unique_ptr<OggPcmDecoder> openDecoder (const ByteSource& bytes) noexcept
 std::unique_ptr<OggPcmDecoder> OpenOggPcmDecoder (const ByteSource& bytes, bool isOpus) noexcept
 {
     return isOpus ? openDecoder<OpusPcmDecoder> (bytes) : openDecoder<VorbisPcmDecoder> (bytes);
+}
+
+bool BeginsWithOggVorbis (ByteSource bytes) noexcept
+{
+    constexpr long firstBlockBytes = 65536;
+    ogg_sync_state sync;
+    ogg_sync_init (&sync);
+    char* buffer = ogg_sync_buffer (&sync, firstBlockBytes);
+    bytes.position = 0;
+    const int64_t got = buffer != nullptr ? bytes.Read (buffer, firstBlockBytes) : 0;
+    bool vorbis = false;
+
+    if (got >= 4 && std::memcmp (buffer, "OggS", 4) == 0 && ogg_sync_wrote (&sync, static_cast<long> (got)) == 0)
+    {
+        ogg_page page {};
+        int found = 0;
+
+        while ((found = ogg_sync_pageout (&sync, &page)) < 0)
+        {
+        }
+
+        vorbis = found > 0 && page.body_len >= 7 && std::memcmp (page.body, "\x01vorbis", 7) == 0;
+    }
+
+    ogg_sync_clear (&sync);
+    return vorbis;
 }
 
 bool HoldsSeveralOggLinks (ByteSource bytes) noexcept

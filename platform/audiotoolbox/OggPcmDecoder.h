@@ -99,9 +99,13 @@ private:
 };
 
 /** A decoder over the bytes of an Ogg Vorbis (isOpus false) or Opus file, starting at frame
-    0; null when the library does not open the file (another codec in it, a stream it cannot
-    find its way in) or memory runs out. */
+    0; null when it cannot be read (a link without a stream of the codec, headers that do not
+    decode) or memory runs out. */
 std::unique_ptr<OggPcmDecoder> OpenOggPcmDecoder (const ByteSource& bytes, bool isOpus) noexcept;
+
+/** Whether the first Ogg page at the start of the bytes (the first whose checksum holds)
+    begins with a Vorbis identification header. */
+bool BeginsWithOggVorbis (ByteSource bytes) noexcept;
 
 /** Whether the bytes hold a stream that begins after another stream's pages: a chain of links. */
 bool HoldsSeveralOggLinks (ByteSource bytes) noexcept;
