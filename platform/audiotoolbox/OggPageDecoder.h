@@ -18,7 +18,8 @@
     frames resume after pages lost to damage (and only as far as the lost bytes could have
     held), and at a link's last page, which trims its end; a granule position that goes
     back, jumps past what the packets hold or is -1 is not believed. So no granule position
-    can lengthen a link beyond what its pages decode to, and none can misplace a frame.
+    can lengthen a link beyond what its pages decode to and what its losses can have held,
+    and none can misplace a frame.
 
     - A link begins at a beginning-of-stream page: a stream joined to itself (the same
       serial number twice) is two links. In a link of several streams, the first stream of
