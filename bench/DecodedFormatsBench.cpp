@@ -3,8 +3,8 @@
 // - MPEG (lame, 192 kbit/s): kul::MP3FileReader against libmpg123, the decoder under it,
 //   decoding the same file to interleaved floats; each iteration times both, and the counter
 //   "ratio" is the reader's CPU time over libmpg123's;
-// - FLAC and Ogg Vorbis (libsndfile): kul::CoreAudioFileReader through the platform service
-//   against sf_readf_float on the same file.
+// - FLAC and Ogg Vorbis: kul::CoreAudioFileReader through the platform service (libsndfile
+//   for FLAC, the Ogg decoder for Vorbis) against libsndfile's sf_readf_float on the same file.
 // And reading 100 frames from a random start in 10-minute 48 kHz stereo files through
 // kul::CoreAudioFileReader: Ogg Vorbis and Opus against FLAC, chains of two 5-minute Vorbis
 // or Opus streams and captures from mid-way (the headers, then the pages from 40 % on)
