@@ -3,13 +3,16 @@
 // - MPEG (lame, 192 kbit/s): kul::MP3FileReader against libmpg123, the decoder under it,
 //   decoding the same file to interleaved floats; each iteration times both, and the counter
 //   "ratio" is the reader's CPU time over libmpg123's;
-// - FLAC and Ogg Vorbis (libsndfile): kul::CoreAudioFileReader through the platform service
-//   against sf_readf_float on the same file.
+// - FLAC and Ogg Vorbis: kul::CoreAudioFileReader through the platform service (libsndfile
+//   for FLAC, the Ogg decoder for Vorbis) against libsndfile's sf_readf_float on the same file.
 // And reading 100 frames from a random start in 10-minute 48 kHz stereo files through
-// kul::CoreAudioFileReader: Ogg Vorbis and Opus against FLAC, and chains of two 5-minute
-// Vorbis or Opus streams against the single stream, all side by side in each iteration; the
-// counters "vorbisOverFlac", "opusOverFlac", "vorbisChainOverVorbis" and "opusChainOverOpus"
-// are the CPU-time ratios, "...Milliseconds" the CPU time of one read.
+// kul::CoreAudioFileReader: Ogg Vorbis and Opus against FLAC, chains of two 5-minute Vorbis
+// or Opus streams and captures from mid-way (the headers, then the pages from 40 % on)
+// against the single stream, and the single streams against libsndfile's own seek
+// (sf_seek and sf_readf_float on the same file), all side by side in each iteration; the
+// counters "...Over..." are the CPU-time ratios, "...Milliseconds" the CPU time of one read.
+// Opening those files (the reader indexes an Ogg file's pages) against sf_open on them:
+// "...OpenMilliseconds" per open, "...OpenOverSndfile" the ratios.
 // The files are made once per run, in a folder that is removed at its end. The machines
 // these run on are shared, so the ratios are read from CPU time.
 
@@ -26,6 +29,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <random>
@@ -59,10 +63,20 @@ public:
     ~TestFiles() { std::filesystem::remove_all (folder); }
 
     // The 10-minute files, made on first use: encoding them takes a while. A chain is two
-    // 5-minute files joined.
+    // 5-minute files joined; links 0 stands for the single file captured from mid-way, as
+    // a recorder that joins a stream late writes it: its header pages (granule position 0),
+    // then its pages from 40 % of its bytes on.
     const std::string& longFile (int format, int links = 1) const
     {
         auto& path = longFiles[{ format, links }];
+
+        if (path.empty() && links == 0)
+        {
+            path = folder + "/capture-" + std::to_string (format) + ".audio";
+            std::ifstream in (longFile (format), std::ios::binary);
+            const std::string bytes ((std::istreambuf_iterator<char> (in)), std::istreambuf_iterator<char>());
+            std::ofstream (path, std::ios::binary) << capturedFromMidWay (bytes);
+        }
 
         if (path.empty())
         {
@@ -89,6 +103,36 @@ public:
 
 private:
     std::string folder;
+
+    static std::string capturedFromMidWay (const std::string& bytes)
+    {
+        std::string capture;
+        bool headers = true;
+
+        for (size_t at = 0; at + 27 <= bytes.size() && bytes.compare (at, 4, "OggS") == 0;)
+        {
+            const auto byte = [&] (size_t i) { return size_t (static_cast<unsigned char> (bytes[at + i])); };
+            size_t size = 27 + byte (26);
+
+            for (size_t i = 0; i < byte (26); ++i)
+                size += byte (27 + i);
+
+            int64_t granule = 0;
+
+            for (size_t i = 0; i < 8; ++i)
+                granule |= int64_t (byte (6 + i)) << (8 * i);
+
+            headers = headers && granule == 0;
+
+            if (headers || at >= bytes.size() * 2 / 5)
+                capture.append (bytes, at, size);
+
+            at += size;
+        }
+
+        return capture;
+    }
+
     mutable std::map<std::pair<int, int>, std::string> longFiles;
 
     static void write (const std::string& path, int format, long seconds = ::seconds, int sampleRate = ::sampleRate)
@@ -259,19 +303,40 @@ void OggSndfile (benchmark::State& state)
     SndfileDirect (state, files().ogg());
 }
 
+// 100 frames from start through libsndfile's own seek.
+void ReadWithSndfileSeek (SNDFILE* file, int64_t start, std::vector<float>& samples)
+{
+    if (sf_seek (file, start, SEEK_SET) < 0 || sf_readf_float (file, samples.data(), 100) != 100)
+        std::abort();
+
+    benchmark::DoNotOptimize (samples[50]);
+}
+
 void RandomReadsInTenMinuteFiles (benchmark::State& state)
 {
     constexpr int flac = SF_FORMAT_FLAC | SF_FORMAT_PCM_16, vorbis = SF_FORMAT_OGG | SF_FORMAT_VORBIS, opus = SF_FORMAT_OGG | SF_FORMAT_OPUS;
-    constexpr std::pair<int, int> kinds[] = { { flac, 1 }, { vorbis, 1 }, { opus, 1 }, { vorbis, 2 }, { opus, 2 } };
+    constexpr std::pair<int, int> kinds[] = { { flac, 1 }, { vorbis, 1 }, { opus, 1 }, { vorbis, 2 }, { opus, 2 }, { vorbis, 0 }, { opus, 0 } };
     std::vector<std::unique_ptr<kul::CoreAudioFileReader>> readers;
 
     for (const auto& [format, links] : kinds)
         readers.push_back (std::make_unique<kul::CoreAudioFileReader> (kul::File (files().longFile (format, links))));
 
+    SNDFILE* sndfiles[2] {};
+
+    for (size_t i = 0; i < 2; ++i)
+    {
+        SF_INFO info {};
+        sndfiles[i] = sf_open (files().longFile (kinds[i + 1].first).c_str(), SFM_READ, &info);
+
+        if (sndfiles[i] == nullptr)
+            std::abort();
+    }
+
     std::mt19937 random (600);
     std::uniform_int_distribution<int64_t> starts (0, TestFiles::longSeconds * 48000 - 100);
     kul::AudioBuffer buffer (2, 100);
-    double seconds[std::size (kinds)] {};
+    std::vector<float> interleaved (200);
+    double seconds[std::size (kinds) + 2] {};
 
     for (auto _ : state)
     {
@@ -281,13 +346,23 @@ void RandomReadsInTenMinuteFiles (benchmark::State& state)
         {
             const double before = cpuSeconds();
 
-            if (! readers[i]->Read (buffer, 0, 100, start))
+            if (! readers[i]->Read (buffer, 0, 100, start % (readers[i]->GetLengthInSamples() - 100)))
                 state.SkipWithError ("the read failed");
 
             seconds[i] += cpuSeconds() - before;
             benchmark::DoNotOptimize (buffer.GetChannel (1)[50]);
         }
+
+        for (size_t i = 0; i < 2; ++i)
+        {
+            const double before = cpuSeconds();
+            ReadWithSndfileSeek (sndfiles[i], start, interleaved);
+            seconds[std::size (kinds) + i] += cpuSeconds() - before;
+        }
     }
+
+    for (SNDFILE* file : sndfiles)
+        sf_close (file);
 
     const auto ratio = [&] (size_t i, size_t baseline) { return seconds[baseline] > 0 ? seconds[i] / seconds[baseline] : 0.0; };
     const auto milliseconds = [&] (size_t i) { return seconds[i] * 1e3 / double (state.iterations()); };
@@ -296,8 +371,58 @@ void RandomReadsInTenMinuteFiles (benchmark::State& state)
     state.counters["opusOverFlac"] = ratio (2, 0);
     state.counters["vorbisChainOverVorbis"] = ratio (3, 1);
     state.counters["opusChainOverOpus"] = ratio (4, 2);
+    state.counters["vorbisCaptureOverVorbis"] = ratio (5, 1);
+    state.counters["opusCaptureOverOpus"] = ratio (6, 2);
+    state.counters["vorbisOverSndfileSeek"] = ratio (1, 7);
+    state.counters["opusOverSndfileSeek"] = ratio (2, 8);
+    state.counters["vorbisMilliseconds"] = milliseconds (1);
+    state.counters["opusMilliseconds"] = milliseconds (2);
     state.counters["vorbisChainMilliseconds"] = milliseconds (3);
     state.counters["opusChainMilliseconds"] = milliseconds (4);
+    state.counters["vorbisCaptureMilliseconds"] = milliseconds (5);
+    state.counters["opusCaptureMilliseconds"] = milliseconds (6);
+    state.counters["vorbisSndfileSeekMilliseconds"] = milliseconds (7);
+    state.counters["opusSndfileSeekMilliseconds"] = milliseconds (8);
+}
+
+void OpenTenMinuteFiles (benchmark::State& state)
+{
+    constexpr int vorbis = SF_FORMAT_OGG | SF_FORMAT_VORBIS, opus = SF_FORMAT_OGG | SF_FORMAT_OPUS;
+    const std::string paths[] = { files().longFile (vorbis), files().longFile (opus), files().longFile (vorbis, 0) };
+    double readerSeconds[std::size (paths)] {};
+    double sndfileSeconds[std::size (paths)] {};
+
+    for (auto _ : state)
+    {
+        for (size_t i = 0; i < std::size (paths); ++i)
+        {
+            const double start = cpuSeconds();
+            {
+                const kul::CoreAudioFileReader reader ((kul::File (paths[i])));
+
+                if (reader.GetLengthInSamples() <= 0)
+                    state.SkipWithError ("the reader did not open the file");
+            }
+            const double middle = cpuSeconds();
+            SF_INFO info {};
+
+            if (SNDFILE* file = sf_open (paths[i].c_str(), SFM_READ, &info))
+                sf_close (file);
+            else
+                state.SkipWithError ("libsndfile did not open the file");
+
+            readerSeconds[i] += middle - start;
+            sndfileSeconds[i] += cpuSeconds() - middle;
+        }
+    }
+
+    const char* names[] = { "vorbis", "opus", "vorbisCapture" };
+
+    for (size_t i = 0; i < std::size (paths); ++i)
+    {
+        state.counters[std::string (names[i]) + "OpenMilliseconds"] = readerSeconds[i] * 1e3 / double (state.iterations());
+        state.counters[std::string (names[i]) + "OpenOverSndfile"] = sndfileSeconds[i] > 0 ? readerSeconds[i] / sndfileSeconds[i] : 0.0;
+    }
 }
 } // namespace
 
@@ -307,3 +432,4 @@ BENCHMARK (FlacPlatformReader)->Unit (benchmark::kMillisecond);
 BENCHMARK (OggSndfile)->Unit (benchmark::kMillisecond);
 BENCHMARK (OggPlatformReader)->Unit (benchmark::kMillisecond);
 BENCHMARK (RandomReadsInTenMinuteFiles)->Unit (benchmark::kMillisecond)->MinTime (2.0);
+BENCHMARK (OpenTenMinuteFiles)->Unit (benchmark::kMillisecond);

@@ -125,13 +125,12 @@ bool makeRoomForBlock (std::vector<float>& block, int channels)
     }
 }
 
-// Ogg Vorbis and Opus files are decoded by libvorbisfile and libopusfile, the formats' own
-// libraries, wherever they open the file: they read every link of a chain, where libsndfile
-// reads only the first, and their seeks can be made exact. A chain whose links differ in
-// channels or rate is refused, as is a chain the libraries cannot open (another codec in a
-// link): read by libsndfile, it would lose all but its first link. libsndfile keeps a single
-// Opus stream coded from another rate than 48 kHz, which it decodes at that rate where
-// libopusfile gives 48 kHz.
+// Ogg Vorbis and Opus files are decoded by our Ogg decoders, on the codecs' own libraries,
+// wherever they open the file: they read every link of a chain, where libsndfile reads only
+// the first, and their seeks are exact. A chain whose links differ in channels or rate is
+// refused, as is a chain the decoders cannot open (another codec in a link): read by
+// libsndfile, it would lose all but its first link. libsndfile keeps a single Opus stream
+// coded from another rate than 48 kHz, which it decodes at that rate where ours give 48 kHz.
 OSStatus openOggDecoder (AudioFileID file)
 {
     SF_INFO& info = file->info;
@@ -161,6 +160,24 @@ OSStatus openOggDecoder (AudioFileID file)
     // libsndfile's own decoder is not needed any more.
     sf_close (file->sndfile);
     file->sndfile = nullptr;
+    return noErr;
+}
+
+// An Ogg Vorbis file is opened by the Ogg decoder alone: libsndfile would parse the same
+// headers with the same library, and leaks what it allocated when it gives up on damaged ones.
+OSStatus openOggVorbis (AudioFileID file)
+{
+    auto decoder = OpenOggPcmDecoder (file->bytes, false);
+
+    if (decoder == nullptr || decoder->GetChannelCount() <= 0)
+        return kAudioFileInvalidFileError;
+
+    file->info = {};
+    file->info.format = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+    file->info.channels = decoder->GetChannelCount();
+    file->info.samplerate = decoder->GetSampleRate();
+    file->info.frames = decoder->GetLength();
+    file->ogg = std::move (decoder);
     return noErr;
 }
 
@@ -199,6 +216,19 @@ OSStatus AudioFileOpenWithCallbacks (void* inClientData, AudioFile_ReadProc inRe
     file->bytes.clientData = inClientData;
     file->bytes.read = inReadFunc;
     file->bytes.getSize = inGetSizeFunc;
+
+    if (BeginsWithOggVorbis (file->bytes))
+    {
+        if (const OSStatus refusal = openOggVorbis (file); refusal != noErr)
+        {
+            AudioFileClose (file);
+            return refusal;
+        }
+
+        *outAudioFile = file;
+        return noErr;
+    }
+
     file->sndfile = openSndfile (file, file->info);
 
     if (file->sndfile == nullptr || file->info.channels <= 0 || file->info.samplerate <= 0)

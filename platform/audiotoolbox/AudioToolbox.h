@@ -7,8 +7,9 @@
     wrapped in a converting reader, and read as 32-bit float, non-interleaved frames at
     the file's own rate and channel count. Underneath, the file is parsed and decoded
     by libsndfile, so whatever it reads can be read here; Ogg Vorbis and Opus files are
-    decoded by libvorbisfile and libopusfile wherever they open them, every link of a chain
-    of streams (of which libsndfile reads only the first) included. A chain that would lose
+    decoded by libvorbis and libopus over an index of their pages (OggPageDecoder), every
+    link of a chain of streams (of which libsndfile reads only the first) included; an Ogg
+    file whose first stream is Vorbis is not given to libsndfile at all. A chain that would lose
     links (they differ in channels or rate, or one is of another codec) is refused as
     kAudioFileInvalidFileError. Only reading is offered, and only that one client format is
     converted to; anything else answers an error code. None of the calls throws.

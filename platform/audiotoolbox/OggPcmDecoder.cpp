@@ -6,6 +6,7 @@
 #include <ogg/ogg.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -14,7 +15,7 @@ bool OggPcmDecoder::Seek (int64_t frame) noexcept
     if (frame == position)
         return true;
 
-    // The end reads nothing, wherever the library stands; any later seek goes back to it.
+    // The end reads nothing, wherever the decoding stands; any later seek goes back to it.
     if (frame >= GetLength())
     {
         block = {};
@@ -53,10 +54,19 @@ int OggPcmDecoder::LinkOf (int64_t frame) const noexcept
 }
 
 // Reads count frames from the position, or passes over them when channels is null: the
-// decoded frames at their places, silence where a page's frames were lost.
+// decoded frames at their places, silence where no frames were decoded.
 int64_t OggPcmDecoder::deliver (float* const* channels, int64_t count) noexcept
 {
     int64_t done = 0;
+
+    const auto silence = [&] (int64_t frames)
+    {
+        for (int c = 0; channels != nullptr && c < channelCount; ++c)
+            std::fill_n (channels[c] + done, frames, 0.0f);
+
+        done += frames;
+        position += frames;
+    };
 
     while (done < count && position < GetLength())
     {
@@ -70,8 +80,13 @@ int64_t OggPcmDecoder::deliver (float* const* channels, int64_t count) noexcept
                 return -1;
             }
 
+            // The stream ended short of its length: a last packet that did not decode.
             if (got == 0)
+            {
+                block = {};
+                silence (std::min (count - done, GetLength() - position));
                 break;
+            }
 
             placeBlock();
             continue;
@@ -79,13 +94,7 @@ int64_t OggPcmDecoder::deliver (float* const* channels, int64_t count) noexcept
 
         if (block.at > position)
         {
-            const int64_t silent = std::min (block.at - position, count - done);
-
-            for (int c = 0; channels != nullptr && c < channelCount; ++c)
-                std::fill_n (channels[c] + done, silent, 0.0f);
-
-            done += silent;
-            position += silent;
+            silence (std::min (block.at - position, count - done));
             continue;
         }
 
@@ -96,11 +105,11 @@ int64_t OggPcmDecoder::deliver (float* const* channels, int64_t count) noexcept
             CopyBlock (channels, done, block.used, frames);
 
         block.used += frames;
-        block.at = position + frames;
+        block.at += frames;
         done += frames;
         position += frames;
 
-        // Frames past the link's last granule position are not part of it.
+        // Frames past the link's end (trimmed by its last granule position) are not part of it.
         if (position == linkEnd)
             block.used = block.frames;
     }
@@ -108,13 +117,20 @@ int64_t OggPcmDecoder::deliver (float* const* channels, int64_t count) noexcept
     return done;
 }
 
-// A block belongs where the library places it, but never before the frames already read
-// (a granule position that goes back is not trusted) nor outside its link.
+// Frames before the position (decoded only to fill the decoder's state after a seek) or
+// before the link's start (trimmed) are passed over, as are frames past the link's end.
 void OggPcmDecoder::placeBlock() noexcept
 {
     const int64_t linkStart = linkStarts[size_t (block.link)];
     const int64_t linkEnd = linkStarts[size_t (block.link) + 1];
-    block.at = std::max ({ block.at, position, linkStart });
+    const int64_t from = std::max (position, linkStart);
+
+    if (block.at < from)
+    {
+        const int64_t passed = std::min (block.frames, from - block.at);
+        block.used = passed;
+        block.at += passed;
+    }
 
     if (block.at >= linkEnd)
         block.used = block.frames;
@@ -156,6 +172,32 @@ std::unique_ptr<OggPcmDecoder> openDecoder (const ByteSource& bytes) noexcept
 std::unique_ptr<OggPcmDecoder> OpenOggPcmDecoder (const ByteSource& bytes, bool isOpus) noexcept
 {
     return isOpus ? openDecoder<OpusPcmDecoder> (bytes) : openDecoder<VorbisPcmDecoder> (bytes);
+}
+
+bool BeginsWithOggVorbis (ByteSource bytes) noexcept
+{
+    constexpr long firstBlockBytes = 65536;
+    ogg_sync_state sync;
+    ogg_sync_init (&sync);
+    char* buffer = ogg_sync_buffer (&sync, firstBlockBytes);
+    bytes.position = 0;
+    const int64_t got = buffer != nullptr ? bytes.Read (buffer, firstBlockBytes) : 0;
+    bool vorbis = false;
+
+    if (got >= 4 && std::memcmp (buffer, "OggS", 4) == 0 && ogg_sync_wrote (&sync, static_cast<long> (got)) == 0)
+    {
+        ogg_page page {};
+        int found = 0;
+
+        while ((found = ogg_sync_pageout (&sync, &page)) < 0)
+        {
+        }
+
+        vorbis = found > 0 && page.body_len >= 7 && std::memcmp (page.body, "\x01vorbis", 7) == 0;
+    }
+
+    ogg_sync_clear (&sync);
+    return vorbis;
 }
 
 bool HoldsSeveralOggLinks (ByteSource bytes) noexcept

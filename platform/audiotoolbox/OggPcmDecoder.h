@@ -8,14 +8,13 @@
 
 /** Decodes an Ogg Vorbis or Opus file to 32-bit float frames with seeks that land on the
     very samples a decode from the file's start gives there (for Opus, within the bound that
-    opusPreRollFrames tells), in place of libsndfile's Ogg seek, which lands frames away:
-    VorbisPcmDecoder over libvorbisfile, OpusPcmDecoder over libopusfile. A file of several
-    streams one after another (a chain of links) is read whole, link after link, where
-    libsndfile reads only the first.
+    opusPreRollFrames tells), in place of libsndfile's Ogg seek, which lands frames away. A
+    file of several streams one after another (a chain of links) is read whole, link after
+    link, where libsndfile reads only the first.
 
-    Every frame keeps the place its granule position gives it. Where a page is lost to
-    damage, its frames are silence and the frames after it stay where they belong, so that
-    a read after the damage gives what a read from the start gives there. */
+    This part keeps the position: it places the blocks of frames that the decoding below
+    (OggPageDecoder) gives, each at the frame it belongs at, passes over frames before the
+    position and beyond a link's end, and gives silence where no block covers a frame. */
 class OggPcmDecoder
 {
 public:
@@ -25,15 +24,14 @@ public:
     bool Seek (int64_t frame) noexcept;
 
     /** Up to count frames into the channels' buffers (one per channel, each with room for
-        count); the frames read, 0 at the end of the file, -1 when decoding failed. Each
-        link ends at its last page's granule position, even where that page holds more: a
-        seek cannot reach past that point, so neither does a read. */
+        count); the frames read, 0 at the end of the file, -1 when decoding failed. Frames
+        that the decoding does not give (a packet that does not decode) are silence. */
     int64_t Read (float* const* channels, uint32_t count) noexcept;
 
     /** The frame read next; -1 after a failed seek or read, until the next seek. */
     int64_t GetPosition() const noexcept { return position; }
 
-    /** The file's length in frames: every link's, as its last granule position gives it. */
+    /** The file's length in frames: every link's. */
     int64_t GetLength() const noexcept { return linkStarts.empty() ? 0 : linkStarts.back(); }
 
     /** The streams one after another in the file. */
@@ -55,12 +53,12 @@ public:
     static constexpr int64_t opusPreRollFrames = 2 * 48000;
 
 protected:
-    /** The frames the library decoded last, held until they are read. */
+    /** The frames decoded last, held until they are read. */
     struct Block
     {
         int64_t frames = 0;
         int64_t used = 0; // the frames already read or passed over
-        int64_t at = -1;  // the frame the next unused one belongs at; -1: right after the frames before it
+        int64_t at = 0;   // the file frame the next unused one belongs at
         int link = 0;
     };
 
@@ -71,15 +69,16 @@ protected:
         length (negative, or past what 64 bits count) or memory runs out. */
     bool AppendLink (int64_t frames) noexcept;
 
-    /** Decodes the library's next block of frames into block, passing over damaged data:
-        the frames decoded, 0 at the end of the stream, -1 on an error. */
+    /** Decodes the next block of frames into block, passing over damaged data: the frames
+        decoded, 0 at the end of the stream, -1 on an error. */
     virtual int64_t DecodeBlock (Block& block) noexcept = 0;
 
     /** Copies count frames of the block from its frame from into the channels at offset. */
     virtual void CopyBlock (float* const* channels, int64_t offset, int64_t from, int64_t count) noexcept = 0;
 
-    /** Moves the library to a frame of the link at or before the target from which decoding
-        gives the stream's own frames, and sets position to it; false when it cannot. */
+    /** Makes the decoding start where it gives the stream's own frames at the target (a
+        frame of the link given) and sets position to the target, or to a frame before it
+        that the decoding reaches first; false when it cannot. */
     virtual bool SeekLibraryBefore (int64_t target, int link) noexcept = 0;
 
     /** Whether a target ahead of the position is better decoded up to than sought. */
@@ -100,9 +99,13 @@ private:
 };
 
 /** A decoder over the bytes of an Ogg Vorbis (isOpus false) or Opus file, starting at frame
-    0; null when the library does not open the file (another codec in it, a stream it cannot
-    find its way in) or memory runs out. */
+    0; null when it cannot be read (a link without a stream of the codec, headers that do not
+    decode) or memory runs out. */
 std::unique_ptr<OggPcmDecoder> OpenOggPcmDecoder (const ByteSource& bytes, bool isOpus) noexcept;
+
+/** Whether the first Ogg page at the start of the bytes (the first whose checksum holds)
+    begins with a Vorbis identification header. */
+bool BeginsWithOggVorbis (ByteSource bytes) noexcept;
 
 /** Whether the bytes hold a stream that begins after another stream's pages: a chain of links. */
 bool HoldsSeveralOggLinks (ByteSource bytes) noexcept;

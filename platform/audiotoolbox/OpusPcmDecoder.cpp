@@ -1,41 +1,60 @@
 #include "audiotoolbox/OpusPcmDecoder.h"
 
-#include <algorithm>
-#include <limits>
+#include <climits>
+#include <cstring>
 #include <new>
 
 OpusPcmDecoder::~OpusPcmDecoder()
 {
-    if (file != nullptr)
-        op_free (file);
+    if (decoder != nullptr)
+        opus_multistream_decoder_destroy (decoder);
 }
 
-bool OpusPcmDecoder::Open() noexcept
+bool OpusPcmDecoder::IsCodecHeader (const unsigned char* packet, long bytes) const noexcept
 {
-    const OpusFileCallbacks callbacks { readBytes, seekBytes, tellBytes, nullptr };
-    file = op_open_callbacks (&source, &callbacks, nullptr, 0, nullptr);
+    return bytes >= 8 && std::memcmp (packet, "OpusHead", 8) == 0;
+}
 
-    if (file == nullptr || ! op_seekable (file))
+bool OpusPcmDecoder::ReadHeader (ogg_packet& packet, int index) noexcept
+{
+    if (packet.bytes < 8 || packet.bytes > INT_MAX)
         return false;
 
-    channelCount = op_channel_count (file, 0);
-    sampleRate = 48000;
+    if (index == 1)
+        return std::memcmp (packet.packet, "OpusTags", 8) == 0;
 
-    for (int link = 0; link < op_link_count (file); ++link)
+    if (decoder != nullptr)
     {
-        if (! AppendLink (op_pcm_total (file, link)))
-            return false;
-
-        if (op_channel_count (file, link) != channelCount)
-            channelCount = sampleRate = 0;
+        opus_multistream_decoder_destroy (decoder);
+        decoder = nullptr;
     }
 
-    if (channelCount <= 0)
-        return true;
+    return opus_head_parse (&head, packet.packet, size_t (packet.bytes)) == 0;
+}
+
+int64_t OpusPcmDecoder::CountFrames (ogg_packet& packet) noexcept
+{
+    if (packet.bytes <= 0 || packet.bytes > INT_MAX)
+        return -1;
+
+    const int frames = opus_packet_get_nb_samples (packet.packet, static_cast<opus_int32> (packet.bytes), 48000);
+    return frames > 0 ? frames : -1;
+}
+
+bool OpusPcmDecoder::StartDecoder() noexcept
+{
+    if (decoder != nullptr)
+        opus_multistream_decoder_destroy (decoder);
+
+    int error = OPUS_OK;
+    decoder = opus_multistream_decoder_create (48000, head.channel_count, head.stream_count, head.coupled_count, head.mapping, &error);
+
+    if (decoder == nullptr || opus_multistream_decoder_ctl (decoder, OPUS_SET_GAIN (head.output_gain)) != OPUS_OK)
+        return false;
 
     try
     {
-        interleaved.resize (size_t (std::max<int64_t> (1, interleavedSamples / channelCount)) * size_t (channelCount));
+        decoded.resize (size_t (mostPacketFrames) * size_t (head.channel_count));
     }
     catch (const std::bad_alloc&)
     {
@@ -45,73 +64,31 @@ bool OpusPcmDecoder::Open() noexcept
     return true;
 }
 
-int64_t OpusPcmDecoder::DecodeBlock (Block& block) noexcept
+void OpusPcmDecoder::RestartDecoder() noexcept
 {
-    for (;;)
-    {
-        int link = 0;
-        const int got = op_read_float (file, interleaved.data(), static_cast<int> (interleaved.size()), &link);
+    if (decoder != nullptr)
+        opus_multistream_decoder_ctl (decoder, OPUS_RESET_STATE);
+}
 
-        if (got == OP_HOLE)
-            continue;
+int64_t OpusPcmDecoder::DecodePacket (ogg_packet& packet) noexcept
+{
+    if (decoder == nullptr)
+        return 0;
 
-        if (got <= 0)
-            return got < 0 ? -1 : 0;
-
-        block = { got, 0, op_pcm_tell (file) - got, link };
-        return got;
-    }
+    const int frames = opus_multistream_decode_float (decoder, packet.packet, static_cast<opus_int32> (packet.bytes), decoded.data(), mostPacketFrames, 0);
+    return frames > 0 ? frames : 0;
 }
 
 void OpusPcmDecoder::CopyBlock (float* const* channels, int64_t offset, int64_t from, int64_t count) noexcept
 {
-    for (int c = 0; c < channelCount; ++c)
+    const int streamChannels = head.channel_count;
+
+    for (int c = 0; c < streamChannels; ++c)
     {
-        const float* source = interleaved.data() + from * channelCount + c;
+        const float* source = decoded.data() + from * streamChannels + c;
         float* destination = channels[c] + offset;
 
         for (int64_t i = 0; i < count; ++i)
-            destination[i] = source[i * channelCount];
+            destination[i] = source[i * streamChannels];
     }
-}
-
-bool OpusPcmDecoder::SeekLibraryBefore (int64_t target, int link) noexcept
-{
-    // Each failed try starts twice as far back, so that damage spread far costs few tries.
-    constexpr int64_t most = std::numeric_limits<int64_t>::max();
-    const int64_t linkStart = linkStarts[size_t (link)];
-
-    for (int64_t lead = opusPreRollFrames;; lead = lead > most / 2 ? most : lead * 2)
-    {
-        const int64_t start = target - linkStart > lead ? target - lead : linkStart;
-
-        if (op_pcm_seek (file, start) == 0)
-        {
-            position = start;
-            return true;
-        }
-
-        if (start == linkStart)
-            return false;
-    }
-}
-
-bool OpusPcmDecoder::DecodesForwardTo (int64_t target) const noexcept
-{
-    return target - position <= opusPreRollFrames;
-}
-
-int OpusPcmDecoder::readBytes (void* stream, unsigned char* destination, int count)
-{
-    return count <= 0 ? 0 : static_cast<int> (static_cast<ByteSource*> (stream)->Read (destination, count));
-}
-
-int OpusPcmDecoder::seekBytes (void* stream, opus_int64 offset, int whence)
-{
-    return static_cast<ByteSource*> (stream)->Seek (offset, whence) < 0 ? -1 : 0;
-}
-
-opus_int64 OpusPcmDecoder::tellBytes (void* stream)
-{
-    return static_cast<ByteSource*> (stream)->position;
 }

@@ -1,40 +1,45 @@
 #pragma once
 
-#include "audiotoolbox/OggPcmDecoder.h"
+#include "audiotoolbox/OggPageDecoder.h"
 
+#include <opus_multistream.h>
 #include <opusfile.h>
 
 #include <vector>
 
-/** An Ogg Opus stream decoded by libopusfile, which places every packet by granule
-    position, also after a gap. An Opus decoder carries state from packet to packet, so a
-    seek starts decoding opusPreRollFrames before the target (the state is then the
-    sequential decode's, within the bound told there), or at the start of the target's link,
-    where the decoder starts afresh, and discards up to it; where libopusfile cannot seek
-    there (the frame lies in a page lost to damage), it starts earlier. */
-class OpusPcmDecoder final : public OggPcmDecoder
+/** The Opus part of OggPageDecoder, on libopus's multistream decoder at 48 kHz, set up as
+    libopusfile sets it (the header's output gain applied by the decoder, the pre-skip left
+    out), so that an ordinary stream decodes to libopusfile's very floats. An Opus decoder
+    carries state from packet to packet, so a seek starts decoding opusPreRollFrames before
+    its target (the state is then the sequential decode's, within the bound told there), or
+    at the start of the target's link, where the decoder starts afresh. */
+class OpusPcmDecoder final : public OggPageDecoder
 {
 public:
-    explicit OpusPcmDecoder (const ByteSource& bytes) noexcept : source (bytes) {}
+    explicit OpusPcmDecoder (const ByteSource& bytes) noexcept : OggPageDecoder (bytes) {}
     ~OpusPcmDecoder() override;
 
-    /** Opens the file and finds its links, decoded at 48 kHz; false when libopusfile does
-        not open it. */
-    bool Open() noexcept;
-
 private:
-    ByteSource source;
-    OggOpusFile* file = nullptr;
-    std::vector<float> interleaved; // the last block
+    OpusHead head {};
+    OpusMSDecoder* decoder = nullptr;
+    std::vector<float> decoded; // the last packet's frames, interleaved
 
-    static constexpr int64_t interleavedSamples = 16384;
+    // The longest Opus packet: 120 ms at 48 kHz.
+    static constexpr int mostPacketFrames = 5760;
 
-    int64_t DecodeBlock (Block& block) noexcept override;
+    bool IsCodecHeader (const unsigned char* packet, long bytes) const noexcept override;
+    int GetHeaderCount() const noexcept override { return 2; }
+    bool ReadHeader (ogg_packet& packet, int index) noexcept override;
+    int GetStreamChannels() const noexcept override { return head.channel_count; }
+    int GetStreamRate() const noexcept override { return 48000; }
+    int64_t GetLeadingFrames() const noexcept override { return head.pre_skip; }
+    int64_t GetMostPacketFrames() const noexcept override { return mostPacketFrames; }
+    int64_t CountFrames (ogg_packet& packet) noexcept override;
+    void RestartCount() noexcept override {}
+    bool FirstPacketPrimes() const noexcept override { return false; }
+    int64_t GetPreRollFrames() const noexcept override { return opusPreRollFrames; }
+    bool StartDecoder() noexcept override;
+    void RestartDecoder() noexcept override;
+    int64_t DecodePacket (ogg_packet& packet) noexcept override;
     void CopyBlock (float* const* channels, int64_t offset, int64_t from, int64_t count) noexcept override;
-    bool SeekLibraryBefore (int64_t target, int link) noexcept override;
-    bool DecodesForwardTo (int64_t target) const noexcept override;
-
-    static int readBytes (void* stream, unsigned char* destination, int count);
-    static int seekBytes (void* stream, opus_int64 offset, int whence);
-    static opus_int64 tellBytes (void* stream);
 };

@@ -2,165 +2,122 @@
 
 #include <algorithm>
 #include <climits>
-#include <new>
-
-namespace
-{
-// The bisection stops within this many bytes of the page it looks for: a page or two,
-// which the forward decode then crosses.
-constexpr int64_t bisectionBytes = 8192;
-
-// A target this near ahead is decoded up to: about as quick as a bisection.
-constexpr int64_t forwardDecodeFrames = 16384;
-}
+#include <cstring>
 
 VorbisPcmDecoder::~VorbisPcmDecoder()
 {
-    if (isOpen)
-        ov_clear (&file);
+    clear();
 }
 
-bool VorbisPcmDecoder::Open() noexcept
+void VorbisPcmDecoder::clear() noexcept
 {
-    const ov_callbacks callbacks { readBytes, seekBytes, nullptr, tellBytes };
-
-    if (ov_open_callbacks (&source, &file, nullptr, 0, callbacks) != 0)
-        return false;
-
-    isOpen = true;
-
-    if (ov_seekable (&file) == 0 || file.pcmlengths == nullptr || file.offsets == nullptr)
-        return false;
-
-    const vorbis_info* first = ov_info (&file, 0);
-
-    if (first == nullptr)
-        return false;
-
-    channelCount = first->channels;
-    sampleRate = static_cast<int> (first->rate);
-
-    for (int link = 0; link < file.links; ++link)
+    if (decoding)
     {
-        const vorbis_info* info = ov_info (&file, link);
-
-        if (info == nullptr || ! AppendLink (ov_pcm_total (&file, link)))
-            return false;
-
-        if (info->channels != first->channels || info->rate != first->rate)
-            channelCount = sampleRate = 0;
+        vorbis_block_clear (&block);
+        vorbis_dsp_clear (&dsp);
+        decoding = false;
     }
 
+    if (headersBegun)
+    {
+        vorbis_comment_clear (&comment);
+        vorbis_info_clear (&info);
+        headersBegun = false;
+    }
+}
+
+bool VorbisPcmDecoder::IsCodecHeader (const unsigned char* packet, long bytes) const noexcept
+{
+    return bytes >= 7 && std::memcmp (packet, "\x01vorbis", 7) == 0;
+}
+
+bool VorbisPcmDecoder::ReadHeader (ogg_packet& packet, int index) noexcept
+{
+    if (index == 0)
+    {
+        clear();
+        vorbis_info_init (&info);
+        vorbis_comment_init (&comment);
+        headersBegun = true;
+    }
+
+    return vorbis_synthesis_headerin (&info, &comment, &packet) == 0;
+}
+
+int VorbisPcmDecoder::GetStreamRate() const noexcept
+{
+    return info.rate > 0 && info.rate <= INT_MAX ? static_cast<int> (info.rate) : 0;
+}
+
+int64_t VorbisPcmDecoder::GetMostPacketFrames() const noexcept
+{
+    return std::max (vorbis_info_blocksize (const_cast<vorbis_info*> (&info), 1), 0) / 2;
+}
+
+// A packet gives the second half of the block before it and the first half of its own,
+// a quarter of each block's size; the first one after a restart only primes the decoder.
+int64_t VorbisPcmDecoder::CountFrames (ogg_packet& packet) noexcept
+{
+    const long size = vorbis_packet_blocksize (&info, &packet);
+
+    if (size <= 0)
+        return -1;
+
+    const int64_t frames = previousBlockSize > 0 ? previousBlockSize / 4 + size / 4 : 0;
+    previousBlockSize = size;
+    return frames;
+}
+
+bool VorbisPcmDecoder::StartDecoder() noexcept
+{
+    if (decoding)
+    {
+        vorbis_block_clear (&block);
+        vorbis_dsp_clear (&dsp);
+        decoding = false;
+    }
+
+    if (vorbis_synthesis_init (&dsp, &info) != 0)
+        return false;
+
+    if (vorbis_block_init (&dsp, &block) != 0)
+    {
+        vorbis_dsp_clear (&dsp);
+        return false;
+    }
+
+    decoding = true;
     return true;
 }
 
-int64_t VorbisPcmDecoder::DecodeBlock (Block& block) noexcept
+void VorbisPcmDecoder::RestartDecoder() noexcept
 {
-    for (;;)
+    if (decoding)
+        vorbis_synthesis_restart (&dsp);
+}
+
+int64_t VorbisPcmDecoder::DecodePacket (ogg_packet& packet) noexcept
+{
+    // Without a granule position or the end-of-stream flag, libvorbis trims nothing.
+    ogg_packet audio = packet;
+    audio.granulepos = -1;
+    audio.e_o_s = 0;
+
+    // A packet that does not decode leaves the next one to prime the decoder afresh, as
+    // after a restart, so that a seek decodes on past it as the load does.
+    if (! decoding || vorbis_synthesis (&block, &audio) != 0 || vorbis_synthesis_blockin (&dsp, &block) != 0)
     {
-        const int64_t pageEnd = ov_raw_tell (&file);
-        int link = 0;
-        const long got = ov_read_float (&file, &pcm, INT_MAX, &link);
-
-        // After a gap libvorbisfile places the next page's first packets as if nothing was
-        // lost; started afresh at the page after the last good one, it places them right.
-        if (got == OV_HOLE)
-        {
-            if (pageEnd > gapResumedAt && startsAtGranuleZero (file.current_link))
-            {
-                gapResumedAt = pageEnd;
-
-                if (ov_raw_seek (&file, pageEnd) != 0)
-                    return -1;
-            }
-
-            continue;
-        }
-
-        if (got <= 0)
-            return got < 0 ? -1 : 0;
-
-        // Decoding on into the next link, libvorbisfile places its first page's frames after
-        // where the link before left off, which is elsewhere when that link started past
-        // granule 0; started afresh at the link, it places them right.
-        if (link != decodedLink)
-        {
-            decodedLink = link;
-
-            if (startsAtGranuleZero (link))
-            {
-                if (ov_raw_seek (&file, file.offsets[link]) != 0)
-                    return -1;
-
-                continue;
-            }
-        }
-
-        block = { got, 0, startsAtGranuleZero (link) ? ov_pcm_tell (&file) - got : -1, link };
-        return got;
+        RestartDecoder();
+        return 0;
     }
+
+    const int frames = vorbis_synthesis_pcmout (&dsp, &pcm);
+    vorbis_synthesis_read (&dsp, frames);
+    return std::max (frames, 0);
 }
 
 void VorbisPcmDecoder::CopyBlock (float* const* channels, int64_t offset, int64_t from, int64_t count) noexcept
 {
-    for (int c = 0; c < channelCount; ++c)
+    for (int c = 0; c < info.channels; ++c)
         std::copy_n (pcm[c] + from, count, channels[c] + offset);
-}
-
-bool VorbisPcmDecoder::SeekLibraryBefore (int64_t target, int link) noexcept
-{
-    int64_t low = file.offsets[link];
-    int64_t high = link + 1 < file.links ? file.offsets[link + 1] : ov_raw_total (&file, -1);
-    int64_t best = low;
-    int64_t bestFrame = linkStarts[size_t (link)];
-
-    // Started afresh at a page, libvorbisfile knows where the page's frames belong. A page
-    // placed before an earlier one (a last granule position that lies) is not one to start at.
-    while (startsAtGranuleZero (link) && high - low > bisectionBytes)
-    {
-        const int64_t middle = low + (high - low) / 2;
-        const int64_t frame = ov_raw_seek (&file, middle) == 0 ? ov_pcm_tell (&file) : -1;
-
-        if (frame >= bestFrame && frame <= target)
-        {
-            low = best = middle;
-            bestFrame = frame;
-        }
-        else
-        {
-            high = middle;
-        }
-    }
-
-    if (ov_raw_seek (&file, best) != 0)
-        return false;
-
-    position = bestFrame;
-    decodedLink = link;
-    gapResumedAt = -1;
-    return true;
-}
-
-bool VorbisPcmDecoder::DecodesForwardTo (int64_t target) const noexcept
-{
-    const int link = LinkOf (target);
-    return ! startsAtGranuleZero (link) ? position >= linkStarts[size_t (link)] : target - position <= forwardDecodeFrames;
-}
-
-size_t VorbisPcmDecoder::readBytes (void* destination, size_t size, size_t count, void* stream)
-{
-    if (size == 0 || count > size_t (INT64_MAX) / size)
-        return 0;
-
-    return size_t (static_cast<ByteSource*> (stream)->Read (destination, int64_t (size * count))) / size;
-}
-
-int VorbisPcmDecoder::seekBytes (void* stream, ogg_int64_t offset, int whence)
-{
-    return static_cast<ByteSource*> (stream)->Seek (offset, whence) < 0 ? -1 : 0;
-}
-
-long VorbisPcmDecoder::tellBytes (void* stream)
-{
-    return static_cast<long> (static_cast<ByteSource*> (stream)->position);
 }

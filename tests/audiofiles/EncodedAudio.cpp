@@ -291,6 +291,13 @@ void SetOggChecksum (unsigned char* page, size_t size)
     ogg_page_checksum_set (&whole);
 }
 
+void SetOggGranule (std::vector<unsigned char>& bytes, const OggPage& page, int64_t granule)
+{
+    for (size_t i = 0; i < 8; ++i)
+        bytes.at (page.offset + 6 + i) = static_cast<unsigned char> (uint64_t (granule) >> (8 * i));
+    SetOggChecksum (bytes.data() + page.offset, page.size);
+}
+
 void ExpectSamplesNear (const kul::AudioBuffer& buffer, const DecodedAudio& reference, long start, long count,
                         float tolerance, const std::string& what)
 {

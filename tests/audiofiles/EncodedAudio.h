@@ -72,6 +72,9 @@ std::vector<OggPage> OggPages (const std::vector<unsigned char>& bytes);
 /** Writes the checksum of the whole page that starts at page. */
 void SetOggChecksum (unsigned char* page, size_t size);
 
+/** Gives the page of the file another granule position, with its checksum. */
+void SetOggGranule (std::vector<unsigned char>& bytes, const OggPage& page, int64_t granule);
+
 /** Writes the test signal with libsndfile in the format (SF_FORMAT_...). */
 void WriteSignalWithSndfile (const kul::File& file, int format, int channels, long frames, int sampleRate);
 

@@ -12,7 +12,10 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <random>
+
+#include <sys/resource.h>
 
 namespace audiofiletests
 {
@@ -109,104 +112,272 @@ DecodedAudio DecodeSequentiallyWithSndfile (const kul::File& file)
 
 // Long Ogg streams: the reader seeks in them instead of decoding from the first page. The
 // whole load must be the reference decode (libsndfile's from the start; libvorbisfile's or
-// libopusfile's for a chain of streams, of which libsndfile reads only the first), as far as
-// the file is undamaged, and every read must give the very floats of the load. A damaged page
-// costs its frames, no more: they are silence, and every later frame keeps its place.
+// libopusfile's for a chain of streams, of which libsndfile reads only the first, or for a
+// capture), as far as the file is undamaged, and every read must give the very floats of the
+// load. The reference decodes the file before the damage a row does to one page: a lying
+// granule position or a repeated page changes nothing, and a damaged page costs its frames, no
+// more: they are silence, and every later frame keeps its place.
+enum class PageDamage
+{
+    body,                   // bytes of its body flipped: the page is lost
+    repeated,               // the page comes twice
+    granuleZero,            // its granule position is 0
+    granuleLowered,         // 1000 frames lower
+    granulesSwapped,        // swapped with the next page's
+    granuleSetBackTenPages, // that of the page ten before it
+    granuleLargest,         // 2^63 - 1
+    granuleOverstated,      // 100,000 frames more (a last page)
+    granuleHuge,            // 150,000,000 frames (a last page)
+};
+
 struct LongOggFile
 {
     const char* name;
-    const char* extension;
     int format;
-    int channels;
-    int sampleRate;
-    bool fullScaleNoise; // else tones over quiet noise
-    long seconds;
-    long lastGranuleLowerBy = 0; // the last page declares this many frames fewer than the stream holds
-    size_t damagedPage = 0;      // a page whose body is damaged (0: none)
-    long secondLinkSeconds = 0;  // a stream of noise joined after the first: a chain
-    bool capturedMidStream = false; // the first stream lacks its first pages of audio, as a capture that joined it late
+    int channels = 2;
+    int sampleRate = 0;          // 0: 44.1 kHz for Vorbis, 48 kHz for Opus
+    bool fullScaleNoise = false; // else tones over quiet noise
+    double seconds = 3;
+    long lastGranuleLowerBy = 0;   // the first stream's last page declares this many frames fewer than it holds
+    int damagedPage = 0;           // the page of the file the damage touches (0: none; counted from the end when negative)
+    double secondLinkSeconds = 0;  // a stream of noise joined after the first: a chain
+    size_t capturedFromPage = 0;   // the first stream's audio pages before this one are missing, as in a capture that joined it late
+    PageDamage damage = PageDamage::body;
+    int secondLinks = 1;                   // how many such streams, each with a serial number of its own
+    size_t secondLinkCapturedFromPage = 0; // the joined streams' audio pages before this one are missing
+    bool endsInsideAPacket = false;        // the first stream is cut after a page that holds only the start of a packet
+    bool joinedToItself = false;           // the file is the first stream twice, serial number and all
 };
 
+constexpr int vorbis = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+constexpr int opus = SF_FORMAT_OGG | SF_FORMAT_OPUS;
+
 const LongOggFile longOggFiles[] = {
-    { "VorbisStereoTones", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 44100, false, 25 },
-    { "VorbisSixChannelsNoise", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 6, 22050, true, 25 },
-    { "OpusStereoTones", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 48000, false, 25 },
-    { "OpusMonoNoise", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 1, 48000, true, 25 },
-    { "OpusStereoAt16k", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 16000, false, 25 }, // libsndfile decodes at 16 kHz
-    { "VorbisLastGranuleLies", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 44100, false, 8, 90000 },
-    { "OpusLastGranuleLies", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 48000, true, 8, 90000 },
-    { "VorbisDamagedPage", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 44100, false, 10, 0, 10 },
-    { "OpusDamagedPage", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 48000, false, 10, 0, 5 },
-    { "VorbisChainCapturedMidStream", ".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 44100, false, 10, 0, 0, 6, true },
-    { "OpusChainCapturedMidStream", ".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 2, 48000, false, 10, 0, 0, 6, true },
+    { "VorbisStereoTones", vorbis, 2, 44100, false, 25 },
+    { "VorbisSixChannelsNoise", vorbis, 6, 22050, true, 25 },
+    { "OpusStereoTones", opus, 2, 48000, false, 25 },
+    { "OpusMonoNoise", opus, 1, 48000, true, 25 },
+    { "OpusStereoAt16k", opus, 2, 16000, false, 25 }, // libsndfile decodes at 16 kHz
+    { "VorbisLastGranuleLies", vorbis, 2, 44100, false, 8, 90000 },
+    { "OpusLastGranuleLies", opus, 2, 48000, true, 8, 90000 },
+    { "VorbisDamagedPage", vorbis, 2, 44100, false, 10, 0, 10 },
+    { "OpusDamagedPage", opus, 2, 48000, false, 10, 0, 5 },
+    { "VorbisChainCapturedMidStream", vorbis, 2, 44100, false, 10, 0, 0, 6, 5 },
+    { "OpusChainCapturedMidStream", opus, 2, 48000, false, 10, 0, 0, 6, 5 },
+    // Links of a single page of audio, whose granule position is their only one.
+    { .name = "VorbisChainOfTwoOnePageLinks", .format = vorbis, .seconds = 0.05, .secondLinkSeconds = 0.05 },
+    { .name = "OpusChainOfTwoOnePageLinks", .format = opus, .seconds = 0.05, .secondLinkSeconds = 0.05 },
+    { .name = "VorbisChainOfFiftyOnePageLinks", .format = vorbis, .seconds = 0.05, .secondLinkSeconds = 0.05, .secondLinks = 49 },
+    // A last page without a granule position, its packet never finished.
+    { .name = "VorbisEndingInsideAPacket", .format = vorbis, .fullScaleNoise = true, .endsInsideAPacket = true },
+    { .name = "VorbisChainWhoseFirstLinkEndsInsideAPacket", .format = vorbis, .fullScaleNoise = true, .secondLinkSeconds = 2, .endsInsideAPacket = true },
+    // Granule positions that lie in mid-stream, and a page that comes twice.
+    { .name = "VorbisGranuleLargest", .format = vorbis, .seconds = 4, .damagedPage = 6, .damage = PageDamage::granuleLargest },
+    { .name = "VorbisGranuleZero", .format = vorbis, .seconds = 10, .damagedPage = 20, .damage = PageDamage::granuleZero },
+    { .name = "VorbisGranuleLowered", .format = vorbis, .seconds = 4, .damagedPage = 8, .damage = PageDamage::granuleLowered },
+    { .name = "VorbisGranulesSwapped", .format = vorbis, .seconds = 4, .damagedPage = 8, .damage = PageDamage::granulesSwapped },
+    { .name = "VorbisGranuleSetBackTenPages", .format = vorbis, .seconds = 10, .damagedPage = 20, .damage = PageDamage::granuleSetBackTenPages },
+    { .name = "OpusGranuleZero", .format = opus, .seconds = 6, .damagedPage = 8, .damage = PageDamage::granuleZero },
+    { .name = "OpusGranulesSwapped", .format = opus, .seconds = 6, .damagedPage = 8, .damage = PageDamage::granulesSwapped },
+    { .name = "OpusGranuleSetBackTenPages", .format = opus, .seconds = 10, .damagedPage = 13, .damage = PageDamage::granuleSetBackTenPages },
+    { .name = "VorbisPageRepeated", .format = vorbis, .seconds = 4, .damagedPage = 6, .damage = PageDamage::repeated },
+    { .name = "OpusPageRepeated", .format = opus, .seconds = 6, .damagedPage = 6, .damage = PageDamage::repeated },
+    // Damage near the end, and last granule positions beyond what the last page holds.
+    { .name = "OpusDamagedPageBeforeTheLast", .format = opus, .seconds = 10, .damagedPage = -2 },
+    { .name = "VorbisLastGranuleHuge", .format = vorbis, .damagedPage = -1, .damage = PageDamage::granuleHuge },
+    { .name = "OpusLastGranuleHuge", .format = opus, .damagedPage = -1, .damage = PageDamage::granuleHuge },
+    { .name = "VorbisLastGranuleOverstated", .format = vorbis, .damagedPage = -1, .damage = PageDamage::granuleOverstated },
+    { .name = "OpusLastGranuleOverstated", .format = opus, .damagedPage = -1, .damage = PageDamage::granuleOverstated },
+    // A capture from 40 % on with a page lost inside it.
+    { .name = "VorbisCapturedMidStreamWithADamagedPage", .format = vorbis, .seconds = 10, .damagedPage = 8, .capturedFromPage = 14 },
+    // `cat a a`: a beginning of stream with a serial number already seen starts a link.
+    { .name = "VorbisJoinedToItself", .format = vorbis, .joinedToItself = true },
+    { .name = "OpusJoinedToItself", .format = opus, .joinedToItself = true },
+    // A link that ends short of its last granule position, before another link.
+    { .name = "VorbisChainFirstLinkShortOfItsGranule", .format = vorbis, .lastGranuleLowerBy = 300, .secondLinkSeconds = 2 },
+    { .name = "OpusChainFirstLinkShortOfItsGranule", .format = opus, .lastGranuleLowerBy = 300, .secondLinkSeconds = 2 },
+    { .name = "VorbisChainFirstLinkShortBeforeACapture", .format = vorbis, .lastGranuleLowerBy = 300, .secondLinkSeconds = 6, .secondLinkCapturedFromPage = 5 },
+    { .name = "OpusChainCodedAt16k", .format = opus, .sampleRate = 16000, .secondLinkSeconds = 2 }, // libopusfile decodes at 48 kHz
 };
 
 class PlatformLongOggTest : public AudioFileTest, public ::testing::WithParamInterface<LongOggFile>
 {
 };
 
+// The stream without its audio pages from the second to the one before the first kept.
+void captureFrom (std::vector<unsigned char>& bytes, size_t firstKept)
+{
+    const auto pages = OggPages (bytes);
+    bytes.erase (bytes.begin() + long (pages.at (2).offset), bytes.begin() + long (pages.at (firstKept).offset));
+}
+
+// The stream cut after a page that holds only the first 255 bytes of a packet (and so no
+// granule position), made of the last page that begins with a packet that long.
+void endInsideAPacket (std::vector<unsigned char>& bytes)
+{
+    const auto pages = OggPages (bytes);
+    for (size_t i = pages.size() - 1; i > 2; --i)
+    {
+        const size_t at = pages[i].offset;
+        if ((bytes[at + 5] & 1) != 0 || bytes[at + 27] != 255)
+            continue;
+        const size_t body = at + 27 + bytes[at + 26];
+        bytes.erase (bytes.begin() + long (body + 255), bytes.end());
+        bytes.erase (bytes.begin() + long (at + 28), bytes.begin() + long (body));
+        bytes[at + 5] = 0;
+        bytes[at + 26] = 1;
+        SetOggGranule (bytes, { at, bytes.size() - at, 0 }, -1);
+        return;
+    }
+    ADD_FAILURE() << "no page begins with a packet of 255 bytes or more";
+}
+
+// The most memory the process has held so far.
+long peakMegabytes()
+{
+    rusage usage {};
+    getrusage (RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
 TEST_P (PlatformLongOggTest, TheLoadIsTheReferenceDecodeAndEveryReadEqualsTheLoad)
 {
     const auto& format = GetParam();
-    const auto file = PathFor (std::string ("long") + format.extension);
-    const long written = format.seconds * format.sampleRate;
-    if (format.fullScaleNoise)
-        WriteWithSndfile (file, format.format, format.channels, written, format.sampleRate, 7);
-    else
-        WriteSignalWithSndfile (file, format.format, format.channels, written, format.sampleRate);
+    const bool isOpus = (format.format & SF_FORMAT_SUBMASK) == SF_FORMAT_OPUS;
+    const std::string extension = isOpus ? ".opus" : ".ogg";
+    const int rate = format.sampleRate > 0 ? format.sampleRate : isOpus ? 48000 : 44100;
+    const auto stream = [&] (const std::string& name, double seconds, unsigned seed) {
+        const auto file = PathFor (name + extension);
+        const long frames = std::lround (seconds * rate);
+        if (seed == 0)
+            WriteSignalWithSndfile (file, format.format, format.channels, frames, rate);
+        else
+            WriteWithSndfile (file, format.format, format.channels, frames, rate, seed);
+        return ReadBytes (file);
+    };
 
-    auto bytes = ReadBytes (file);
-    if (format.capturedMidStream)
-    {
-        const auto first = OggPages (bytes);
-        bytes.erase (bytes.begin() + long (first.at (2).offset), bytes.begin() + long (first.at (5).offset));
-    }
-    const long secondLink = format.secondLinkSeconds * format.sampleRate;
-    if (secondLink > 0)
-    {
-        const auto second = PathFor (std::string ("second") + format.extension);
-        WriteWithSndfile (second, format.format, format.channels, secondLink, format.sampleRate, 11);
-        const auto secondBytes = ReadBytes (second);
-        bytes.insert (bytes.end(), secondBytes.begin(), secondBytes.end());
-    }
-    const auto pages = OggPages (bytes);
+    auto first = stream ("first", format.seconds, format.fullScaleNoise ? 7 : 0);
+    if (format.capturedFromPage > 0)
+        captureFrom (first, format.capturedFromPage);
     if (format.lastGranuleLowerBy > 0)
     {
-        const auto& last = pages.back();
-        const auto granule = uint64_t (last.granule - format.lastGranuleLowerBy);
-        for (size_t i = 0; i < 8; ++i)
-            bytes[last.offset + 6 + i] = static_cast<unsigned char> (granule >> (8 * i));
-        SetOggChecksum (bytes.data() + last.offset, last.size);
+        const auto last = OggPages (first).back();
+        SetOggGranule (first, last, last.granule - format.lastGranuleLowerBy);
     }
-    // The damaged page's frames, from the granule positions around it less Opus's pre-skip.
-    const bool opus = (format.format & SF_FORMAT_SUBMASK) == SF_FORMAT_OPUS;
-    const size_t head = pages[0].offset + 27 + bytes[pages[0].offset + 26];
-    const long preSkip = opus ? long (bytes[head + 10] | bytes[head + 11] << 8) : 0;
-    const long damageStart = format.damagedPage > 0 ? long (pages.at (format.damagedPage - 1).granule) - preSkip : 0;
-    const long damageEnd = format.damagedPage > 0 ? long (pages[format.damagedPage].granule) - preSkip : 0;
-    if (format.damagedPage > 0)
+    if (format.endsInsideAPacket)
+        endInsideAPacket (first);
+    std::vector<std::vector<unsigned char>> links { first };
+    for (int i = 0; format.secondLinkSeconds > 0 && i < format.secondLinks; ++i)
     {
-        const auto& page = pages[format.damagedPage];
-        for (size_t i = 0; i < 16; ++i)
-            bytes[page.offset + page.size / 2 + i] ^= 0x5A;
+        links.push_back (stream ("second" + std::to_string (i), format.secondLinkSeconds, 11 + unsigned (i)));
+        if (format.secondLinkCapturedFromPage > 0)
+            captureFrom (links.back(), format.secondLinkCapturedFromPage);
+    }
+    if (format.joinedToItself)
+        links.push_back (links[0]);
+
+    // The reference: each stream decoded on its own by libsndfile, one after another, before
+    // the damage (libvorbisfile skips a chain's first stream when it is a single page, and gives
+    // a stream cut inside a packet no length); libvorbisfile or libopusfile for a capture, whose
+    // frames libsndfile numbers from its granule positions, and for an Opus chain coded at
+    // another rate, which is read at 48 kHz.
+    const auto file = PathFor ("long" + extension);
+    const bool chain = links.size() > 1;
+    DecodedAudio reference;
+    long firstLink = -1;
+    std::vector<unsigned char> bytes;
+    for (const auto& link : links)
+    {
+        WriteBytes (file, link);
+        const bool captured = &link == &links[0] ? format.capturedFromPage > 0 : format.secondLinkCapturedFromPage > 0;
+        const bool readAt48k = chain && isOpus && rate != 48000;
+        const auto decoded = captured || readAt48k ? DecodeWithOggLibrary (file) : DecodeSequentiallyWithSndfile (file);
+        reference.channels = decoded.channels;
+        reference.samples.resize (decoded.samples.size());
+        for (size_t c = 0; c < decoded.samples.size(); ++c)
+            reference.samples[c].insert (reference.samples[c].end(), decoded.samples[c].begin(), decoded.samples[c].end());
+        bytes.insert (bytes.end(), link.begin(), link.end());
+        if (firstLink < 0)
+            firstLink = reference.Frames();
+    }
+    long frames = reference.Frames();
+    ASSERT_GT (firstLink, 0);
+    if (!chain && format.capturedFromPage == 0 && !format.endsInsideAPacket)
+    {
+        ASSERT_EQ (frames, std::lround (format.seconds * rate) - format.lastGranuleLowerBy);
+    }
+    // The damaged page's frames, from the granule positions around it less those before the
+    // first frame (Opus's pre-skip, or the pages a capture lacks).
+    const auto pages = OggPages (bytes);
+    const size_t damaged = format.damagedPage < 0 ? size_t (long (pages.size()) + format.damagedPage) : size_t (format.damagedPage);
+    const long firstFrame = long (OggPages (links[0]).back().granule) - firstLink;
+    const long damageStart = damaged > 0 ? std::max (long (pages.at (damaged - 1).granule) - firstFrame, 0L) : 0;
+    const long damageEnd = damaged > 0 ? std::max (long (pages.at (damaged).granule) - firstFrame, 0L) : 0;
+    if (damaged > 0)
+    {
+        const auto& page = pages[damaged];
+        const auto granuleOf = [&] (size_t i) { return int64_t (pages.at (i).granule); };
+        switch (format.damage)
+        {
+            case PageDamage::body:
+                for (size_t i = 0; i < 16; ++i)
+                    bytes[page.offset + page.size / 2 + i] ^= 0x5A;
+                break;
+            case PageDamage::repeated:
+            {
+                const std::vector<unsigned char> copy (bytes.begin() + long (page.offset), bytes.begin() + long (page.offset + page.size));
+                bytes.insert (bytes.begin() + long (page.offset + page.size), copy.begin(), copy.end());
+                break;
+            }
+            case PageDamage::granuleZero: SetOggGranule (bytes, page, 0); break;
+            case PageDamage::granuleLowered: SetOggGranule (bytes, page, granuleOf (damaged) - 1000); break;
+            case PageDamage::granulesSwapped:
+                SetOggGranule (bytes, page, granuleOf (damaged + 1));
+                SetOggGranule (bytes, pages.at (damaged + 1), granuleOf (damaged));
+                break;
+            case PageDamage::granuleSetBackTenPages: SetOggGranule (bytes, page, granuleOf (damaged - 10)); break;
+            case PageDamage::granuleLargest: SetOggGranule (bytes, page, std::numeric_limits<int64_t>::max()); break;
+            case PageDamage::granuleOverstated: SetOggGranule (bytes, page, granuleOf (damaged) + 100000); break;
+            case PageDamage::granuleHuge: SetOggGranule (bytes, page, 150000000); break;
+        }
     }
     WriteBytes (file, bytes);
+    // A damaged page's frames are silence, or what the decoder makes of the packets around the
+    // gap. A Vorbis decode is exact again two blocks later; an Opus decode only converges (its
+    // band energies are predicted from the frames before): 0.1 s on, a decoder started afresh
+    // is within 0.07 of a decode from the start, where a frame a page out of place differs by
+    // about the tones' amplitude.
+    const bool lost = damaged > 0 && format.damage == PageDamage::body;
+    const long settled = damageEnd + (isOpus ? 4800 : 8192);
+    const float settledTolerance = isOpus ? 0.3f : 0.0f;
+    // Beyond a last granule position that overstates the stream, the length is at most what the
+    // pages decode to, as libvorbisfile and libopusfile decode them whole.
+    const bool overstated = format.damage == PageDamage::granuleOverstated || format.damage == PageDamage::granuleHuge;
+    const long decodable = overstated ? DecodeWithOggLibrary (file).Frames() : frames;
 
-    const auto reference = secondLink > 0 ? DecodeWithOggLibrary (file) : DecodeSequentiallyWithSndfile (file);
-    const long frames = secondLink > 0 ? reference.Frames() : written - format.lastGranuleLowerBy;
-    if (format.damagedPage == 0)
-    {
-        ASSERT_EQ (reference.Frames(), frames);
-    }
-
+    const long peakBefore = peakMegabytes();
     kul::CoreAudioFileReader reader (file);
     ASSERT_TRUE (reader.IsOpen());
     kul::AudioBuffer whole (1, 1);
     ASSERT_TRUE (whole.LoadFromAudioFile (file));
+    EXPECT_LT (peakMegabytes() - peakBefore, 400) << "the load's peak";
+    if (damaged > 0 && overstated)
+    {
+        ASSERT_GE (long (whole.GetNumSamples()), frames);
+        ASSERT_LE (long (whole.GetNumSamples()), decodable);
+        frames = long (whole.GetNumSamples());
+    }
     ASSERT_EQ (whole.GetNumSamples(), static_cast<unsigned long> (frames));
     ASSERT_EQ (reader.GetLengthInSamples(), frames);
-    ExpectSamplesNear (whole, reference, 0, format.damagedPage > 0 ? damageStart : frames, 0.0f, "the load");
-    DecodedAudio load { format.channels, format.sampleRate, {} };
+    ExpectSamplesNear (whole, reference, 0, lost ? damageStart : std::min (frames, reference.Frames()), 0.0f, "the load");
+    if (lost && settled < frames)
+    {
+        kul::AudioBuffer after (unsigned (format.channels), static_cast<unsigned long> (frames - settled));
+        for (int c = 0; c < format.channels; ++c)
+            std::copy_n (whole.GetChannel (unsigned (c)) + settled, frames - settled, after.GetChannel (unsigned (c)));
+        ExpectSamplesNear (after, reference, settled, frames - settled, settledTolerance, "the load after the damage");
+    }
+    DecodedAudio load { format.channels, rate, {} };
     for (int c = 0; c < format.channels; ++c)
         load.samples.emplace_back (whole.GetChannel (unsigned (c)), whole.GetChannel (unsigned (c)) + frames);
 
@@ -223,15 +394,18 @@ TEST_P (PlatformLongOggTest, TheLoadIsTheReferenceDecodeAndEveryReadEqualsTheLoa
     reads.insert (reads.end(), backwards.begin(), backwards.end());
     // Just ahead of where the last read stopped, a step back, astride the end and the links'
     // meeting, and before, across, inside and after the damaged page.
-    reads.insert (reads.end(), { { 1000, 100 }, { 3000 + format.sampleRate / 2, 100 }, { 3000, 100 }, { frames - 1000, 2000 }, { frames - 50, 100 } });
-    if (secondLink > 0)
-        reads.insert (reads.end(), { { frames - secondLink - 1500, 3000 }, { frames - secondLink + 10, 100 } });
-    if (format.damagedPage > 0)
-        reads.insert (reads.end(), { { damageStart - 3000, damageEnd - damageStart + 6000 }, { damageStart - 500, 400 }, { damageStart + 100, 200 },
-                                     { damageEnd - 100, 300 }, { damageEnd + 2000, 500 }, { damageEnd + format.sampleRate * 3, 500 } });
-
-    for (const auto& [start, count] : reads)
+    reads.insert (reads.end(), { { 1000, 100 }, { 3000 + rate / 2, 100 }, { 3000, 100 }, { frames - 1000, 2000 }, { frames - 50, 100 } });
+    if (chain)
     {
+        reads.insert (reads.end(), { { firstLink - 1500, 3000 }, { firstLink + 10, 100 } });
+    }
+    if (damaged > 0)
+        reads.insert (reads.end(), { { damageStart - 3000, damageEnd - damageStart + 6000 }, { damageStart - 500, 400 }, { damageStart + 100, 200 },
+                                     { damageEnd - 100, 300 }, { damageEnd + 2000, 500 }, { damageEnd + rate * 3, 500 } });
+
+    for (auto [start, count] : reads)
+    {
+        start = std::max (start, 0L);
         kul::AudioBuffer part (unsigned (format.channels), static_cast<unsigned long> (count));
         ASSERT_TRUE (reader.Read (part, 0, static_cast<uint64_t> (count), start)) << start;
         ExpectSamplesNear (part, load, start, count, 0.0f, "from " + std::to_string (start));

@@ -1,0 +1,140 @@
+#pragma once
+
+#include "audiotoolbox/OggPcmDecoder.h"
+
+#include <ogg/ogg.h>
+
+#include <cstdint>
+#include <vector>
+
+/** The decoding under OggPcmDecoder, shared by the codecs: the file's pages are indexed
+    once when it is opened, and the codec's packets are then decoded from the pages the
+    index names, with libogg finding the pages (checksums checked) and the packets in them.
+
+    Time is counted from the packets themselves: each page is indexed with the frames that
+    its packets decode to, so every frame's place follows from the frames before it, as in
+    a decode from the first frame. A granule position is believed only where the count
+    cannot tell: where a link starts (a stream captured from mid-way starts past 0), where
+    frames resume after pages lost to damage (and only as far as the lost bytes could have
+    held), and at a link's last page, which trims its end; a granule position that goes
+    back, jumps past what the packets hold or is -1 is not believed. So no granule position
+    can lengthen a link beyond what its pages decode to and what its losses can have held,
+    and none can misplace a frame.
+
+    - A link begins at a beginning-of-stream page: a stream joined to itself (the same
+      serial number twice) is two links. In a link of several streams, the first stream of
+      the codec is read and the others are passed over; a link without one refuses the file.
+    - A page repeated (the same serial and sequence number, or an older one) is dropped.
+    - After a page lost or damaged (a gap in the sequence numbers), decoding restarts at the
+      next page; the lost frames are silence, and the frames after them keep their places,
+      the link's last page included.
+    - A seek restarts decoding at the last page from which the codec gives the stream's own
+      frames at the target (GetPreRollFrames() before it), found in the index: a capture
+      from mid-way seeks as fast as a stream from its start. */
+class OggPageDecoder : public OggPcmDecoder
+{
+public:
+    ~OggPageDecoder() override;
+
+    OggPageDecoder (const OggPageDecoder&) = delete;
+    OggPageDecoder& operator= (const OggPageDecoder&) = delete;
+
+    /** Indexes the file's pages and finds its links; false when a link holds no stream
+        of the codec, a stream's headers do not decode, or memory runs out. */
+    bool Open() noexcept;
+
+protected:
+    explicit OggPageDecoder (const ByteSource& bytes) noexcept;
+
+    /** Whether a stream's first packet (the start of its first page's body) is the
+        codec's identification header. */
+    virtual bool IsCodecHeader (const unsigned char* packet, long bytes) const noexcept = 0;
+
+    /** The header packets a stream of the codec begins with. */
+    virtual int GetHeaderCount() const noexcept = 0;
+
+    /** Reads a stream's header packet (index 0 begins a new stream); false when it is not one. */
+    virtual bool ReadHeader (ogg_packet& packet, int index) noexcept = 0;
+
+    /** The channels and the rate of the stream whose headers were read last. */
+    virtual int GetStreamChannels() const noexcept = 0;
+    virtual int GetStreamRate() const noexcept = 0;
+
+    /** The frames decoded at the start of the stream whose headers were read last that
+        are not part of it (Opus's pre-skip). */
+    virtual int64_t GetLeadingFrames() const noexcept = 0;
+
+    /** The most frames one packet of that stream decodes to. */
+    virtual int64_t GetMostPacketFrames() const noexcept = 0;
+
+    /** The frames a packet decodes to after the packets counted since the last
+        RestartCount(); -1 for a packet that is not audio (decoded as nothing). */
+    virtual int64_t CountFrames (ogg_packet& packet) noexcept = 0;
+    virtual void RestartCount() noexcept = 0;
+
+    /** Whether the first audio packet after a restart only primes the decoder, giving no
+        frames (a Vorbis packet's frames overlap the one before it). */
+    virtual bool FirstPacketPrimes() const noexcept = 0;
+
+    /** How far before a seek's target decoding starts, for the decoder's state to settle. */
+    virtual int64_t GetPreRollFrames() const noexcept = 0;
+
+    /** Makes a decoder for the stream whose headers were read last; false when it cannot. */
+    virtual bool StartDecoder() noexcept = 0;
+
+    /** Decodes on from a packet that does not follow the last one decoded. */
+    virtual void RestartDecoder() noexcept = 0;
+
+    /** Decodes an audio packet; the frames it gave (held for CopyBlock until the next
+        packet), 0 when it gave none or did not decode. */
+    virtual int64_t DecodePacket (ogg_packet& packet) noexcept = 0;
+
+private:
+    /** A page of the codec's stream in a link, in the order read. */
+    struct Page
+    {
+        int64_t offset = 0;   // in the file
+        int64_t end = 0;      // the link's count of frames after the packets completed in the page
+        int64_t restartAt = 0; // the count from which decoding restarted at the page gives the stream's own frames
+        uint32_t bytes = 0;
+        bool afterLoss = false; // pages of the stream were lost or damaged right before it
+    };
+
+    struct Link
+    {
+        size_t firstPage = 0;
+        size_t endPage = 0;        // after its last page
+        size_t headerEndPage = 0;  // the page in which its last header packet ends
+        int64_t leadingFrames = 0; // the count of frames before its first
+        uint32_t serial = 0;
+    };
+
+    ByteSource source;
+    ogg_stream_state stream {};
+    std::vector<Page> pages;
+    std::vector<Link> links;
+
+    // The decoding: the link and its next page, the packets of the page fed last, with the
+    // frames each one counts and the link's count at the next one.
+    int decodingLink = -1;
+    bool decoderStarted = false;
+    int headersLeft = 0;
+    size_t nextPage = 0;
+    std::vector<ogg_packet> packets;
+    std::vector<int64_t> packetFrames;
+    size_t nextPacket = 0;
+    int64_t packetCount = 0;
+    std::vector<unsigned char> pageBytes;
+
+    struct Indexing;
+    bool indexPage (Indexing& indexing, ogg_page& page, int64_t offset);
+    bool finishLink (Indexing& indexing);
+
+    bool enterLink (int link) noexcept;
+    bool readHeaders (int link) noexcept;
+    bool feedPage() noexcept;
+
+    int64_t DecodeBlock (Block& block) noexcept override;
+    bool SeekLibraryBefore (int64_t target, int link) noexcept override;
+    bool DecodesForwardTo (int64_t target) const noexcept override;
+};
