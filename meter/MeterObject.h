@@ -94,8 +94,9 @@ struct t_meter : t_meter_fields
 
     bool membersConstructed;
 
-    // Set while meter_new applies the creation dictionary, where a refused value
-    // takes the attribute's default instead of keeping the zero-filled field.
+    // Set while meter_new applies the creation dictionary (the sizes first, then
+    // the rest), where a refused value takes the attribute's default instead of
+    // keeping the zero-filled field.
     bool creating;
 };
 
@@ -109,7 +110,7 @@ inline t_object* meter_asobject (t_meter* x)
 constexpr std::uint64_t meter_nofaderequest = ~std::uint64_t (0);
 
 /** The limits and default of an attribute that the meter keeps within, whatever
-    reaches its setter: the host's clip filter has the same limits. */
+    reaches its setter. */
 struct t_meter_range
 {
     double minimum;
