@@ -272,5 +272,5 @@ void meter_setslidergain (t_meter* x, float dB)
         return;
 
     x->gui->setGain (dB, juce::sendNotification);
-    x->sliderGain.store (x->gui->getGain(), std::memory_order_relaxed);
+    meter_storeslidergain (x, x->gui->getGain());
 }
