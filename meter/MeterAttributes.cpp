@@ -69,13 +69,16 @@ void storeTopLeft (t_meter* x, long argc, const t_atom* argv)
     meter_changewindow (x, [&] (MaxMspJuceWindowManager* window)
     {
         // Only the coordinates given change.
-        x->windowtopleft[0] = meter_atomnumber (argv[0]);
+        const float left = meter_atomnumber (argv[0]);
+        const float top = argc >= 2 ? meter_atomnumber (argv[1]) : x->windowtopleft[1];
 
-        if (argc >= 2)
-            x->windowtopleft[1] = meter_atomnumber (argv[1]);
-
-        if (window != nullptr)
-            window->SetTopLeftPoint (x->windowtopleft[0], x->windowtopleft[1]);
+        // A corner the window refuses (it is open and may not be moved) leaves the
+        // attribute as it was: it never names a corner the window is not at.
+        if (window == nullptr || window->SetTopLeftPoint (left, top))
+        {
+            x->windowtopleft[0] = left;
+            x->windowtopleft[1] = top;
+        }
     });
 }
 
