@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -16,6 +17,25 @@ kul::StringArray GetStateAttributeNames (t_object* x)
     GetAttributeNames (x, names, sortByName);
     FilterStateAttributes (x, names);
     return names;
+}
+
+bool IsValueOfAttribute (t_object* attribute, long ac, const t_atom* av) noexcept
+{
+    if (attribute == nullptr || ac <= 0 || av == nullptr)
+        return true;
+
+    const std::string_view type = GetAttributeType (attribute) != nullptr ? GetAttributeType (attribute)->s_name : "";
+    const bool number = type == "long" || type == "int" || type == "char" || type == "float" || type == "float32" || type == "float64";
+
+    if (! number && type != "symbol")
+        return true;
+
+    const auto held = std::min (ac, GetAttributeSize (attribute));
+
+    return std::all_of (av, av + held, [number] (const t_atom& atom)
+    {
+        return number ? atom.a_type == A_LONG || atom.a_type == A_FLOAT : atom.a_type == A_SYM && atom.a_w.w_sym != nullptr;
+    });
 }
 
 namespace

@@ -15,6 +15,14 @@ namespace oskelmax
 /** The state list: the names by name order, less what is not state. */
 kul::StringArray GetStateAttributeNames (t_object* x);
 
+/** Whether the atoms are a value of the attribute's type: numbers for a number
+    attribute (a long or a float, either standing for the other), symbols for a
+    symbol attribute, anything for the others. Only the atoms the attribute holds
+    are looked at; no setter takes the ones after them. A word where a number
+    belongs would count as 0, and a number where a word belongs as the empty word:
+    every path that turns atoms into an attribute's value refuses them here. */
+bool IsValueOfAttribute (t_object* attribute, long ac, const t_atom* av) noexcept;
+
 enum AttributeSortMode
 {
     hostOrder = 0,

@@ -1,5 +1,7 @@
 #include "maxglue/HostRecords.h"
 
+#include <algorithm>
+
 namespace oskelmax
 {
 
@@ -22,6 +24,11 @@ t_symbol* GetAttributeType (t_object* attribute) noexcept
 long GetAttributeFlags (t_object* attribute) noexcept
 {
     return attribute != nullptr ? reinterpret_cast<t_eattr*> (attribute)->flags : 0;
+}
+
+long GetAttributeSize (t_object* attribute) noexcept
+{
+    return attribute != nullptr ? std::max (reinterpret_cast<t_eattr*> (attribute)->size, 1L) : 0;
 }
 
 } // namespace oskelmax

@@ -14,6 +14,8 @@ const char* GetMaxErrorName (t_max_err error) noexcept;
 /** Attribute record fields of a host attribute object (null-safe). */
 t_symbol* GetAttributeType (t_object* attribute) noexcept;
 long GetAttributeFlags (t_object* attribute) noexcept;
+/** The number of values the attribute holds (at least 1; 0 for no attribute). */
+long GetAttributeSize (t_object* attribute) noexcept;
 
 } // namespace oskelmax
 

@@ -50,6 +50,27 @@ bool copyStateAtom (const t_atom& from, t_atom& to)
     }
 }
 
+/** One attribute's value as the state carries it. An atom of another type still
+    takes its place (as a long 0, reported when asked), so that the values after it
+    stay with their attributes. */
+std::vector<t_atom> stateValue (t_object* x, const t_atom* from, long count, bool report)
+{
+    std::vector<t_atom> atoms (static_cast<size_t> (std::max (count, 0L)));
+
+    for (size_t i = 0; i < atoms.size(); ++i)
+    {
+        if (! copyStateAtom (from[i], atoms[i]))
+        {
+            if (report)
+                object_warn (x, "unknown atom type in oskelmax_setvalueof");
+
+            atom_setlong (&atoms[i], 0);
+        }
+    }
+
+    return atoms;
+}
+
 bool fitsInOneMessage (t_object* x, long count, const char* what)
 {
     if (count <= oskelmax::maxAtomsPerMessage)
@@ -147,12 +168,33 @@ t_max_err oskelmax_setvalueof (t_object* x, long ac, t_atom* av)
         return MAX_ERR_NONE;
 
     const auto names = oskelmax::GetStateAttributeNames (x);
-    const long n = CountStateAtoms (x, names);
+    std::vector<long> counts;
+    long n = 0;
+
+    for (const auto& name : names)
+        n += counts.emplace_back (GetNumberOfAtomsNeededToStoreAttribute (x, name));
 
     if (n != ac)
     {
         object_error (x, "setvalueof error (received %ld atoms. %ld atoms were expected)", ac, n);
         return MAX_ERR_NONE;
+    }
+
+    // A value of the wrong kind (a word for a number, a number for a word) refuses
+    // the list whole, as a wrong count does: a stored state is restored entire or not at all.
+    long start = 0;
+
+    for (size_t i = 0; i < names.size(); ++i)
+    {
+        const auto atoms = stateValue (x, av + start, counts[i], false);
+
+        if (! oskelmax::IsValueOfAttribute (object_attr_get (x, gensym (names[i].c_str())), counts[i], atoms.data()))
+        {
+            object_error (x, "setvalueof error (invalid value for attribute %s)", names[i].c_str());
+            return MAX_ERR_NONE;
+        }
+
+        start += counts[i];
     }
 
     long p = 0;
@@ -164,27 +206,15 @@ t_max_err oskelmax_setvalueof (t_object* x, long ac, t_atom* av)
         if (k == 0)
             continue;
 
-        std::vector<t_atom> atoms (static_cast<size_t> (k));
-
-        for (auto& atom : atoms)
+        // Tested before the read: a setter may have changed the counts.
+        if (p + k > ac)
         {
-            // Tested before the read: a setter may have changed the counts.
-            if (p >= ac)
-            {
-                object_error (x, "error reading atoms in oskelmax_setvalueof");
-                return MAX_ERR_NONE;
-            }
-
-            if (! copyStateAtom (av[p], atom))
-            {
-                // The atom still takes its place, so the values after it stay
-                // with their attributes.
-                object_warn (x, "unknown atom type in oskelmax_setvalueof");
-                atom_setlong (&atom, 0);
-            }
-
-            ++p;
+            object_error (x, "error reading atoms in oskelmax_setvalueof");
+            return MAX_ERR_NONE;
         }
+
+        auto atoms = stateValue (x, av + p, k, true);
+        p += k;
 
         const auto error = object_attr_setvalueof (x, gensym (name.c_str()), k, atoms.data());
 

@@ -217,21 +217,26 @@ void MaxMspJuceWindowManager::Release()
     }
 }
 
-void MaxMspJuceWindowManager::SetTopLeftPoint (float newX, float newY)
+bool MaxMspJuceWindowManager::SetTopLeftPoint (float newX, float newY)
 {
     const auto left = toCoordinate (newX, x.load());
     const auto top = toCoordinate (newY, y.load());
 
-    if (! moveable.load())
+    // Where a window not made yet will open is no move: a corner restored with the
+    // moveable flag off (from the box, pattr or a dictionary) is where it opens.
+    if (! moveable.load() && HasWindow())
     {
-        if (left != x.load() || top != y.load())
-            object_warn (owner, "this window is not moveable");
-        return;
+        if (left == x.load() && top == y.load())
+            return true;
+
+        object_warn (owner, "this window is not moveable");
+        return false;
     }
 
     x = left;
     y = top;
     Request (positionRequest, packCorner (left, top));
+    return true;
 }
 
 void MaxMspJuceWindowManager::SetMoveable (bool shouldBeMoveable)

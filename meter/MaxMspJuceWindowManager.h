@@ -47,9 +47,12 @@ public:
     /** Takes the listener off, saves the corner, hides the component and closes the window. */
     void Release();
 
-    /** Truncates both toward zero; moves the window when it is moveable, else warns
-        "this window is not moveable" when the point differs from the saved one. */
-    void SetTopLeftPoint (float x, float y);
+    /** Truncates both toward zero and takes the point as the window's corner, moving
+        the window, when it is moveable or not made yet. A window that exists and is not
+        moveable keeps its corner: a point that differs from it is refused with the
+        warning "this window is not moveable". True when the point was taken (or is
+        the corner already). */
+    bool SetTopLeftPoint (float x, float y);
     void SetMoveable (bool shouldBeMoveable);
     void SetTitle (const char* text);
 

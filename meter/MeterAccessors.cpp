@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <iterator>
 #include <string_view>
+#include <vector>
 
 namespace
 {
@@ -24,15 +24,47 @@ bool isFinite (const t_atom& atom)
     return atom.a_type != A_FLOAT || std::isfinite (meter_atomnumber (atom));
 }
 
-/** NaN, the infinities and what overflows the stored type are no value of any
-    attribute: the change is refused whole and the attribute keeps its value. */
-bool refuseNonFinite (t_meter* x, t_symbol* name, long argc, const t_atom* argv)
+bool hasLimits (const t_meter_attribute& row)
 {
-    if (std::all_of (argv, argv + argc, isFinite))
+    return std::any_of (row.steps.begin(), row.steps.end(),
+                        [] (const t_meter_registrationstep& step) { return step.kind == t_meter_registrationstep::clip; });
+}
+
+/** Brings each number within the attribute's limits, keeping its type. NaN and
+    the infinities have no limit to stand in for them: they stay, to be refused. */
+void clip (const t_meter_range& range, std::vector<t_atom>& values)
+{
+    for (auto& atom : values)
+    {
+        if (atom.a_type == A_LONG)
+        {
+            const auto value = static_cast<double> (atom.a_w.w_long);
+
+            if (value < range.minimum || value > range.maximum)
+                atom_setlong (&atom, static_cast<t_atom_long> (std::llround (std::clamp (value, range.minimum, range.maximum))));
+        }
+        else if (atom.a_type == A_FLOAT && std::isfinite (atom.a_w.w_float))
+        {
+            atom.a_w.w_float = std::clamp (static_cast<double> (atom.a_w.w_float), range.minimum, range.maximum);
+        }
+    }
+}
+
+/** Makes the atoms a value of the row's attribute, or says why not. A word where a
+    number belongs (or a number where a word belongs) is no value: taken as 0 it would
+    open the gain to unity or zero a colour. Limits are kept here rather than by the
+    host's clip filter, which turns a word into a number before the setter could
+    refuse it. NaN, the infinities and what overflows the stored type are no value
+    either. */
+bool makeValue (const t_meter_attribute& row, t_object* attr, std::vector<t_atom>& values)
+{
+    if (! oskelmax::IsValueOfAttribute (attr, static_cast<long> (values.size()), values.data()))
         return false;
 
-    object_error (meter_asobject (x), "invalid value for attribute %s", name != nullptr ? name->s_name : "");
-    return true;
+    if (hasLimits (row))
+        clip (row.range, values);
+
+    return std::all_of (values.begin(), values.end(), isFinite);
 }
 
 void showDeferred (t_meter* x, t_symbol*, long argc, t_atom* argv)
@@ -44,10 +76,34 @@ void showDeferred (t_meter* x, t_symbol*, long argc, t_atom* argv)
         attributes[static_cast<size_t> (row)].show (x, argv[1]);
 }
 
-/** The row of the named attribute stores the value, then its widget shows it on
-    the main thread. A setter reached for a name it does not handle says so. */
-void apply (t_meter* x, t_meter_setter setter, t_symbol* name, long argc, t_atom* argv)
+/** The row stores the value, then its widget shows it on the main thread. */
+void apply (t_meter* x, const t_meter_attribute& row, t_symbol* name, const std::vector<t_atom>& values)
 {
+    if (row.store != nullptr)
+        row.store (x, static_cast<long> (values.size()), values.data());
+
+    if (row.show != nullptr)
+    {
+        t_atom work[2];
+        atom_setlong (work, &row - meter_attributes().data());
+        work[1] = values[0];
+        meter_onmain (x, showDeferred, name, 2, work);
+    }
+}
+
+/** What every setter does around its row's work: values reach the row only when
+    there are some and they are a value of the attribute; anything else is refused
+    whole and the attribute keeps its value. A value refused while the object is
+    being created would leave the field as the record was made, zero, instead of the
+    default that the box's dictionary holds for every attribute the user did not
+    give: the default is taken, so that the attribute and the window agree. A setter
+    reached for a name it does not handle says so. */
+t_max_err setAttribute (t_meter* x, t_object* attr, long argc, t_atom* argv, t_meter_setter setter)
+{
+    if (argc <= 0 || argv == nullptr)
+        return MAX_ERR_NONE;
+
+    auto* name = oskelmax_getattributename (attr);
     const auto& attributes = meter_attributes();
     const auto row = std::find_if (attributes.begin(), attributes.end(), [&] (const t_meter_attribute& attribute)
     {
@@ -57,44 +113,25 @@ void apply (t_meter* x, t_meter_setter setter, t_symbol* name, long argc, t_atom
     if (row == attributes.end())
     {
         object_error (meter_asobject (x), "unknown attribute %s", name != nullptr ? name->s_name : "");
-        return;
     }
-
-    if (row->store != nullptr)
-        row->store (x, argc, argv);
-
-    if (row->show != nullptr)
+    else if (row->fixedAtCreation && x->creating && x->gui != nullptr)
     {
-        t_atom work[2];
-        atom_setlong (work, std::distance (attributes.begin(), row));
-        work[1] = argv[0];
-        meter_onmain (x, showDeferred, name, 2, work);
+        // The box's dictionary, applied whole once the window is built, brings the
+        // sizes again: they were taken (or refused, with a word) before it.
     }
-}
-
-/** What every setter does around its row's work: values reach it only when there
-    are some and all are finite. A value refused while the object is being created
-    would leave the field as the record was made, zero, instead of the default that
-    the box's dictionary holds for every attribute the user did not give: the
-    default is taken, so that the attribute and the window agree. */
-t_max_err setAttribute (t_meter* x, t_object* attr, long argc, t_atom* argv, t_meter_setter setter)
-{
-    if (argc <= 0 || argv == nullptr)
-        return MAX_ERR_NONE;
-
-    auto* name = oskelmax_getattributename (attr);
-
-    if (! refuseNonFinite (x, name, argc, argv))
+    else if (std::vector<t_atom> values (argv, argv + argc); makeValue (*row, attr, values))
     {
-        apply (x, setter, name, argc, argv);
+        apply (x, *row, name, values);
     }
-    else if (x->creating)
+    else
     {
+        object_error (meter_asobject (x), "invalid value for attribute %s", name->s_name);
+
         long count = 0;
         t_atom* atoms = nullptr;
 
-        if (object_attr_getvalueof (attr, gensym ("default"), &count, &atoms) == MAX_ERR_NONE && count > 0 && atoms != nullptr)
-            apply (x, setter, name, count, atoms);
+        if (x->creating && object_attr_getvalueof (attr, gensym ("default"), &count, &atoms) == MAX_ERR_NONE && count > 0 && atoms != nullptr)
+            apply (x, *row, name, std::vector<t_atom> (atoms, atoms + count));
 
         sysmem_freeptr (atoms);
     }

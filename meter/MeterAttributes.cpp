@@ -53,7 +53,7 @@ t_symbol* storeSymbol (t_meter* x, t_symbol*& field, const t_atom& atom)
 }
 
 // The fixed sizes: stored while the GUI does not exist yet, refused afterwards;
-// always within the attribute's limits, whatever passed the host's filter.
+// always within the attribute's limits, whatever reaches them.
 void storeFixed (t_meter* x, t_atom_long& field, const t_atom& atom, const t_meter_range& range, const char* refusal)
 {
     const auto value = std::clamp (atom_getlong (&atom), static_cast<t_atom_long> (range.minimum), static_cast<t_atom_long> (range.maximum));
@@ -69,13 +69,16 @@ void storeTopLeft (t_meter* x, long argc, const t_atom* argv)
     meter_changewindow (x, [&] (MaxMspJuceWindowManager* window)
     {
         // Only the coordinates given change.
-        x->windowtopleft[0] = meter_atomnumber (argv[0]);
+        const float left = meter_atomnumber (argv[0]);
+        const float top = argc >= 2 ? meter_atomnumber (argv[1]) : x->windowtopleft[1];
 
-        if (argc >= 2)
-            x->windowtopleft[1] = meter_atomnumber (argv[1]);
-
-        if (window != nullptr)
-            window->SetTopLeftPoint (x->windowtopleft[0], x->windowtopleft[1]);
+        // A corner the window refuses (it is open and may not be moved) leaves the
+        // attribute as it was: it never names a corner the window is not at.
+        if (window == nullptr || window->SetTopLeftPoint (left, top))
+        {
+            x->windowtopleft[0] = left;
+            x->windowtopleft[1] = top;
+        }
     });
 }
 
@@ -142,12 +145,12 @@ std::vector<t_meter_attribute> makeAttributes()
             symbolStep ("description", Zelm::NumChannelsDescription) },
           [] (t_meter* x, long, const t_atom* argv)
           { storeFixed (x, x->numchannels, argv[0], meter_numchannelsrange, "could not dynamically change number of channels"); },
-          nullptr },
+          nullptr, true },
         { "numleds", "long", 1, MEMBER (numleds), standard, 0, meter_numledsrange,
           { setterStep(), clipStep(), dontReset(), symbolStep ("label", "number of leds") },
           [] (t_meter* x, long, const t_atom* argv)
           { storeFixed (x, x->numleds, argv[0], meter_numledsrange, "could not dynamically change number of leds"); },
-          nullptr },
+          nullptr, true },
         { "mute", "long", 1, MEMBER (mute), standard, deferred, { 0, 1, 0 },
           { setterStep(), clipStep(), symbolStep ("label", "global mute"), onOff() },
           [] (t_meter* x, long, const t_atom* argv) { storeFlag (x, x->mute, argv[0]); },
@@ -240,7 +243,7 @@ std::vector<t_meter_attribute> makeAttributes()
           { setterStep(), clipStep(), dontReset(), symbolStep ("label", "width"), symbolStep ("units", "px"),
             symbolStep ("description", "width of each meter") },
           [] (t_meter* x, long, const t_atom* argv) { storeFixed (x, x->width, argv[0], meter_widthrange, "could not dynamically change width"); },
-          nullptr },
+          nullptr, true },
         { "showrms", "long", 1, MEMBER (showrms), standard, deferred, { 0, 1, 1 },
           { setterStep(), clipStep(), dontReset(), symbolStep ("label", "show rms values"), symbolStep ("description", "show rms values"),
             onOff() },
@@ -272,5 +275,5 @@ void meter_setslidergain (t_meter* x, float dB)
         return;
 
     x->gui->setGain (dB, juce::sendNotification);
-    x->sliderGain.store (x->gui->getGain(), std::memory_order_relaxed);
+    meter_storeslidergain (x, x->gui->getGain());
 }

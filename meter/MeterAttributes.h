@@ -18,7 +18,7 @@ struct t_meter_registrationstep
     enum Kind
     {
         setter,     // the setter is installed
-        clip,       // the clip filter, then "maxvalue", "minvalue" and "default" (with the step's flags) as numbers
+        clip,       // the limits, which the setter keeps: "maxvalue", "minvalue" and "default" (with the step's flags) as numbers
         parse,      // a meta-attribute parsed from text (an empty type: the attribute's own)
         symbol      // a meta-attribute holding the whole text as one symbol
     } kind;
@@ -38,11 +38,12 @@ struct t_meter_attribute
     long offset;            // of the field in t_meter_fields
     t_meter_setter setter;
     long flags;             // the attribute's own flags
-    t_meter_range range;    // the clip filter's limits and the default, for a clip step
+    t_meter_range range;    // the limits and the default, for a clip step
     std::vector<t_meter_registrationstep> steps;
 
     /** Stores the value under the attribute lock and tells the mixer or the window;
-        runs on the setter's thread, with at least one atom, all of them finite.
+        runs on the setter's thread, with at least one atom, a value of the attribute
+        (of its type, within its limits, finite).
         Null when nothing is stored (the gain lives in its slider). */
     void (*store) (t_meter* x, long argc, const t_atom* argv);
 
@@ -50,6 +51,10 @@ struct t_meter_attribute
         for an attribute that stores nothing); runs on the main thread, once the GUI
         exists. Null when no widget shows the attribute. */
     void (*show) (t_meter* x, const t_atom& value);
+
+    /** A size the window is built with: taken from the box before anything else,
+        refused afterwards. */
+    bool fixedAtCreation = false;
 };
 
 /** The meter's attributes, one row each, in the order they are registered. */

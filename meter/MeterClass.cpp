@@ -51,7 +51,8 @@ void registerAttribute (t_class* c, const t_meter_attribute& entry)
                 break;
 
             case Step::clip:
-                CLASS_ATTR_FILTER_CLIP (c, entry.name, entry.range.minimum, entry.range.maximum);
+                // No host clip filter: it would turn a word into a number before the
+                // setter could refuse it. The setter keeps these limits itself.
                 class_attr_addattr_parse (c, entry.name, "maxvalue", ownType, 0, numberText (entry, entry.range.maximum).c_str());
                 class_attr_addattr_parse (c, entry.name, "minvalue", ownType, 0, numberText (entry, entry.range.minimum).c_str());
                 class_attr_addattr_parse (c, entry.name, "default", ownType, step.flags, numberText (entry, entry.range.defaultValue).c_str());

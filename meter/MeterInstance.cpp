@@ -168,6 +168,9 @@ void* meter_new (t_symbol*, long argc, t_atom* argv)
 
     oskelmax_createdumpoutlet (meter_asobject (x));
 
+    // A size refused in the box keeps its default too.
+    x->creating = true;
+
     if (! oskelmax_processdictionaryentries (meter_asobject (x), argc, argv, 3, "width", "numchannels", "numleds"))
         return failCreation (x);
 
@@ -202,7 +205,6 @@ void* meter_new (t_symbol*, long argc, t_atom* argv)
 
     x->fadeRamp->SetSampleRate (x->mixer->GetSampleRate());
 
-    x->creating = true;
     const bool applied = oskelmax_processdictionaryarg (meter_asobject (x), argc, argv, true);
     x->creating = false;
 

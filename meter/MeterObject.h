@@ -76,7 +76,8 @@ struct t_meter : t_meter_fields
     t_qelem* refreshQelem;
 
     // A fade start for the audio thread: the start gain and the time, packed in
-    // one word so that a block adopts a whole request or none.
+    // one word so that a block adopts a whole request or none. The start follows
+    // the slider while the request waits (meter_storeslidergain).
     std::atomic<std::uint64_t> fadeRequest;
 
     // The fade's newest value for the gain slider, and the queue element that
@@ -95,8 +96,9 @@ struct t_meter : t_meter_fields
 
     bool membersConstructed;
 
-    // Set while meter_new applies the creation dictionary, where a refused value
-    // takes the attribute's default instead of keeping the zero-filled field.
+    // Set while meter_new applies the creation dictionary (the sizes first, then
+    // the rest), where a refused value takes the attribute's default instead of
+    // keeping the zero-filled field.
     bool creating;
 };
 
@@ -110,7 +112,7 @@ inline t_object* meter_asobject (t_meter* x)
 constexpr std::uint64_t meter_nofaderequest = ~std::uint64_t (0);
 
 /** The limits and default of an attribute that the meter keeps within, whatever
-    reaches its setter: the host's clip filter has the same limits. */
+    reaches its setter. */
 struct t_meter_range
 {
     double minimum;
@@ -155,6 +157,11 @@ void meter_fade_task (t_meter* x);
 
 /** Sets the gain slider (main thread), with notification, and keeps its value for other threads. */
 void meter_setslidergain (t_meter* x, float dB);
+
+/** Keeps the gain slider's value, as the main thread just set it, for the threads
+    that may not read the slider, and makes it the start of a fade still waiting for
+    the audio thread. */
+void meter_storeslidergain (t_meter* x, float dB) noexcept;
 
 /** Packs a fade request for the audio thread. */
 std::uint64_t meter_packfaderequest (float startDb, float timeMs) noexcept;

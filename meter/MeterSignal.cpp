@@ -31,6 +31,11 @@ void resetDisplayDeferred (t_meter* x, t_symbol*, long argc, t_atom* argv)
         resetDisplay (x, static_cast<float> (atom_getfloat (argv)));
 }
 
+float fadeTimeOf (std::uint64_t request) noexcept
+{
+    return std::bit_cast<float> (static_cast<std::uint32_t> (request >> 32));
+}
+
 // Takes a fade that "fadeout" published: the ramp jumps to the start gain and
 // heads for the floor over the given time, at the ramp's own sample rate.
 void adoptFadeRequest (t_meter* x) noexcept
@@ -41,9 +46,8 @@ void adoptFadeRequest (t_meter* x) noexcept
         return;
 
     const auto startDb = std::bit_cast<float> (static_cast<std::uint32_t> (request & 0xffffffffu));
-    const auto timeMs = std::bit_cast<float> (static_cast<std::uint32_t> (request >> 32));
     x->fadeRamp->SetTarget (startDb, true);
-    x->fadeRamp->SetTargetWithTime (fadeFloorDb, timeMs);
+    x->fadeRamp->SetTargetWithTime (fadeFloorDb, fadeTimeOf (request));
     x->fading.store (true, std::memory_order_relaxed);
 }
 
@@ -65,6 +69,23 @@ std::uint64_t meter_packfaderequest (float startDb, float timeMs) noexcept
     const float time = std::isnan (timeMs) ? 0.0f : timeMs;
     return static_cast<std::uint64_t> (std::bit_cast<std::uint32_t> (start))
            | (static_cast<std::uint64_t> (std::bit_cast<std::uint32_t> (time)) << 32);
+}
+
+void meter_storeslidergain (t_meter* x, float dB) noexcept
+{
+    x->sliderGain.store (dB, std::memory_order_relaxed);
+
+    // A fade still waiting for its first block (the audio may be off for long) starts
+    // from the gain that stands when the block comes: a gain set meanwhile becomes its
+    // start, or the fade would open the outlets back up to the gain it was asked at.
+    // The request is replaced whole, unless the audio thread has taken it since.
+    auto request = x->fadeRequest.load (std::memory_order_relaxed);
+
+    while (request != meter_nofaderequest
+           && ! x->fadeRequest.compare_exchange_weak (request, meter_packfaderequest (dB, fadeTimeOf (request)), std::memory_order_release,
+                                                      std::memory_order_relaxed))
+    {
+    }
 }
 
 void meter_dsp64 (t_meter* x, t_object* dsp64, short* count, double samplerate, long maxvectorsize, long)
@@ -124,8 +145,12 @@ void meter_perform64 (t_meter* x, t_object*, double** ins, long numins, double**
 
 void meter_fade_task (t_meter* x)
 {
-    if (x != nullptr)
-        meter_setslidergain (x, x->fadeValue.load (std::memory_order_acquire));
+    if (x == nullptr || x->gui == nullptr)
+        return;
+
+    // A fade only ever lowers the gain: one set lower while it runs (or while its
+    // start was on its way) stands until the fade comes down to it.
+    meter_setslidergain (x, std::min (x->fadeValue.load (std::memory_order_acquire), x->gui->getGain()));
 }
 
 double meter_refreshdelay (float rate) noexcept

@@ -41,7 +41,7 @@ void MultiMeterComponentListener::sliderValueChanged (juce::Slider* slider)
 
     const auto value = static_cast<float> (slider->getValue());
     meter_storefields (owner, [&] { owner->gain = value; });
-    owner->sliderGain.store (value, std::memory_order_relaxed);
+    meter_storeslidergain (owner, value);
 
     if (owner->mixer != nullptr)
         owner->mixer->SetGain (value, false);

@@ -75,7 +75,12 @@ TEST_F (PattrTest, StateIsOneFlatListInNameOrderRoundTripsAt32BitsAndKeepsUnknow
 
     setValueOf (x, maxhost::parseAtoms ("1 2"));
     EXPECT_EQ (oskelmax_setvalueof (x, 0, nullptr), MAX_ERR_NONE);
-    EXPECT_EQ (errors(), Texts { "setvalueof error (received 2 atoms. 9 atoms were expected)" }) << "a wrong count is refused whole";
+    for (const char* kinds : { "0.5 0.5 0.5 0.5 7 loud rms 1 t", "0.5 0.5 0.5 0.5 7 -3. 4 1 t" })
+        setValueOf (x, maxhost::parseAtoms (kinds));
+    EXPECT_EQ (errors(), (Texts { "setvalueof error (received 2 atoms. 9 atoms were expected)",
+                                  "setvalueof error (invalid value for attribute gain)",
+                                  "setvalueof error (invalid value for attribute mode)" }))
+        << "a wrong count, a word for a number and a number for a word are refused whole";
     EXPECT_EQ (probe->count, 5);
     auto state = maxhost::parseAtoms ("0.5 0.5 0.5 0.5 7 -3. rms 1 t");
     atom_setobj (&state[3], x);
@@ -111,8 +116,17 @@ TEST_F (PattrTest, StateIsNeverWrittenPastItsArraysNorTakenFromAFailedRead)
     } cases[] = {
         { { 0, 1, -1 }, [&] { EXPECT_EQ (getValueOf (x).size(), 11u); }, "11 atoms allocated but 12 atoms stored by the pattrstorage" },
         { { 0, 1, -1 }, [&] { maxhost::send (x, "dump"); }, "25 atoms allocated but 26 atoms dumped" },
-        { { 0, 1, -1 }, [&] { setValueOf (x, std::vector<t_atom> (11, atomLong (1))); }, "error reading atoms in oskelmax_setvalueof" },
-        { { 0, 0, 2 }, [&] { EXPECT_EQ (text (getValueOf (x)), "1. 1. 1. 1. 1 1. peak 1 untitled "); },
+        { { 0, 1, -1 },
+          [&]
+          {
+              // Words where the counts first read place "mode" and "title"; the grown
+              // attribute then shifts them onto "steps" and past the end.
+              auto atoms = std::vector<t_atom> (11, atomLong (1));
+              atoms[8] = atoms[10] = atomSym ("rms");
+              setValueOf (x, atoms);
+          },
+          "error reading atoms in oskelmax_setvalueof" },
+        { { 0, 0, 2 }, [&] { EXPECT_EQ (text (getValueOf (x)), "1. 1. 1. 1. 1 1. peak 0 untitled "); },
           "10 atoms allocated but 9 atoms stored by the pattrstorage" },
     };
     for (const auto& c : cases)

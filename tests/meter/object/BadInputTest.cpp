@@ -9,19 +9,11 @@
 #include "ext_dictobj.h"
 
 #include <cmath>
-#include <cstdio>
 
 using namespace metertest;
 
 namespace
 {
-std::string numberText (double value)
-{
-    char text[32];
-    std::snprintf (text, sizeof (text), "%g", value);
-    return text;
-}
-
 class BadInputTest : public MeterTest
 {
 protected:
@@ -46,6 +38,13 @@ protected:
     /** The meter's own preset record, with one attribute's first value replaced. */
     std::vector<t_atom> presetWith (const std::string& attribute, double value)
     {
+        t_atom atom;
+        atom_setfloat (&atom, value);
+        return presetWith (attribute, atom);
+    }
+
+    std::vector<t_atom> presetWith (const std::string& attribute, const t_atom& value)
+    {
         auto atoms = state();
         size_t position = 0;
         for (const auto& name : oskelmax::GetStateAttributeNames (asObject (meter)))
@@ -56,7 +55,7 @@ protected:
         }
         EXPECT_LT (position, atoms.size()) << attribute;
         if (position < atoms.size())
-            atom_setfloat (&atoms[position], value);
+            atoms[position] = value;
         return atoms;
     }
 
@@ -72,8 +71,17 @@ protected:
 
     void applyDictionaryWith (const std::string& attribute, double value)
     {
+        t_atom atom;
+        atom_setfloat (&atom, value);
+        applyDictionaryWith (attribute, atom);
+    }
+
+    /** The value through the message dictionary, with "mute 1" beside it. */
+    void applyDictionaryWith (const std::string& attribute, t_atom value)
+    {
         auto* d = dictionary_new();
-        dictionary_appendfloat (d, gensym (attribute.c_str()), value);
+        dictionary_appendlong (d, gensym ("mute"), 1);
+        dictionary_appendatom (d, gensym (attribute.c_str()), &value);
         t_symbol* name = gensym ("badinput");
         ASSERT_NE (dictobj_register (d, &name), nullptr);
         maxhost::send (asObject (meter), "dictionary", atomsOf ("badinput"));
@@ -89,7 +97,7 @@ TEST_F (BadInputTest, RateStaysWithinItsLimitsAndNonFiniteValuesKeepItOnEveryPat
     EXPECT_EQ (create ("@numchannels 2 @rate NaN")->rate, 50.0f) << "the creation dictionary";
 
     send (meter, "rate foo");
-    EXPECT_EQ (meter->rate, 5.0f) << "a symbol counts as 0, then is clipped";
+    EXPECT_EQ (meter->rate, 50.0f) << "a word is no number: it does not count as 0";
     send (meter, "rate 40");
 
     const std::vector<std::pair<std::string, std::function<void()>>> paths {
@@ -111,54 +119,88 @@ TEST_F (BadInputTest, RateStaysWithinItsLimitsAndNonFiniteValuesKeepItOnEveryPat
     EXPECT_GE (maxhost::now(), 200.0) << "the clock goes on at the kept rate";
 }
 
-TEST_F (BadInputTest, ValuesBeyondTheFloatRangeAreClippedToTheLimitsOrRefusedAlikeOnEveryPath)
+TEST_F (BadInputTest, ValuesOfTheWrongKindAreRefusedAndBeyondTheFloatRangeClippedOrRefusedAlikeOnEveryPath)
 {
-    const std::vector<std::pair<std::string, std::function<void (const std::string&, double)>>> paths {
-        { "message", [&] (const std::string& name, double v) { send (meter, name + " " + numberText (v)); } },
-        { "message from the scheduler", [&] (const std::string& name, double v) { sendFromScheduler (meter, name + " " + numberText (v)); } },
-        { "dictionary", [&] (const std::string& name, double v) { applyDictionaryWith (name, v); } },
-        { "preset", [&] (const std::string& name, double v) { maxhost::send (asObject (meter), "recallpreset", presetWith (name, v)); } },
+    // Each path, and whether it carries the whole state in one list, which a value of
+    // the wrong kind refuses whole.
+    using Apply = std::function<void (const std::string&, const t_atom&)>;
+    const std::vector<std::tuple<std::string, Apply, bool>> paths {
+        { "message", [&] (const std::string& name, const t_atom& v) { maxhost::send (asObject (meter), name, { v }); }, false },
+        { "message from the scheduler",
+          [&] (const std::string& name, const t_atom& v) { maxhost::sendFromScheduler (asObject (meter), name, { v }); }, false },
+        { "dictionary", [&] (const std::string& name, const t_atom& v) { applyDictionaryWith (name, v); }, false },
+        { "preset",
+          [&] (const std::string& name, const t_atom& v) { maxhost::send (asObject (meter), "recallpreset", presetWith (name, v)); }, true },
         { "pattr from the scheduler",
-          [&] (const std::string& name, double v)
+          [&] (const std::string& name, const t_atom& v)
           {
               auto atoms = presetWith (name, v);
               maxhost::runOnScheduler ([&] { object_method (asObject (meter), gensym ("setvalueof"), static_cast<long> (atoms.size()), atoms.data()); });
-          } },
-        { "host call", [&] (const std::string& name, double v) { object_attr_setfloat (asObject (meter), gensym (name.c_str()), v); } },
+          },
+          true },
+        { "host call",
+          [&] (const std::string& name, const t_atom& v)
+          { object_attr_setvalueof (asObject (meter), gensym (name.c_str()), 1, const_cast<t_atom*> (&v)); },
+          false },
     };
     // The attribute, a value it may hold, the value sent, and what it then holds:
     // its limit where it has one, else the value it held (the change refused).
-    const std::vector<std::tuple<std::string, std::string, double, std::string>> cases {
-        { "gain", "gain -12", 1e300, "6." },
-        { "gain", "gain -12", -1e308, "-60." },
-        { "rate", "rate 40", 1e308, "3000." },
-        { "mute", "mute 0", 1e300, "1" },
-        { "peakholdrate", "peakholdrate 500", 1e39, "36000000." },
-        { "coldcolor", "coldcolor 0.25 0.5 0.75 1", 1e300, "" },
-        { "windowtopleft", "windowtopleft 120 640", -1e39, "" },
+    const std::vector<std::tuple<std::string, std::string, std::string, std::string>> cases {
+        { "gain", "gain -12", "1e300", "6." },
+        { "gain", "gain -12", "-1e308", "-60." },
+        { "rate", "rate 40", "1e308", "3000." },
+        { "mute", "mute 0", "1e300", "1" },
+        { "peakholdrate", "peakholdrate 500", "1e39", "36000000." },
+        { "coldcolor", "coldcolor 0.25 0.5 0.75 1", "1e300", "" },
+        { "windowtopleft", "windowtopleft 120 640", "-1e39", "" },
+        // A word where a number belongs, a number where a word belongs: at -60 dB a
+        // word taken as 0 would open the outlets to unity gain.
+        { "gain", "gain -60", "foo", "" },
+        { "peakholdrate", "peakholdrate 500", "bar", "" },
+        { "peakhold", "peakhold 0", "on", "" },
+        { "coldcolor", "coldcolor 0.25 0.5 0.75 1", "foo", "" },
+        { "mode", "mode rms", "3", "" },
+        { "windowtitle", "windowtitle levels", "5", "" },
+        { "windowtopleft", "windowtopleft 120 640", "left", "" },
     };
-    for (const auto& [path, apply] : paths)
+    for (const auto& [path, apply, wholeList] : paths)
     {
         for (const auto& [name, start, value, expected] : cases)
         {
-            SCOPED_TRACE (path + ": " + name + " " + numberText (value));
+            SCOPED_TRACE (path + ": " + name + " " + value);
+            const auto atom = atomsOf (value).at (0);
+            const bool wrongKind = atom.a_type != A_FLOAT;
             send (meter, start);
+            send (meter, "mute 0");
             settle();
             const auto held = maxhost::atomsToText (valueOf (name));
             maxhost::clearRecordings();
-            apply (name, value);
+            apply (name, atom);
             settle();
             EXPECT_EQ (maxhost::atomsToText (valueOf (name)), expected.empty() ? held : expected);
-            EXPECT_EQ (consoleLines (maxhost::Severity::error),
-                       expected.empty() ? std::vector<std::string> { "invalid value for attribute " + name } : std::vector<std::string> {});
+            const auto refusal = "invalid value for attribute " + name;
+            const auto error = wrongKind && wholeList ? "setvalueof error (" + refusal + ")" : refusal;
+            EXPECT_EQ (consoleLines (maxhost::Severity::error), expected.empty() ? std::vector<std::string> { error } : std::vector<std::string> {});
+            if (path == "dictionary" && name != "mute")
+            {
+                EXPECT_EQ (meter->mute, 1) << "the dictionary's other entries are set";
+            }
         }
     }
+    EXPECT_EQ (meter->gui->getGain(), -60.0f);
 }
 
 TEST_F (BadInputTest, ValuesRefusedAtCreationLeaveTheDefaults)
 {
     const auto* plain = create ("@numchannels 2");
     const auto* refused = create ("@numchannels 2 @coldcolor 0 NaN 0 1 @gain Inf @windowtopleft -Inf 3 @peakholdrate NaN @hotcolor 0 1e300 0 1");
+    const auto* words = create ("@numchannels 2 @rate foo @mute on @tepidcolor 1 red 0 1 @mode 3 @windowtopleft left 3 @windowtitle 5 @gain foo");
+    ASSERT_TRUE (plain != nullptr && refused != nullptr && words != nullptr);
+    EXPECT_EQ (std::vector<double> (std::begin (words->tepidcolor), std::end (words->tepidcolor)),
+               std::vector<double> (std::begin (plain->tepidcolor), std::end (plain->tepidcolor)));
+    EXPECT_EQ ((std::vector<std::string> { words->mode->s_name, words->windowtitle->s_name }), (std::vector<std::string> { "peak", "meter" }));
+    EXPECT_EQ ((std::vector<double> { words->rate, static_cast<double> (words->mute), words->gain, words->windowtopleft[0] }),
+               (std::vector<double> { 50.0, 0.0, 0.0, 50.0 }));
 
     EXPECT_EQ (std::vector<double> (std::begin (refused->coldcolor), std::end (refused->coldcolor)),
                std::vector<double> (std::begin (plain->coldcolor), std::end (plain->coldcolor)));

@@ -7,6 +7,10 @@
 #include "cocoa/window/NSNotificationCenter.h"
 #include "cocoa/window/NSWindow.h"
 
+#include "ext_dictobj.h"
+
+#include <functional>
+
 using namespace metertest;
 
 namespace
@@ -81,8 +85,56 @@ TEST_F (WindowTest, OpenCloseMoveAndRetitleReachTheOneWindow)
     settle();
     EXPECT_EQ (frame->getScreenPosition(), juce::Point<int> (200, screenHeight - 600));
     EXPECT_EQ (consoleLines (maxhost::Severity::warn), std::vector<std::string> { "this window is not moveable" });
+    maxhost::clearRecordings();
+    send (meter, "dump windowtopleft");
+    EXPECT_EQ (dumpLines (meter), std::vector<std::string> { "windowtopleft 200. 600." }) << "the refused corner is not taken";
     EXPECT_EQ (findFrame ("other"), frame);
     EXPECT_EQ (findFrame ("levels"), nullptr);
+}
+
+TEST_F (WindowTest, AWindowThatIsNotMoveableOpensWhereEveryRestoreOfItsCornerPutsIt)
+{
+    const auto restored = [this] (const std::string& title) { return create ("@windowmoveable 0 @windowtopleft 300 500 @windowtitle " + title); };
+    const std::vector<std::pair<std::string, std::function<t_meter*()>>> paths {
+        { "box", [&] { return restored ("box"); } },
+        { "pattr",
+          [&]
+          {
+              auto* to = create ("");
+              long ac = 0;
+              t_atom* av = nullptr;
+              object_method (asObject (restored ("pattr")), gensym ("getvalueof"), &ac, &av);
+              object_method (asObject (to), gensym ("setvalueof"), ac, av);
+              sysmem_freeptr (av);
+              return to;
+          } },
+        { "dictionary",
+          [&]
+          {
+              auto* to = create ("");
+              auto* d = dictionary_new();
+              dictionary_appendlong (d, gensym ("windowmoveable"), 0);
+              dictionary_appendatoms (d, gensym ("windowtopleft"), 2, maxhost::parseAtoms ("300 500").data());
+              dictionary_appendsym (d, gensym ("windowtitle"), gensym ("dictionary"));
+              t_symbol* name = gensym ("restored.window");
+              EXPECT_NE (dictobj_register (d, &name), nullptr);
+              maxhost::send (asObject (to), "dictionary", maxhost::parseAtoms ("restored.window"));
+              dictobj_release (d);
+              return to;
+          } },
+    };
+    const int screenHeight = static_cast<int> (NSScreenGetMainFrame().size.height);
+    for (const auto& [path, restore] : paths)
+    {
+        SCOPED_TRACE (path);
+        auto* restoredMeter = restore();
+        send (restoredMeter, "open");
+        ASSERT_TRUE (settleUntil ([&] { return restoredMeter->windowManager->IsWindowVisible(); }));
+        auto* frame = findFrame (path);
+        ASSERT_NE (frame, nullptr);
+        EXPECT_EQ (frame->getScreenPosition(), juce::Point<int> (300, screenHeight - 500));
+        EXPECT_TRUE (consoleLines (maxhost::Severity::warn).empty());
+    }
 }
 
 TEST_F (WindowTest, FreeingWithTheWindowOpenLeavesNoWindowAndNoListener)
