@@ -206,6 +206,7 @@ const LongOggFile longOggFiles[] = {
     // started afresh does not regain however long it decodes.
     { .name = "OpusMonoSineAtFewestBits", .extension = ".opus", .format = opus, .channels = 1, .sampleRate = 48000, .fullScaleNoise = false, .seconds = 10, .toneHz = 440, .compressionLevel = 1 },
     { .name = "OpusStereoSquareAtFewestBits", .extension = ".opus", .format = opus, .channels = 2, .sampleRate = 48000, .fullScaleNoise = false, .seconds = 10, .toneHz = 220, .square = true, .compressionLevel = 1 },
+    { .name = "OpusMonoSineAtFewestBitsWithADamagedPage", .extension = ".opus", .format = opus, .channels = 1, .sampleRate = 48000, .fullScaleNoise = false, .seconds = 10, .damagedPage = 4, .toneHz = 440, .compressionLevel = 1 },
 };
 
 class PlatformLongOggTest : public AudioFileTest, public ::testing::WithParamInterface<LongOggFile>
