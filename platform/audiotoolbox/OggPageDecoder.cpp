@@ -419,6 +419,7 @@ bool OggPageDecoder::enterLink (int link) noexcept
     headersLeft = GetHeaderCount();
     nextPage = links[size_t (link)].firstPage;
     snapshotDue = snapshots.size();
+    decodingInOrder = true;
     packets.clear();
     packetFrames.clear();
     nextPacket = 0;
@@ -480,7 +481,8 @@ bool OggPageDecoder::feedPage() noexcept
     // Decoding in order reaches the page's snapshot with the load's state, as it began where
     // that was known.
     const auto snapshot = std::lower_bound (snapshots.begin(), snapshots.end(), index, [] (const Snapshot& s, size_t p) { return s.page < p; });
-    snapshotDue = snapshot != snapshots.end() && snapshot->page == index && ! snapshot->taken ? size_t (snapshot - snapshots.begin()) : snapshots.size();
+    const bool due = decodingInOrder && snapshot != snapshots.end() && snapshot->page == index && ! snapshot->taken;
+    snapshotDue = due ? size_t (snapshot - snapshots.begin()) : snapshots.size();
     snapshotDuePacket = finishesPacket ? 1 : 0;
 
     packets.clear();
@@ -570,7 +572,11 @@ int64_t OggPageDecoder::DecodeBlock (Block& block) noexcept
         }
 
         if (! feedPage())
+        {
+            decodingInOrder = false;
+            snapshotDue = snapshots.size();
             return -1;
+        }
     }
 }
 
@@ -585,7 +591,10 @@ bool OggPageDecoder::SeekLibraryBefore (int64_t target, int link) noexcept
         return enterLink (link);
 
     if (! readHeaders (link))
+    {
+        decodingInOrder = false;
         return false;
+    }
 
     ogg_stream_reset (&stream);
     RestartCount();
@@ -597,6 +606,7 @@ bool OggPageDecoder::SeekLibraryBefore (int64_t target, int link) noexcept
 
     nextPage = copied ? snapshots[snapshot].page : page;
     snapshotDue = snapshots.size();
+    decodingInOrder = copied;
     packets.clear();
     packetFrames.clear();
     nextPacket = 0;
@@ -627,10 +637,10 @@ bool OggPageDecoder::DecodesForwardTo (int64_t target) const noexcept
 
     const int link = LinkOf (target);
 
-    if (link != decodingLink || links[size_t (link)].stateBytes == 0)
+    if (link != decodingLink || links[size_t (link)].stateBytes == 0 || ! decodingInOrder)
         return false;
 
     const size_t page = restartPage (target, link);
     const size_t snapshot = page < pages.size() ? lastSnapshotTaken (link, page) : snapshots.size();
-    return snapshot == snapshots.size() || pages[snapshots[snapshot].page].restartAt + linkStarts[size_t (link)] - links[size_t (link)].leadingFrames <= position;
+    return snapshot == snapshots.size() || pages[snapshots[snapshot].page].restartAt <= position - linkStarts[size_t (link)] + links[size_t (link)].leadingFrames;
 }

@@ -165,6 +165,7 @@ private:
     size_t snapshotStride = 0;
     size_t snapshotDue = 0;
     size_t snapshotDuePacket = 0;
+    bool decodingInOrder = false; // from a link's start or a snapshot, without a failure since
 
     struct Indexing;
     bool indexPage (Indexing& indexing, ogg_page& page, int64_t offset);
