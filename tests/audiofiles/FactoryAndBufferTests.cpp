@@ -497,6 +497,7 @@ TEST_F (BufferLoadTest, RefusedFilesLeaveTheBufferAsItWas)
     constexpr int vorbis = SF_FORMAT_OGG | SF_FORMAT_VORBIS, opus = SF_FORMAT_OGG | SF_FORMAT_OPUS;
     const auto invalid = [&] (const File& file) { return "File " + quoted (file) + " is not a valid audio file."; };
     const auto monoAfterStereo = chain ("mono-after-stereo.opus", opus, opus, 1, 48000);
+    const auto vorbisMonoAfterStereo = chain ("mono-after-stereo.ogg", vorbis, vorbis, 1, 48000);
     const auto otherRate = chain ("other-rate.ogg", vorbis, vorbis, 2, 44100);
     const auto opusAfterVorbis = chain ("opus-after-vorbis.ogg", vorbis, opus, 2, 48000);
 
@@ -516,6 +517,7 @@ TEST_F (BufferLoadTest, RefusedFilesLeaveTheBufferAsItWas)
         { [&] { return buffer.LoadChannelFromAudioFile (noData, 1); }, "file " + quoted (noData) + " cannot be loaded: no audio data was found" },
         { [&] { return buffer.LoadFromAudioFile (noSound); }, "file " + quoted (noSound) + " cannot be loaded: no audio data was found" },
         { [&] { return buffer.LoadFromAudioFile (monoAfterStereo); }, invalid (monoAfterStereo) },
+        { [&] { return buffer.LoadFromAudioFile (vorbisMonoAfterStereo); }, invalid (vorbisMonoAfterStereo) },
         { [&] { return buffer.LoadChannelFromAudioFile (otherRate, 0); }, invalid (otherRate) },
         { [&] { return buffer.LoadFromAudioFile (opusAfterVorbis); }, invalid (opusAfterVorbis) },
     };
