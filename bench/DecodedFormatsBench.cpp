@@ -9,7 +9,7 @@
 // kul::CoreAudioFileReader: Ogg Vorbis and Opus against FLAC, chains of two 5-minute Vorbis
 // or Opus streams and captures from mid-way (the headers, then the pages from 40 % on)
 // against the single stream, an Opus stream coded with the fewest bits libsndfile gives
-// (11 kbit/s, the SILK layer) against the ordinary one, and the single streams against
+// (about 12 kbit/s, the SILK layer) against the ordinary one, and the single streams against
 // libsndfile's own seek (sf_seek and sf_readf_float on the same file), all side by side in
 // each iteration; the counters "...Over..." are the CPU-time ratios, "...Milliseconds" the
 // CPU time of one read, the first read of a fresh reader included (an Opus read past the
