@@ -129,8 +129,7 @@ OSStatus ExtAudioFileSetProperty (ExtAudioFileRef inExtAudioFile, ExtAudioFilePr
 /** Moves to a frame; a frame at or past the end (the declared one, or an earlier one where
     the stream was found to end) is allowed and reads nothing. A failed seek spoils no later
     one, and a seek in an Ogg Vorbis or Opus stream lands on the very samples that a decode
-    from its start gives there (Opus: but for a few steps of float resolution that steady
-    content can leave, up to 8e-7; see OggPcmDecoder::opusPreRollFrames). */
+    from its start gives there (see OggPageDecoder). */
 OSStatus ExtAudioFileSeek (ExtAudioFileRef inExtAudioFile, SInt64 inFrameOffset) noexcept;
 
 /** Reads up to *ioNumberFrames frames into the list's buffers (one per channel, each with room

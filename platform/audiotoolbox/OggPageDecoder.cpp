@@ -124,7 +124,7 @@ bool OggPageDecoder::Open() noexcept
                 break;
         }
 
-        return ! links.empty() && finishLink (indexing);
+        return ! links.empty() && finishLink (indexing) && placeSnapshots();
     }
     catch (const std::bad_alloc&)
     {
@@ -234,6 +234,8 @@ bool OggPageDecoder::indexPage (Indexing& indexing, ogg_page& page, int64_t offs
             {
                 links.back().headerEndPage = index;
                 links.back().leadingFrames = GetLeadingFrames();
+                links.back().stateBytes = GetStateBytes();
+                links.back().rate = GetStreamRate();
 
                 if (links.size() == 1)
                 {
@@ -346,12 +348,78 @@ bool OggPageDecoder::finishLink (Indexing& indexing)
     return AppendLink (end - link.leadingFrames);
 }
 
+// The snapshots' pages: in each link whose decoder's state is copied, the first page from
+// which decoding restarts at least the spacing after the link's start or the last one. The
+// spacing widens with the frames the index counted (not the granule positions, which can lie)
+// so that the snapshots of the whole file fit in mostSnapshotBytes.
+bool OggPageDecoder::placeSnapshots()
+{
+    size_t stride = 0;
+    int64_t counted = 0;
+
+    for (const Link& link : links)
+    {
+        if (link.stateBytes == 0 || link.endPage == link.firstPage)
+            continue;
+
+        stride = std::max (stride, link.stateBytes);
+        counted += std::min (pages[link.endPage - 1].end, most - counted);
+    }
+
+    if (stride == 0 || stride > mostSnapshotBytes)
+        return true;
+
+    const auto slots = int64_t (mostSnapshotBytes / stride);
+    const int64_t widest = counted / slots + 1;
+
+    for (const Link& link : links)
+    {
+        if (link.stateBytes == 0 || link.rate <= 0)
+            continue;
+
+        const int64_t spacing = std::max (snapshotSeconds * link.rate, widest);
+        int64_t next = spacing;
+
+        for (size_t p = link.headerEndPage + 1; p < link.endPage; ++p)
+        {
+            if (pages[p].restartAt == most || pages[p].restartAt < next)
+                continue;
+
+            snapshots.push_back ({ p, false });
+            next = pages[p].restartAt > most - spacing ? most : pages[p].restartAt + spacing;
+        }
+    }
+
+    if (snapshots.empty())
+        return true;
+
+    snapshotMemory.reset (new (std::nothrow) unsigned char[snapshots.size() * stride]);
+    snapshotStride = stride;
+    snapshotDue = snapshots.size();
+    return snapshotMemory != nullptr;
+}
+
+// The last snapshot taken in the link at the page or before it; snapshots.size() for none.
+size_t OggPageDecoder::lastSnapshotTaken (int link, size_t page) const noexcept
+{
+    const size_t first = links[size_t (link)].firstPage;
+    auto at = std::upper_bound (snapshots.begin(), snapshots.end(), page, [] (size_t p, const Snapshot& s) { return p < s.page; });
+
+    while (at != snapshots.begin() && (at - 1)->page >= first)
+        if ((--at)->taken)
+            return size_t (at - snapshots.begin());
+
+    return snapshots.size();
+}
+
 bool OggPageDecoder::enterLink (int link) noexcept
 {
     decodingLink = link;
     decoderStarted = false;
     headersLeft = GetHeaderCount();
     nextPage = links[size_t (link)].firstPage;
+    snapshotDue = snapshots.size();
+    decodingInOrder = true;
     packets.clear();
     packetFrames.clear();
     nextPacket = 0;
@@ -376,7 +444,8 @@ bool OggPageDecoder::readHeaders (int link) noexcept
 
 bool OggPageDecoder::feedPage() noexcept
 {
-    const Page& page = pages[nextPage++];
+    const size_t index = nextPage++;
+    const Page& page = pages[index];
     unsigned char* bytes = pageBytes.data();
 
     if (source.Seek (page.offset, SEEK_SET) < 0 || source.Read (bytes, page.bytes) != page.bytes || page.bytes < 27)
@@ -400,8 +469,21 @@ bool OggPageDecoder::feedPage() noexcept
             RestartDecoder();
     }
 
+    // A packet begun in the page before is finished here (libogg drops its end where the
+    // stream restarted): the page's own packets come after it.
+    const int last = stream.lacing_fill - 1;
+    const bool finishesPacket = ogg_page_continued (&whole) != 0 && last >= 0 && (stream.lacing_vals[last] & 0xff) == 255
+                                && stream.lacing_vals[last] != 0x400;
+
     if (ogg_stream_pagein (&stream, &whole) != 0)
         return false;
+
+    // Decoding in order reaches the page's snapshot with the load's state, as it began where
+    // that was known.
+    const auto snapshot = std::lower_bound (snapshots.begin(), snapshots.end(), index, [] (const Snapshot& s, size_t p) { return s.page < p; });
+    const bool due = decodingInOrder && snapshot != snapshots.end() && snapshot->page == index && ! snapshot->taken;
+    snapshotDue = due ? size_t (snapshot - snapshots.begin()) : snapshots.size();
+    snapshotDuePacket = finishesPacket ? 1 : 0;
 
     packets.clear();
     packetFrames.clear();
@@ -453,6 +535,13 @@ int64_t OggPageDecoder::DecodeBlock (Block& block) noexcept
 
     for (;;)
     {
+        if (snapshotDue < snapshots.size() && nextPacket == snapshotDuePacket)
+        {
+            SaveState (snapshotMemory.get() + snapshotDue * snapshotStride);
+            snapshots[snapshotDue].taken = true;
+            snapshotDue = snapshots.size();
+        }
+
         if (nextPacket < packets.size())
         {
             const size_t packet = nextPacket++;
@@ -483,39 +572,75 @@ int64_t OggPageDecoder::DecodeBlock (Block& block) noexcept
         }
 
         if (! feedPage())
+        {
+            decodingInOrder = false;
+            snapshotDue = snapshots.size();
             return -1;
+        }
     }
 }
 
 bool OggPageDecoder::SeekLibraryBefore (int64_t target, int link) noexcept
 {
-    const Link& seekLink = links[size_t (link)];
-    const int64_t from = target - linkStarts[size_t (link)] + seekLink.leadingFrames - GetPreRollFrames();
     position = target;
+    const size_t page = restartPage (target, link);
+    const bool copied = links[size_t (link)].stateBytes > 0;
+    const size_t snapshot = copied && page < pages.size() ? lastSnapshotTaken (link, page) : snapshots.size();
 
-    // The last page after the headers from which decoding gives the stream's own frames
-    // by then; none: the link's start.
-    const auto first = pages.begin() + long (std::min (seekLink.headerEndPage + 1, seekLink.endPage));
-    const auto last = pages.begin() + long (seekLink.endPage);
-    const auto after = std::upper_bound (first, last, from, [] (int64_t count, const Page& page) { return count < page.restartAt; });
-
-    if (after == first)
+    if (page == pages.size() || (copied && snapshot == snapshots.size()))
         return enterLink (link);
 
     if (! readHeaders (link))
+    {
+        decodingInOrder = false;
         return false;
+    }
 
     ogg_stream_reset (&stream);
-    RestartDecoder();
     RestartCount();
-    nextPage = size_t (after - pages.begin()) - 1;
+
+    if (copied)
+        RestoreState (snapshotMemory.get() + snapshot * snapshotStride);
+    else
+        RestartDecoder();
+
+    nextPage = copied ? snapshots[snapshot].page : page;
+    snapshotDue = snapshots.size();
+    decodingInOrder = copied;
     packets.clear();
     packetFrames.clear();
     nextPacket = 0;
     return true;
 }
 
+// The last page after the link's headers from which decoding gives the stream's own frames
+// at the target; pages.size() for none: the link's start.
+size_t OggPageDecoder::restartPage (int64_t target, int link) const noexcept
+{
+    const Link& seekLink = links[size_t (link)];
+    const int64_t from = target - linkStarts[size_t (link)] + seekLink.leadingFrames - GetPreRollFrames();
+    const auto first = pages.begin() + long (std::min (seekLink.headerEndPage + 1, seekLink.endPage));
+    const auto last = pages.begin() + long (seekLink.endPage);
+    const auto after = std::upper_bound (first, last, from, [] (int64_t count, const Page& page) { return count < page.restartAt; });
+    return after == first ? pages.size() : size_t (after - pages.begin()) - 1;
+}
+
+// Decoding on is quicker than a seek that would restore a snapshot (or restart the link)
+// no later than the frames decoded so far.
 bool OggPageDecoder::DecodesForwardTo (int64_t target) const noexcept
 {
-    return decodingLink >= 0 && target - position <= std::max (forwardDecodeFrames, GetPreRollFrames());
+    if (decodingLink < 0)
+        return false;
+
+    if (target - position <= std::max (forwardDecodeFrames, GetPreRollFrames()))
+        return true;
+
+    const int link = LinkOf (target);
+
+    if (link != decodingLink || links[size_t (link)].stateBytes == 0 || ! decodingInOrder)
+        return false;
+
+    const size_t page = restartPage (target, link);
+    const size_t snapshot = page < pages.size() ? lastSnapshotTaken (link, page) : snapshots.size();
+    return snapshot == snapshots.size() || pages[snapshots[snapshot].page].restartAt <= position - linkStarts[size_t (link)] + links[size_t (link)].leadingFrames;
 }

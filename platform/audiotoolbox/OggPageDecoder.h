@@ -5,6 +5,7 @@
 #include <ogg/ogg.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 /** The decoding under OggPcmDecoder, shared by the codecs: the file's pages are indexed
@@ -29,12 +30,24 @@
       next page; the lost frames are silence, and the frames after them keep their places,
       the link's last page included.
     - A seek restarts decoding at the last page from which the codec gives the stream's own
-      frames at the target (GetPreRollFrames() before it), found in the index: a capture
-      from mid-way seeks as fast as a stream from its start. */
+      frames at the target, found in the index: a capture from mid-way seeks as fast as a
+      stream from its start.
+    - A codec whose state outlives a packet (GetStateBytes() above 0) cannot restart at a
+      page and give the stream's own frames: its seeks restore a copy of the decoder's state
+      taken at a page by an earlier decode (the snapshots, about every snapshotSeconds of a
+      link) and decode on from that page; where none has been taken that far, they decode on
+      from the last one taken, or from the link's start, taking them as they pass. Every
+      decode so begins where the load's state is known (a link's start, or a copy of it), and
+      passes damage as the load does, so a seek gives the load's very samples. */
 class OggPageDecoder : public OggPcmDecoder
 {
 public:
     ~OggPageDecoder() override;
+
+    /** About how far apart the snapshots of a link are; further in a file so long that they
+        would take more than mostSnapshotBytes. */
+    static constexpr int64_t snapshotSeconds = 5;
+    static constexpr size_t mostSnapshotBytes = size_t (16) << 20;
 
     OggPageDecoder (const OggPageDecoder&) = delete;
     OggPageDecoder& operator= (const OggPageDecoder&) = delete;
@@ -79,6 +92,16 @@ protected:
     /** How far before a seek's target decoding starts, for the decoder's state to settle. */
     virtual int64_t GetPreRollFrames() const noexcept = 0;
 
+    /** The bytes a copy of the decoder's state takes between packets, for the stream whose
+        headers were read last; 0 for a codec that restarts at any page without a copy. */
+    virtual size_t GetStateBytes() const noexcept { return 0; }
+
+    /** Copies the decoder's state (GetStateBytes() of it) between packets to the bytes. */
+    virtual void SaveState (unsigned char*) const noexcept {}
+
+    /** Makes the decoder, started for the stream, decode on from a state SaveState copied. */
+    virtual void RestoreState (const unsigned char*) noexcept {}
+
     /** Makes a decoder for the stream whose headers were read last; false when it cannot. */
     virtual bool StartDecoder() noexcept = 0;
 
@@ -106,7 +129,16 @@ private:
         size_t endPage = 0;        // after its last page
         size_t headerEndPage = 0;  // the page in which its last header packet ends
         int64_t leadingFrames = 0; // the count of frames before its first
+        size_t stateBytes = 0;     // of a copy of its decoder's state; 0: none is taken
+        int rate = 0;              // of its frames
         uint32_t serial = 0;
+    };
+
+    /** A page at which decoding in order copies the decoder's state, and whether it has. */
+    struct Snapshot
+    {
+        size_t page = 0;
+        bool taken = false;
     };
 
     ByteSource source;
@@ -126,9 +158,21 @@ private:
     int64_t packetCount = 0;
     std::vector<unsigned char> pageBytes;
 
+    // The snapshots, in the order of their pages, each with room of snapshotStride bytes;
+    // the one due in the page fed last, before its packet of that index.
+    std::vector<Snapshot> snapshots;
+    std::unique_ptr<unsigned char[]> snapshotMemory;
+    size_t snapshotStride = 0;
+    size_t snapshotDue = 0;
+    size_t snapshotDuePacket = 0;
+    bool decodingInOrder = false; // from a link's start or a snapshot, without a failure since
+
     struct Indexing;
     bool indexPage (Indexing& indexing, ogg_page& page, int64_t offset);
     bool finishLink (Indexing& indexing);
+    bool placeSnapshots();
+    size_t lastSnapshotTaken (int link, size_t page) const noexcept;
+    size_t restartPage (int64_t target, int link) const noexcept;
 
     bool enterLink (int link) noexcept;
     bool readHeaders (int link) noexcept;

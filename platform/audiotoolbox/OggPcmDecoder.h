@@ -7,10 +7,9 @@
 #include <vector>
 
 /** Decodes an Ogg Vorbis or Opus file to 32-bit float frames with seeks that land on the
-    very samples a decode from the file's start gives there (for Opus, within the bound that
-    opusPreRollFrames tells), in place of libsndfile's Ogg seek, which lands frames away. A
-    file of several streams one after another (a chain of links) is read whole, link after
-    link, where libsndfile reads only the first.
+    very samples a decode from the file's start gives there, in place of libsndfile's Ogg
+    seek, which lands frames away. A file of several streams one after another (a chain of
+    links) is read whole, link after link, where libsndfile reads only the first.
 
     This part keeps the position: it places the blocks of frames that the decoding below
     (OggPageDecoder) gives, each at the frame it belongs at, passes over frames before the
@@ -42,15 +41,6 @@ public:
 
     /** The rate the frames are decoded at, that of every link; 0 when the links differ. */
     int GetSampleRate() const noexcept { return sampleRate; }
-
-    /** How far before its target an Opus seek starts decoding: the decoder's state
-        (energy prediction, filter memories) has converged to the sequential decode's
-        within half a second in every stream measured; four times that. Steady content (a
-        square wave) can keep the two states a few steps of float resolution apart in the
-        decoder's recursive filters, however long the lead: reads then differ from a decode
-        from the start by up to 8e-7 (measured, in any channel count); elsewhere they are
-        exact. */
-    static constexpr int64_t opusPreRollFrames = 2 * 48000;
 
 protected:
     /** The frames decoded last, held until they are read. */

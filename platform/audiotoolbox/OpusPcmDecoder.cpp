@@ -64,6 +64,24 @@ bool OpusPcmDecoder::StartDecoder() noexcept
     return true;
 }
 
+size_t OpusPcmDecoder::GetStateBytes() const noexcept
+{
+    const opus_int32 bytes = opus_multistream_decoder_get_size (head.stream_count, head.coupled_count);
+    return bytes > 0 ? size_t (bytes) : 0;
+}
+
+void OpusPcmDecoder::SaveState (unsigned char* to) const noexcept
+{
+    if (decoder != nullptr)
+        std::memcpy (to, decoder, GetStateBytes());
+}
+
+void OpusPcmDecoder::RestoreState (const unsigned char* from) noexcept
+{
+    if (decoder != nullptr)
+        std::memcpy (decoder, from, GetStateBytes());
+}
+
 void OpusPcmDecoder::RestartDecoder() noexcept
 {
     if (decoder != nullptr)

@@ -10,9 +10,10 @@
 /** The Opus part of OggPageDecoder, on libopus's multistream decoder at 48 kHz, set up as
     libopusfile sets it (the header's output gain applied by the decoder, the pre-skip left
     out), so that an ordinary stream decodes to libopusfile's very floats. An Opus decoder
-    carries state from packet to packet, so a seek starts decoding opusPreRollFrames before
-    its target (the state is then the sequential decode's, within the bound told there), or
-    at the start of the target's link, where the decoder starts afresh. */
+    carries state from packet to packet that a fresh decoder does not regain (at low bit
+    rates its fixed-point filter memories stay apart for minutes), so its seeks decode on
+    from copies of the state: the multistream decoder is one block of memory without
+    pointers, which libopus lets be copied whole. */
 class OpusPcmDecoder final : public OggPageDecoder
 {
 public:
@@ -37,7 +38,10 @@ private:
     int64_t CountFrames (ogg_packet& packet) noexcept override;
     void RestartCount() noexcept override {}
     bool FirstPacketPrimes() const noexcept override { return false; }
-    int64_t GetPreRollFrames() const noexcept override { return opusPreRollFrames; }
+    int64_t GetPreRollFrames() const noexcept override { return 0; }
+    size_t GetStateBytes() const noexcept override;
+    void SaveState (unsigned char* to) const noexcept override;
+    void RestoreState (const unsigned char* from) noexcept override;
     bool StartDecoder() noexcept override;
     void RestartDecoder() noexcept override;
     int64_t DecodePacket (ogg_packet& packet) noexcept override;

@@ -147,6 +147,9 @@ struct LongOggFile
     size_t secondLinkCapturedFromPage = 0; // the joined streams' audio pages before this one are missing
     bool endsInsideAPacket = false;        // the first stream is cut after a page that holds only the start of a packet
     bool joinedToItself = false;           // the file is the first stream twice, serial number and all
+    double toneHz = 0;                     // the first stream is a tone at half of full scale, not the signal
+    bool square = false;                   // the tone is a square wave, not a sine
+    double compressionLevel = -1;          // libsndfile's (1: fewest bits); negative: its default
 };
 
 constexpr int vorbis = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
@@ -198,6 +201,11 @@ const LongOggFile longOggFiles[] = {
     { .name = "OpusChainFirstLinkShortOfItsGranule", .format = opus, .lastGranuleLowerBy = 300, .secondLinkSeconds = 2 },
     { .name = "VorbisChainFirstLinkShortBeforeACapture", .format = vorbis, .lastGranuleLowerBy = 300, .secondLinkSeconds = 6, .secondLinkCapturedFromPage = 5 },
     { .name = "OpusChainCodedAt16k", .format = opus, .sampleRate = 16000, .secondLinkSeconds = 2 }, // libopusfile decodes at 48 kHz
+    // The fewest bits (6.5 and 11 kbit/s): the SILK layer, whose filter memories a decoder
+    // started afresh does not regain however long it decodes.
+    { .name = "OpusMonoSineAtFewestBits", .format = opus, .channels = 1, .seconds = 10, .toneHz = 440, .compressionLevel = 1 },
+    { .name = "OpusStereoSquareAtFewestBits", .format = opus, .seconds = 10, .toneHz = 220, .square = true, .compressionLevel = 1 },
+    { .name = "OpusMonoSineAtFewestBitsWithADamagedPage", .format = opus, .channels = 1, .seconds = 10, .damagedPage = 4, .toneHz = 440, .compressionLevel = 1 },
 };
 
 class PlatformLongOggTest : public AudioFileTest, public ::testing::WithParamInterface<LongOggFile>
@@ -233,6 +241,30 @@ void endInsideAPacket (std::vector<unsigned char>& bytes)
 }
 
 // The most memory the process has held so far.
+// A tone at half of full scale in every channel, written with libsndfile at the compression level.
+void writeTone (const kul::File& file, const LongOggFile& format, long frames, int rate)
+{
+    SF_INFO info {};
+    info.samplerate = rate;
+    info.channels = format.channels;
+    info.format = format.format;
+    SNDFILE* sf = sf_open (file.GetFullPathName().c_str(), SFM_WRITE, &info);
+    ASSERT_NE (sf, nullptr) << sf_strerror (nullptr);
+    double level = format.compressionLevel;
+    if (level >= 0)
+    {
+        EXPECT_EQ (sf_command (sf, SFC_SET_COMPRESSION_LEVEL, &level, sizeof (level)), SF_TRUE);
+    }
+    std::vector<double> audio;
+    for (long i = 0; i < frames; ++i)
+    {
+        const double sine = std::sin (2.0 * M_PI * format.toneHz * double (i) / rate);
+        audio.insert (audio.end(), size_t (format.channels), format.square ? std::copysign (0.5, sine) : 0.5 * sine);
+    }
+    EXPECT_EQ (sf_writef_double (sf, audio.data(), frames), frames);
+    sf_close (sf);
+}
+
 long peakMegabytes()
 {
     rusage usage {};
@@ -249,7 +281,9 @@ TEST_P (PlatformLongOggTest, TheLoadIsTheReferenceDecodeAndEveryReadEqualsTheLoa
     const auto stream = [&] (const std::string& name, double seconds, unsigned seed) {
         const auto file = PathFor (name + extension);
         const long frames = std::lround (seconds * rate);
-        if (seed == 0)
+        if (format.toneHz > 0 && name == "first")
+            writeTone (file, format, frames, rate);
+        else if (seed == 0)
             WriteSignalWithSndfile (file, format.format, format.channels, frames, rate);
         else
             WriteWithSndfile (file, format.format, format.channels, frames, rate, seed);
