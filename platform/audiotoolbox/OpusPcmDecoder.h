@@ -12,8 +12,9 @@
     out), so that an ordinary stream decodes to libopusfile's very floats. An Opus decoder
     carries state from packet to packet that a fresh decoder does not regain (at low bit
     rates its fixed-point filter memories stay apart for minutes), so its seeks decode on
-    from copies of the state: the multistream decoder is one block of memory without
-    pointers, which libopus lets be copied whole. */
+    from copies of the state: libopus makes the multistream decoder one block of memory
+    that may be copied whole. A copy refers to libopus's constant tables, so it is good
+    only inside this process. */
 class OpusPcmDecoder final : public OggPageDecoder
 {
 public:
