@@ -240,7 +240,6 @@ void endInsideAPacket (std::vector<unsigned char>& bytes)
     ADD_FAILURE() << "no page begins with a packet of 255 bytes or more";
 }
 
-// The most memory the process has held so far.
 // A tone at half of full scale in every channel, written with libsndfile at the compression level.
 void writeTone (const kul::File& file, const LongOggFile& format, long frames, int rate)
 {
@@ -265,6 +264,7 @@ void writeTone (const kul::File& file, const LongOggFile& format, long frames, i
     sf_close (sf);
 }
 
+// The most memory the process has held so far.
 long peakMegabytes()
 {
     rusage usage {};
