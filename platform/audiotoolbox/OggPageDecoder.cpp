@@ -34,6 +34,15 @@ bool countOfGranule (int64_t granule, int64_t origin, int64_t& count) noexcept
     return true;
 }
 
+// The stream's next whole packet; false when the pages fed so far hold no more. A hole
+// (a packet that lost its start) is passed over: the index marks the loss on its own.
+bool takePacket (ogg_stream_state& stream, ogg_packet& packet) noexcept
+{
+    for (;;)
+        if (const int got = ogg_stream_packetout (&stream, &packet); got >= 0)
+            return got > 0;
+}
+
 struct SyncState
 {
     SyncState() noexcept { ogg_sync_init (&state); }
@@ -214,17 +223,8 @@ bool OggPageDecoder::indexPage (Indexing& indexing, ogg_page& page, int64_t offs
 
     int audioPackets = 0;
 
-    for (;;)
+    for (ogg_packet packet; takePacket (stream, packet);)
     {
-        ogg_packet packet;
-        const int got = ogg_stream_packetout (&stream, &packet);
-
-        if (got == 0)
-            break;
-
-        if (got < 0)
-            continue;
-
         if (indexing.headersRead < GetHeaderCount())
         {
             if (! ReadHeader (packet, indexing.headersRead++))
@@ -490,17 +490,8 @@ bool OggPageDecoder::feedPage() noexcept
     nextPacket = 0;
     int64_t frames = 0;
 
-    for (;;)
+    for (ogg_packet packet; takePacket (stream, packet);)
     {
-        ogg_packet packet;
-        const int got = ogg_stream_packetout (&stream, &packet);
-
-        if (got == 0)
-            break;
-
-        if (got < 0)
-            continue;
-
         if (headersLeft > 0)
         {
             if (! ReadHeader (packet, GetHeaderCount() - headersLeft))
@@ -618,7 +609,7 @@ bool OggPageDecoder::SeekLibraryBefore (int64_t target, int link) noexcept
 size_t OggPageDecoder::restartPage (int64_t target, int link) const noexcept
 {
     const Link& seekLink = links[size_t (link)];
-    const int64_t from = target - linkStarts[size_t (link)] + seekLink.leadingFrames - GetPreRollFrames();
+    const int64_t from = target - linkStarts[size_t (link)] + seekLink.leadingFrames;
     const auto first = pages.begin() + long (std::min (seekLink.headerEndPage + 1, seekLink.endPage));
     const auto last = pages.begin() + long (seekLink.endPage);
     const auto after = std::upper_bound (first, last, from, [] (int64_t count, const Page& page) { return count < page.restartAt; });
@@ -632,7 +623,7 @@ bool OggPageDecoder::DecodesForwardTo (int64_t target) const noexcept
     if (decodingLink < 0)
         return false;
 
-    if (target - position <= std::max (forwardDecodeFrames, GetPreRollFrames()))
+    if (target - position <= forwardDecodeFrames)
         return true;
 
     const int link = LinkOf (target);

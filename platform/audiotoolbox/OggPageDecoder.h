@@ -89,8 +89,6 @@ protected:
         frames (a Vorbis packet's frames overlap the one before it). */
     virtual bool FirstPacketPrimes() const noexcept = 0;
 
-    /** How far before a seek's target decoding starts, for the decoder's state to settle. */
-    virtual int64_t GetPreRollFrames() const noexcept = 0;
 
     /** The bytes a copy of the decoder's state takes between packets, for the stream whose
         headers were read last; 0 for a codec that restarts at any page without a copy. */

@@ -39,7 +39,6 @@ private:
     int64_t CountFrames (ogg_packet& packet) noexcept override;
     void RestartCount() noexcept override {}
     bool FirstPacketPrimes() const noexcept override { return false; }
-    int64_t GetPreRollFrames() const noexcept override { return 0; }
     size_t GetStateBytes() const noexcept override;
     void SaveState (unsigned char* to) const noexcept override;
     void RestoreState (const unsigned char* from) noexcept override;

@@ -37,7 +37,6 @@ private:
     int64_t CountFrames (ogg_packet& packet) noexcept override;
     void RestartCount() noexcept override { previousBlockSize = 0; }
     bool FirstPacketPrimes() const noexcept override { return true; }
-    int64_t GetPreRollFrames() const noexcept override { return 0; }
     bool StartDecoder() noexcept override;
     void RestartDecoder() noexcept override;
     int64_t DecodePacket (ogg_packet& packet) noexcept override;
